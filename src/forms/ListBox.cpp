@@ -1,0 +1,41 @@
+#include "forms/ListBox.h"
+
+#include <algorithm>
+
+namespace halvern::forms {
+
+void ListBox::addItem(std::string text) {
+    m_items.push_back(std::move(text));
+    changed().emit();
+}
+
+void ListBox::removeItem(int index) {
+    if (index < 0 || index >= listCount()) {
+        return;
+    }
+    m_items.erase(m_items.begin() + index);
+    if (m_listIndex >= listCount()) {
+        m_listIndex = listCount() - 1;
+    }
+    changed().emit();
+}
+
+void ListBox::clear() {
+    m_items.clear();
+    m_listIndex = -1;
+    changed().emit();
+}
+
+void ListBox::setListIndex(int index) {
+    index = std::clamp(index, -1, listCount() - 1);
+    if (update(m_listIndex, index) && onClick) {
+        onClick();
+    }
+}
+
+void ComboBox::setText(const std::string& text) {
+    const auto found = std::find(items().begin(), items().end(), text);
+    setListIndex(found == items().end() ? -1 : static_cast<int>(found - items().begin()));
+}
+
+}  // namespace halvern::forms

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "forms/Control.h"
+
+namespace halvern::forms {
+
+/// A list of text items with one selection; selecting an item, by the user or by code, raises Click.
+class ListBox : public Control {
+public:
+    using Control::Control;
+
+    const std::vector<std::string>& items() const { return m_items; }
+    int listCount() const { return static_cast<int>(m_items.size()); }
+    const std::string& item(int index) const { return m_items.at(static_cast<std::size_t>(index)); }
+
+    void addItem(std::string text);
+    void removeItem(int index);
+    void clear();
+
+    /// The selected index, or -1 for none.
+    int listIndex() const { return m_listIndex; }
+    /// Selects an item (-1 for none); raises Click when the selection changes.
+    void setListIndex(int index);
+
+    Handler onClick;
+    Handler onDblClick;
+    void dblClick() {
+        if (enabled() && onDblClick) {
+            onDblClick();
+        }
+    }
+
+private:
+    std::vector<std::string> m_items;
+    int m_listIndex = -1;
+};
+
+/// A drop-down list: a list box whose text is the selected item.
+class ComboBox : public ListBox {
+public:
+    using ListBox::ListBox;
+
+    /// The selected item's text, or "" without a selection.
+    std::string text() const { return listIndex() < 0 ? std::string() : item(listIndex()); }
+    /// Selects the item with this text; a text that is not an item selects nothing.
+    void setText(const std::string& text);
+};
+
+}  // namespace halvern::forms

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <vector>
+
+#include "forms/Control.h"
+
+namespace halvern::forms {
+
+/// A menu entry; an entry with children is a menu. A caption of dashes is a separator.
+class MenuItem : public CaptionControl {
+public:
+    using CaptionControl::CaptionControl;
+
+    bool checked() const { return m_checked; }
+    void setChecked(bool checked) { update(m_checked, checked); }
+
+    /// Keyboard shortcut text as the view shows it ("Ctrl+S"), or "".
+    const std::string& shortcut() const { return m_shortcut; }
+    void setShortcut(std::string shortcut) { update(m_shortcut, std::move(shortcut)); }
+
+    bool isSeparator() const { return caption().starts_with("-"); }
+
+    const std::vector<MenuItem*>& children() const { return m_children; }
+    void setChildren(std::vector<MenuItem*> children) { m_children = std::move(children); }
+
+private:
+    bool m_checked = false;
+    std::string m_shortcut;
+    std::vector<MenuItem*> m_children;
+};
+
+}  // namespace halvern::forms

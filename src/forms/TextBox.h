@@ -1,0 +1,26 @@
+#pragma once
+
+#include "forms/Control.h"
+
+namespace halvern::forms {
+
+/// A text box; any change of its text, by the user or by code, raises Change.
+class TextBox : public Control {
+public:
+    TextBox(std::string name, std::string text = {})
+        : Control(std::move(name)), m_text(std::move(text)) {}
+
+    const std::string& text() const { return m_text; }
+    void setText(std::string text) {
+        if (update(m_text, std::move(text)) && onChange) {
+            onChange();
+        }
+    }
+
+    Handler onChange;
+
+private:
+    std::string m_text;
+};
+
+}  // namespace halvern::forms

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/Scheduler.h"
+#include "platform/Shell.h"
+#include "platform/SingleInstance.h"
+#include "platform/Sound.h"
+#include "platform/Tray.h"
+#include "platform/UserStore.h"
+
+namespace halvern::platform {
+
+/// The services the program reaches the world through, real or fake, handed in as one bundle.
+struct Platform {
+    Scheduler& scheduler;
+    FileSystem& files;
+    Dialogs& dialogs;
+    UserStore& userStore;
+    Shell& shell;
+    SingleInstance& instance;
+    Tray& tray;
+    Sound& sound;
+};
+
+}  // namespace halvern::platform

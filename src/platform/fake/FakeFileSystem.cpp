@@ -1,0 +1,109 @@
+#include "platform/fake/FakeFileSystem.h"
+
+namespace halvern::platform {
+
+namespace {
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::optional<std::string> FakeFileSystem::read(const std::string& path) const {
+    auto it = m_files.find(path);
+    if (it == m_files.end() || m_unreadable.contains(path)) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+bool FakeFileSystem::writable(const std::string& path) const {
+    return !m_readOnly.contains(path) && !m_readOnly.contains(parentOf(path));
+}
+
+bool FakeFileSystem::write(const std::string& path, const std::string& content) {
+    if (!writable(path) || m_directories.contains(path)) {
+        return false;
+    }
+    m_files[path] = content;
+    ++m_writes[path];
+    return true;
+}
+
+bool FakeFileSystem::isDirectory(const std::string& path) const {
+    if (m_directories.contains(path)) {
+        return true;
+    }
+    const std::string prefix = path + "/";
+    auto it = m_files.lower_bound(prefix);
+    return it != m_files.end() && it->first.starts_with(prefix);
+}
+
+std::optional<std::uint64_t> FakeFileSystem::size(const std::string& path) const {
+    auto it = m_files.find(path);
+    if (it == m_files.end()) {
+        return std::nullopt;
+    }
+    return it->second.size();
+}
+
+bool FakeFileSystem::copy(const std::string& from, const std::string& to) {
+    auto content = read(from);
+    return content && write(to, *content);
+}
+
+bool FakeFileSystem::rename(const std::string& from, const std::string& to) {
+    auto it = m_files.find(from);
+    if (it == m_files.end() || !writable(from) || !writable(to)) {
+        return false;
+    }
+    std::string content = std::move(it->second);
+    m_files.erase(it);
+    m_files[to] = std::move(content);
+    ++m_writes[to];
+    return true;
+}
+
+bool FakeFileSystem::remove(const std::string& path) {
+    if (!writable(path)) {
+        return false;
+    }
+    return m_files.erase(path) > 0;
+}
+
+bool FakeFileSystem::makeDirectories(const std::string& path) {
+    for (std::string p = path; !p.empty(); p = parentOf(p)) {
+        m_directories.insert(p);
+    }
+    return true;
+}
+
+std::string FakeFileSystem::text(const std::string& path) const {
+    auto it = m_files.find(path);
+    return it == m_files.end() ? std::string() : it->second;
+}
+
+void FakeFileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    if (readOnly) {
+        m_readOnly.insert(path);
+    } else {
+        m_readOnly.erase(path);
+    }
+}
+
+void FakeFileSystem::setUnreadable(const std::string& path, bool unreadable) {
+    if (unreadable) {
+        m_unreadable.insert(path);
+    } else {
+        m_unreadable.erase(path);
+    }
+}
+
+int FakeFileSystem::writes(const std::string& path) const {
+    auto it = m_writes.find(path);
+    return it == m_writes.end() ? 0 : it->second;
+}
+
+}  // namespace halvern::platform

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <map>
+#include <set>
+
+#include "platform/FileSystem.h"
+
+namespace halvern::platform {
+
+/// Files in memory. Folders exist implicitly above every file, or explicitly by makeDirectories.
+/// A test can make a path read-only (writes, renames onto it and deletes fail) or unreadable.
+class FakeFileSystem final : public FileSystem {
+public:
+    std::optional<std::string> read(const std::string& path) const override;
+    bool write(const std::string& path, const std::string& content) override;
+    bool exists(const std::string& path) const override { return m_files.contains(path); }
+    bool isDirectory(const std::string& path) const override;
+    std::optional<std::uint64_t> size(const std::string& path) const override;
+    bool copy(const std::string& from, const std::string& to) override;
+    bool rename(const std::string& from, const std::string& to) override;
+    bool remove(const std::string& path) override;
+    bool makeDirectories(const std::string& path) override;
+
+    /// Puts a file in place without counting it as a write.
+    void put(const std::string& path, std::string content) { m_files[path] = std::move(content); }
+    /// The file's content, or "" when missing.
+    std::string text(const std::string& path) const;
+    void setReadOnly(const std::string& path, bool readOnly = true);
+    void setUnreadable(const std::string& path, bool unreadable = true);
+    /// Number of successful writes of a path (copy and rename onto it count).
+    int writes(const std::string& path) const;
+
+private:
+    bool writable(const std::string& path) const;
+
+    std::map<std::string, std::string> m_files;
+    std::set<std::string> m_directories;
+    std::set<std::string> m_readOnly;
+    std::set<std::string> m_unreadable;
+    std::map<std::string, int> m_writes;
+};
+
+}  // namespace halvern::platform
