@@ -22,6 +22,8 @@ public:
     virtual void openUrl(const std::string& url) = 0;
     /// Runs a command line without a window, without waiting; false when it could not start.
     virtual bool runHidden(const std::string& commandLine) = 0;
+    /// Makes a change of the hosts file take effect: flushes the name caches the machine runs.
+    virtual void flushNameCaches() = 0;
     /// Ends the process at once, without any unload step.
     [[noreturn]] virtual void terminate(int exitCode) = 0;
     /// Leaves the event loop, so the program ends after the current handler.

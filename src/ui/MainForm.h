@@ -224,6 +224,8 @@ struct MainForm {
     MenuItem mnuTrayCloseBrowser{"mnuTrayCloseBrowser",
                                  "Close ALL Open Browser Windows (Netscape && IE)"};
     MenuItem mnuTrayClose{"mnuTrayClose", "&CLOSE THIS MENU"};
+    /// Asks the view to pop the tray menu up at the mouse.
+    forms::Signal trayMenuRequested;
 
     /// The menu bar's top-level menus, left to right.
     std::vector<MenuItem*> menuBar() { return {&mnuFile, &mnuSettings, &mnuHelpUninstall, &mnuHelp}; }

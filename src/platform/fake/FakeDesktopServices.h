@@ -51,6 +51,7 @@ public:
     /// Records the exit code and throws Terminated, so a test sees the program end there.
     [[noreturn]] void terminate(int exitCode) override;
     void quit() override { quitRequested = true; }
+    void flushNameCaches() override { ++cacheFlushes; }
 
     struct Terminated {
         int exitCode;
@@ -63,6 +64,7 @@ public:
     std::vector<std::string> opened;
     std::vector<std::string> commands;
     bool quitRequested = false;
+    int cacheFlushes = 0;
 };
 
 /// Another copy runs when `otherCopyRunning` is set; signals are counted.

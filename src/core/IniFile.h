@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "core/IniDocument.h"
+#include "platform/FileSystem.h"
+
+namespace halvern::core {
+
+/// An INI file on disk: parsed once when opened, edited in memory, written whole and atomically
+/// by save(). A missing or unreadable file opens empty.
+class IniFile {
+public:
+    IniFile(platform::FileSystem& files, std::string path);
+
+    const std::string& path() const { return m_path; }
+    IniDocument& document() { return m_document; }
+    const IniDocument& document() const { return m_document; }
+
+    /// Profile-string read: the value, or the fallback, cut to the 250-character buffer.
+    std::string get(std::string_view section, std::string_view key,
+                    std::string_view fallback = {}) const {
+        return m_document.get(section, key, fallback);
+    }
+    void set(std::string_view section, std::string_view key, std::string_view value) {
+        m_document.set(section, key, value);
+        m_dirty = true;
+    }
+    /// Writes the file if anything changed; false when the write failed.
+    bool save();
+
+private:
+    platform::FileSystem& m_files;
+    std::string m_path;
+    IniDocument m_document;
+    bool m_dirty = false;
+};
+
+}  // namespace halvern::core

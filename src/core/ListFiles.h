@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "forms/ListBox.h"
+#include "platform/FileSystem.h"
+
+namespace halvern::core {
+
+/// The numbered-list files: [DomainCount] N = count, [Domains] D0 .. D(N-1) = entries.
+/// Each operation parses the file once, whatever the count.
+namespace ListFiles {
+
+inline constexpr const char* kCountSection = "DomainCount";
+inline constexpr const char* kItemSection = "Domains";
+/// The most entries a list can hold: the count is a 16-bit signed number.
+inline constexpr int kMaxEntries = 32767;
+
+/// The count N as a 16-bit number, or nothing when missing, not a number or out of range.
+std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path);
+
+/// The shared reading loop: calls onEntry(i, entry) for every non-empty trimmed entry i < N,
+/// in index order, and returns N (0 for a list that reads as empty).
+int forEachEntry(const platform::FileSystem& files, const std::string& path,
+                 const std::function<void(int index, const std::string& entry)>& onEntry);
+
+/// The in-memory array shape: slots 0..N, slot i = trimmed entry i or "" for a gap, slot N "".
+std::vector<std::string> readArray(const platform::FileSystem& files, const std::string& path);
+
+}  // namespace ListFiles
+
+/// Appends the file's non-empty entries to the list box, in index order.
+void LoadListBox(forms::ListBox& list, const std::string& countSection,
+                 const std::string& itemSection, const platform::FileSystem& files,
+                 const std::string& path);
+/// Writes the list box to the file: N, then D0.. in list order, untrimmed. True when written.
+bool SaveListBox(const forms::ListBox& list, const std::string& countSection,
+                 const std::string& itemSection, platform::FileSystem& files,
+                 const std::string& path);
+/// True when an item equals the text, both trimmed and lower-cased; index = first such item.
+/// Selects each item it passes, so the list ends on the found item or its last item.
+bool FindListItem(const std::string& text, forms::ListBox& list, int& index);
+
+}  // namespace halvern::core
