@@ -8,7 +8,8 @@
 namespace halvern::core {
 
 /// An INI file on disk: parsed once when opened, edited in memory, written whole and atomically
-/// by save(). A missing or unreadable file opens empty.
+/// by save(). A missing or unreadable file opens empty; one that exists but could not be read is
+/// never overwritten, since its unseen content would be lost.
 class IniFile {
 public:
     IniFile(platform::FileSystem& files, std::string path);
@@ -26,7 +27,14 @@ public:
         m_document.set(section, key, value);
         m_dirty = true;
     }
-    /// Writes the file if anything changed; false when the write failed.
+    /// Removes the first matching key; true when there was one.
+    bool remove(std::string_view section, std::string_view key) {
+        const bool removed = m_document.remove(section, key);
+        m_dirty = m_dirty || removed;
+        return removed;
+    }
+    /// Writes the file if anything changed; false when the write failed or the file exists but
+    /// could not be read.
     bool save();
 
 private:
@@ -34,6 +42,7 @@ private:
     std::string m_path;
     IniDocument m_document;
     bool m_dirty = false;
+    bool m_unreadable = false;
 };
 
 }  // namespace halvern::core

@@ -22,9 +22,13 @@ inline constexpr int kMaxEntries = 32767;
 
 /// The count N as a 16-bit number, or nothing when missing, not a number or out of range.
 std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path);
+/// The count N's text as read (at most 249 characters), or nothing when the file, the section
+/// or the key is missing.
+std::optional<std::string> readCountText(const platform::FileSystem& files,
+                                         const std::string& path);
 
 /// The shared reading loop: calls onEntry(i, entry) for every non-empty trimmed entry i < N,
-/// in index order, and returns N (0 for a list that reads as empty).
+/// in index order, and returns N (0 for a list that reads as empty, as a negative N does).
 int forEachEntry(const platform::FileSystem& files, const std::string& path,
                  const std::function<void(int index, const std::string& entry)>& onEntry);
 
@@ -37,12 +41,14 @@ std::vector<std::string> readArray(const platform::FileSystem& files, const std:
 void LoadListBox(forms::ListBox& list, const std::string& countSection,
                  const std::string& itemSection, const platform::FileSystem& files,
                  const std::string& path);
-/// Writes the list box to the file: N, then D0.. in list order, untrimmed. True when written.
+/// Writes the list box to the file in one write: N, then D0.. in list order, untrimmed. Keys
+/// beyond the new N stay (N bounds every read). True only when the file was written.
 bool SaveListBox(const forms::ListBox& list, const std::string& countSection,
                  const std::string& itemSection, platform::FileSystem& files,
                  const std::string& path);
 /// True when an item equals the text, both trimmed and lower-cased; index = first such item.
-/// Selects each item it passes, so the list ends on the found item or its last item.
+/// Selects each item it passes, so the list ends on the found item or its last item. The index
+/// is left as it was when nothing matches.
 bool FindListItem(const std::string& text, forms::ListBox& list, int& index);
 
 }  // namespace halvern::core

@@ -6,6 +6,7 @@
 #include "core/MainState.h"
 #include "platform/Platform.h"
 #include "ui/MainForm.h"
+#include "ui/StatsForm.h"
 
 namespace halvern::core {
 
@@ -26,6 +27,7 @@ public:
     bool finished() const;
 
     ui::MainForm& form();
+    ui::StatsForm& stats();
     MainState& state();
     const AppPaths& paths() const;
 

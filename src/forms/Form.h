@@ -12,7 +12,8 @@ enum class UnloadMode { FormControlMenu = 0, Code = 1, AppWindows = 2, TaskManag
 /// A top-level window: caption, place in twips, shown or hidden.
 class Form : public CaptionControl {
 public:
-    Form(std::string name, std::string caption) : CaptionControl(std::move(name), std::move(caption)) {
+    Form(std::string name, std::string caption)
+        : CaptionControl(std::move(name), std::move(caption)) {
         setVisible(false);
     }
 

@@ -7,7 +7,8 @@
 
 namespace halvern::forms {
 
-/// A list of text items with one selection; selecting an item, by the user or by code, raises Click.
+/// A list of text items with one selection; selecting an item, by the user or by code, raises
+/// Click.
 class ListBox : public Control {
 public:
     using Control::Control;

@@ -7,7 +7,9 @@ Timer::Timer(platform::Scheduler& scheduler, std::string name, int intervalMs, b
     setEnabled(enabled);
 }
 
-Timer::~Timer() { disarm(); }
+Timer::~Timer() {
+    disarm();
+}
 
 void Timer::setInterval(int intervalMs) {
     m_interval = intervalMs;

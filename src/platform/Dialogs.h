@@ -19,8 +19,7 @@ public:
                                  BoxButtons buttons, BoxIcon icon) = 0;
 
     /// Asks for a file to open, starting at initialPath; nothing when the user cancels.
-    virtual std::optional<std::string> openFile(const std::string& title,
-                                                const std::string& filter,
+    virtual std::optional<std::string> openFile(const std::string& title, const std::string& filter,
                                                 const std::string& defaultExtension,
                                                 const std::string& initialPath) = 0;
 };

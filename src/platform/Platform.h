@@ -6,6 +6,7 @@
 #include "platform/Shell.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
+#include "platform/TcpListener.h"
 #include "platform/Tray.h"
 #include "platform/UserStore.h"
 
@@ -21,6 +22,7 @@ struct Platform {
     SingleInstance& instance;
     Tray& tray;
     Sound& sound;
+    TcpListener& listener;
 };
 
 }  // namespace halvern::platform

@@ -16,8 +16,8 @@ MainForm::MainForm() {
         {&mnuHelpTut, &mnuHelpFeedback, &mnuHelpWeb, &mnuHelpReadMe, &mnuHelpAbout});
     mnuTray.setChildren({&mnuTraySettings, &mnuTrayFeedback, &mnuTrayTellFriend, &mnuTrayStats,
                          &mnuSPC1, &mnuTrayAllow, &mnuTrayLastPop, &mnuTrayLastIEPop, &mnuSPC2,
-                         &mnuTrayBlock, &mnuTrayBlockTitle, &mnuTrayPopups, &mnuTraySound,
-                         &mnuSPC3, &mnuTrayExit, &mnuTrayCloseBrowser, &mnuTrayClose});
+                         &mnuTrayBlock, &mnuTrayBlockTitle, &mnuTrayPopups, &mnuTraySound, &mnuSPC3,
+                         &mnuTrayExit, &mnuTrayCloseBrowser, &mnuTrayClose});
     mnuTrayPopups.setChecked(true);
     mnuTraySound.setChecked(true);
 

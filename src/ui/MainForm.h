@@ -43,10 +43,10 @@ struct MainForm {
     };
 
     forms::Form frmMain{"frmMain", "Zorvik"};
-    forms::TabControl A{"A",
-                        {" Ad Types", " Startup", "Log History", " Sounds", " Other / Password",
-                         " Status", " Allow (whitelist)", " Block (blacklist)", " Hot Keys", " Help",
-                         " Spyware"}};
+    forms::TabControl A{
+        "A",
+        {" Ad Types", " Startup", "Log History", " Sounds", " Other / Password", " Status",
+         " Allow (whitelist)", " Block (blacklist)", " Hot Keys", " Help", " Spyware"}};
     forms::ProgressBar ProgressBar1{"ProgressBar1"};
     Label lblHelpText{"lblHelpText",
                       "* Hold down the ALT or CTRL (control) key while clicking to temporarily "
@@ -54,8 +54,8 @@ struct MainForm {
 
     // " Ad Types"
     CheckBox chkIEPops{"chkIEPops", "Block Internet Explorer Popup Ads"};
-    CheckBox chkAdServers{"chkAdServers",
-                          "Block Banner Ads and Many Popup Ads (using the list of known ad servers)"};
+    CheckBox chkAdServers{
+        "chkAdServers", "Block Banner Ads and Many Popup Ads (using the list of known ad servers)"};
     CheckBox chkJavaPops{"chkJavaPops",
                          "Block ALL new Internet Explorer popup windows (maximum protection)"};
     CheckBox chkMessenger{"chkMessenger", "Disable Messenger Service Popup ads."};
@@ -190,7 +190,8 @@ struct MainForm {
     MenuItem mnuTest{"mnuTest", "&Test Connection to ad definition server"};
     MenuItem mnuSettingsReset{"mnuSettingsReset", "&Reset Number of Ads Blocked Statistics"};
     MenuItem mnuHelpUninstall{"mnuHelpUninstall", "&Uninstall Help!"};
-    MenuItem mnuUninstallFeedback{"mnuUninstallFeedback", "Please Tell us why first.  Thank you..."};
+    MenuItem mnuUninstallFeedback{"mnuUninstallFeedback",
+                                  "Please Tell us why first.  Thank you..."};
     MenuItem mnuUninstallUninstall{"mnuUninstallUninstall", "Uninstall Instructions..."};
     MenuItem mnuHelp{"mnuHelp", "&Help"};
     MenuItem mnuHelpTut{"mnuHelpTut", "&Audio Help - MP3 recorded help"};
@@ -228,8 +229,11 @@ struct MainForm {
     forms::Signal trayMenuRequested;
 
     /// The menu bar's top-level menus, left to right.
-    std::vector<MenuItem*> menuBar() { return {&mnuFile, &mnuSettings, &mnuHelpUninstall, &mnuHelp}; }
-    /// The four hot-key drop-down lists with their key labels, in the order of the " Hot Keys" rows.
+    std::vector<MenuItem*> menuBar() {
+        return {&mnuFile, &mnuSettings, &mnuHelpUninstall, &mnuHelp};
+    }
+    /// The four hot-key drop-down lists with their key labels, in the order of the " Hot Keys"
+    /// rows.
     struct HotKeyRow {
         const char* description;
         ComboBox* combo;

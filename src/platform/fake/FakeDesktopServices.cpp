@@ -27,6 +27,8 @@ bool FakeShell::runHidden(const std::string& commandLine) {
     return true;
 }
 
-void FakeShell::terminate(int exitCode) { throw Terminated{exitCode}; }
+void FakeShell::terminate(int exitCode) {
+    throw Terminated{exitCode};
+}
 
 }  // namespace halvern::platform

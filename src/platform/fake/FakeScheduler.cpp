@@ -8,8 +8,9 @@ namespace halvern::platform {
 
 LocalTime FakeScheduler::localTime() const {
     LocalTime t = m_wallStart;
-    long long seconds = t.hour * 3600LL + t.minute * 60LL + t.second +
-                        std::chrono::duration_cast<std::chrono::seconds>(m_now - m_wallOrigin).count();
+    long long seconds =
+        t.hour * 3600LL + t.minute * 60LL + t.second +
+        std::chrono::duration_cast<std::chrono::seconds>(m_now - m_wallOrigin).count();
     t.hour = static_cast<int>((seconds / 3600) % 24);
     t.minute = static_cast<int>((seconds / 60) % 60);
     t.second = static_cast<int>(seconds % 60);
@@ -38,7 +39,9 @@ void FakeScheduler::setWatchEvents(Id id, int events) {
     }
 }
 
-void FakeScheduler::unwatch(Id id) { m_watches.erase(id); }
+void FakeScheduler::unwatch(Id id) {
+    m_watches.erase(id);
+}
 
 void FakeScheduler::pump() {
     runDue();
@@ -74,14 +77,18 @@ void FakeScheduler::pollWatches() {
             continue;
         }
         pollfd p{it->second.fd, 0, 0};
-        if (it->second.events & kReadable) p.events |= POLLIN;
-        if (it->second.events & kWritable) p.events |= POLLOUT;
+        if (it->second.events & kReadable)
+            p.events |= POLLIN;
+        if (it->second.events & kWritable)
+            p.events |= POLLOUT;
         if (::poll(&p, 1, 0) <= 0) {
             continue;
         }
         int ready = 0;
-        if (p.revents & (POLLIN | POLLHUP | POLLERR)) ready |= kReadable;
-        if (p.revents & (POLLOUT | POLLERR)) ready |= kWritable;
+        if (p.revents & (POLLIN | POLLHUP | POLLERR))
+            ready |= kReadable;
+        if (p.revents & (POLLOUT | POLLERR))
+            ready |= kWritable;
         auto handler = it->second.handler;
         handler(ready);
     }

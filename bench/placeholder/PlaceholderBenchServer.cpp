@@ -1,0 +1,91 @@
+// The placeholder web server as the program runs it (listener, parser, labels, ring, counters,
+// status log), on the poll loop and a port of the caller's choice, until SIGINT or SIGTERM.
+//
+//   placeholder_bench_server <port> <folder holding 1by1.jpg>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "adservers/BlockCounter.h"
+#include "adservers/PlaceholderServer.h"
+#include "core/AppPaths.h"
+#include "core/BlockedRings.h"
+#include "core/MainState.h"
+#include "core/StatusLog.h"
+#include "core/TimeStamp.h"
+#include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakeDialogs.h"
+#include "platform/linux/PollScheduler.h"
+#include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/PosixTcpListener.h"
+#include "ui/MainForm.h"
+#include "ui/StatsForm.h"
+
+using namespace halvern;
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_stopPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <port> <folder holding 1by1.jpg>\n", argv[0]);
+        return 2;
+    }
+    const auto port = static_cast<std::uint16_t>(std::atoi(argv[1]));
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return 1;
+    }
+    ::signal(SIGINT, onSignal);
+    ::signal(SIGTERM, onSignal);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    platform::PollScheduler scheduler;
+    platform::PosixFileSystem files;
+    platform::FakeSound sound;  // no audio device on a benchmark machine; the calls still happen
+    platform::FakeDialogs dialogs;
+    platform::PosixTcpListener listener(scheduler);
+    ui::MainForm form;
+    ui::StatsForm stats;
+    core::MainState state;
+    core::AppPaths paths(argv[2], "/etc/hosts");
+    core::StatusLog log(form, scheduler);
+    core::BlockedRings rings(dialogs);
+    adservers::BlockCounter counter(form, state, stats);
+    form.chkBannerSound.setChecked(true);
+    form.txtBannerWav.setText(paths.file("ad.wav"));
+
+    adservers::PlaceholderServer server(
+        listener, scheduler, files, sound, form, state, counter, paths,
+        {.AddToStatus = [&](const std::string& text) { log.AddToStatus(text); },
+         .putAdServerRecord = [&](const std::string& text) { rings.cycAdServers.PutItem(text); },
+         .IsTempSoundOff = [&] { return state.bTempSoundOff; },
+         .GetTimeStamp = [&] { return core::GetTimeStamp(scheduler); },
+         .autoUpdateCheck = {}},
+        port);
+    server.StartWebServerCrap();
+    if (!listener.isListening()) {
+        std::fprintf(stderr, "cannot listen on 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    scheduler.watchFd(g_stopPipe[0], platform::Scheduler::kReadable,
+                      [&](int) { scheduler.stop(); });
+    std::printf("listening on 127.0.0.1:%u\n", listener.localPort());
+    std::fflush(stdout);
+    scheduler.run();
+    std::printf("answered %d ads, %zu sounds, last host '%s'\n", state.nBlockedToday,
+                sound.played.size(), server.getLastHost().c_str());
+    return 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace halvern::adservers {
+
+/// The names the program agrees to write into the hosts file.
+class HostName {
+public:
+    /// The longest name and the longest label between dots.
+    static constexpr std::size_t kMaxName = 253;
+    static constexpr std::size_t kMaxLabel = 63;
+
+    /// True for a host name: labels of letters, digits, '-' and '_' joined by single dots, each
+    /// label 1..63 characters, the whole at most 253. Nothing else can reach the hosts file, so a
+    /// list entry can never add a second name, a comment or another line.
+    static bool isValid(std::string_view name);
+};
+
+}  // namespace halvern::adservers

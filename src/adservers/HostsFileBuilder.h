@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvern::adservers {
+
+/// The hosts-file text algorithms: merging the ad-server lists into the text and taking them out
+/// again. Pure functions of text, linear in the size of the file and the lists (hash sets).
+class HostsFileBuilder {
+public:
+    /// Every block line is this prefix followed by one host name.
+    static constexpr std::string_view kLinePrefix = "127.0.0.1 ";
+
+    /// What a merge produced.
+    struct Merge {
+        /// The new block lines in order, each ended with the file's line ending.
+        std::string newLines;
+        /// The number of lines in newLines.
+        int added = 0;
+        /// The whole new hosts text: newLines, then the earlier lines that stay.
+        std::string text;
+        /// List entries skipped because they are not host names.
+        std::vector<std::string> rejected;
+    };
+
+    /// What a removal produced.
+    struct Removal {
+        std::string text;
+        /// Lines taken out.
+        int removed = 0;
+        /// List entries skipped because they are not host names.
+        std::vector<std::string> rejected;
+    };
+
+    /// Adds a block line for every default and user name without its whole line in the file
+    /// (a name listed twice and absent is added twice), drops the lines of the allowed names,
+    /// wherever they came from, and every empty line. Other lines keep their bytes and order.
+    /// Entries are trimmed of blanks; empty ones are gaps.
+    static Merge merge(std::string_view hostsText, std::span<const std::string> defaultNames,
+                       std::span<const std::string> userNames,
+                       std::span<const std::string> allowedNames);
+
+    /// Takes out every whole line "127.0.0.1 name" of a listed name, a last line without a line
+    /// break included. Everything else stays byte for byte, empty lines too.
+    static Removal remove(std::string_view hostsText, std::span<const std::string> defaultNames,
+                          std::span<const std::string> userNames);
+
+    /// The text's own line ending: that of its first line break, LF when it has none.
+    static std::string_view lineEnding(std::string_view text);
+
+    /// The name a line blocks ("127.0.0.1 name" without its line ending), or "" for any other
+    /// line.
+    static std::string_view blockedName(std::string_view line);
+};
+
+}  // namespace halvern::adservers

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "adservers/BlockCounter.h"
+#include "adservers/RequestParser.h"
+#include "core/AppPaths.h"
+#include "core/MainState.h"
+#include "platform/FileSystem.h"
+#include "platform/Scheduler.h"
+#include "platform/Sound.h"
+#include "platform/TcpListener.h"
+#include "ui/MainForm.h"
+
+namespace halvern::adservers {
+
+/// The local web server that answers the browser's requests for blocked ad servers with a
+/// placeholder (a one-pixel image, a script comment or a short text) and records each blocked ad.
+class PlaceholderServer {
+public:
+    /// What the server needs from the rest of the main window; any of them may be empty.
+    struct Hooks {
+        std::function<void(const std::string&)> AddToStatus;
+        /// Puts a record into the recent ad-server ring.
+        std::function<void(const std::string&)> putAdServerRecord;
+        /// Sounds are off for the moment; without it the shared bTempSoundOff is read.
+        std::function<bool()> IsTempSoundOff;
+        /// hh:mm:ss; without it the scheduler's local time is used.
+        std::function<std::string()> GetTimeStamp;
+        /// The automatic ad-data check, run after each answered ad.
+        std::function<void()> autoUpdateCheck;
+    };
+
+    /// A connection that sends no complete request head for this long is closed.
+    static constexpr platform::Millis kIdleTimeout{10000};
+    /// At most one banner sound starts in this window, however many ads arrive.
+    static constexpr platform::Millis kSoundWindow{250};
+    /// The placeholder image is read again after this long, so a replaced file shows soon
+    /// without a disk read for every one of thousands of requests.
+    static constexpr platform::Millis kImageRefresh{1000};
+
+    PlaceholderServer(platform::TcpListener& listener, platform::Scheduler& scheduler,
+                      platform::FileSystem& files, platform::Sound& sound, ui::MainForm& form,
+                      core::MainState& state, BlockCounter& counter, const core::AppPaths& paths,
+                      Hooks hooks, std::uint16_t port = 80);
+    ~PlaceholderServer();
+    PlaceholderServer(const PlaceholderServer&) = delete;
+    PlaceholderServer& operator=(const PlaceholderServer&) = delete;
+
+    /// Starts listening and marks the server on.
+    void StartWebServerCrap();
+    /// (Re)opens the listening socket on 127.0.0.1.
+    void StartListening();
+    /// Stops accepting; connections already accepted are still answered.
+    void StopWebServer();
+    /// The host of the most recent answered request.
+    const std::string& getLastHost() const { return m_state.strLastHost; }
+    /// The whole file; "Blocked by Zorvik " when its folder is missing, "" on other failures.
+    std::string LoadFile(const std::string& filename1) const;
+
+private:
+    struct Pending {
+        std::string head;
+        std::size_t scanned = 0;
+        platform::Millis lastActivity{0};
+    };
+
+    void onAccept(platform::TcpListener::ConnectionId id);
+    void onData(platform::TcpListener::ConnectionId id, std::string_view bytes);
+    void onEnd(platform::TcpListener::ConnectionId id);
+    void answer(platform::TcpListener::ConnectionId id, std::string_view request);
+    void record(const ParsedRequest& request);
+    const std::string& imageReply();
+    void playBannerSound();
+    bool soundWanted() const;
+    void armSweep();
+    void sweepIdle();
+    void status(const std::string& text) const;
+    std::string timeStamp() const;
+
+    platform::TcpListener& m_listener;
+    platform::Scheduler& m_scheduler;
+    platform::FileSystem& m_files;
+    platform::Sound& m_sound;
+    ui::MainForm& m_form;
+    core::MainState& m_state;
+    BlockCounter& m_counter;
+    const core::AppPaths& m_paths;
+    Hooks m_hooks;
+    std::uint16_t m_port;
+
+    std::unordered_map<platform::TcpListener::ConnectionId, Pending> m_pending;
+    platform::Scheduler::Id m_sweepTimer = 0;
+    platform::Scheduler::Id m_soundTimer = 0;
+    bool m_soundPlayed = false;
+    platform::Millis m_lastSound{0};
+
+    std::string m_imageReply;
+    platform::Millis m_imageReadAt{0};
+    bool m_imageRead = false;
+
+    // Replies that never change, built once.
+    std::string m_jsReply, m_htmlReply, m_htmReply, m_unknownReply;
+};
+
+}  // namespace halvern::adservers

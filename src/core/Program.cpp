@@ -1,0 +1,331 @@
+#include "core/Program.h"
+
+#include "adservers/AdServerBlocking.h"
+#include "adservers/BlockCounter.h"
+#include "adservers/PlaceholderServer.h"
+#include "core/BlockedRings.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
+#include "core/StartupSeams.h"
+#include "core/StatusLog.h"
+#include "core/TimeStamp.h"
+#include "forms/Timer.h"
+#include "ui/DeveloperZone.h"
+#include "ui/HelpLine.h"
+#include "ui/StatsForm.h"
+#include "ui/TrayIcon.h"
+
+namespace halvern::core {
+
+namespace {
+
+using namespace std::chrono_literals;
+const std::string kCrLf = "\r\n";
+const std::string kN = kServiceName;
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+}  // namespace
+
+struct Program::Impl {
+    explicit Impl(platform::Platform& platform);
+
+    void Form_Load();
+    void TimerStartup_Timer();
+    void firstStart();
+    void mnuFileExit_Click();
+    void Form_Unload();
+    bool Form_QueryUnload(forms::UnloadMode mode);
+    void wire();
+    void writeSetting(const std::string& key, const std::string& value);
+
+    platform::Platform& p;
+    ui::MainForm form;
+    ui::StatsForm stats;
+    MainState st;
+    AppPaths paths;
+    StartupSeams seams;
+    StatusLog log{form, p.scheduler};
+    BlockedRings rings{p.dialogs};
+    ui::HelpLine help{p.scheduler, form};
+    ui::DeveloperZone developerZone{form};
+    ui::TrayIcon tray;
+    Settings settings;
+    adservers::BlockCounter counter{form, st, stats};
+    adservers::PlaceholderServer server;
+    adservers::AdServerBlocking hosts;
+    forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
+    std::string strBuild;
+    bool finished = false;
+    bool unloaded = false;
+};
+
+Program::Impl::Impl(platform::Platform& platform)
+    : p(platform),
+      tray(
+          p.tray, p.scheduler, p.dialogs, st, form, stats, [this] { settings.Save(); },
+          [this](const std::string& key, const std::string& value) { writeSetting(key, value); }),
+      settings(p.files, p.dialogs, p.userStore, st, paths, form, stats,
+               Settings::Callbacks{[this] { tray.GoToTray(); },
+                                   [this] { tray.mnuTraySettings_Click(); }}),
+      server(p.listener, p.scheduler, p.files, p.sound, form, st, counter, paths,
+             adservers::PlaceholderServer::Hooks{
+                 [this](const std::string& text) { log.AddToStatus(text); },
+                 [this](const std::string& record) { rings.cycAdServers.PutItem(record); },
+                 [this] { return st.bTempSoundOff; },
+                 [this] { return GetTimeStamp(p.scheduler); },
+                 {}}),
+      hosts(p.files, p.dialogs, p.shell, p.scheduler, st, paths, form, stats,
+            adservers::AdServerBlocking::Callbacks{
+                [this] { settings.Save(); },
+                [this](const std::string& text) { help.FlashHelpText(text); },
+                [this](const std::string& text) { log.AddToStatus(text); },
+                [this] { server.StartWebServerCrap(); }, [this] { server.StopWebServer(); },
+                [this] { p.scheduler.pump(); }}) {
+    wire();
+}
+
+void Program::Impl::wire() {
+    TimerStartup.onTimer = [this] { TimerStartup_Timer(); };
+    form.frmMain.onQueryUnload = [this](forms::UnloadMode mode) { return Form_QueryUnload(mode); };
+    form.mnuFileExit.onClick = [this] { mnuFileExit_Click(); };
+    form.mnuTrayExit.onClick = [this] {
+        if (!st.bLoadingSettings) {
+            mnuFileExit_Click();
+        }
+    };
+    form.mnuFileSave.onClick = [this] { settings.Save(); };
+    form.mnuFileOpen.onClick = [this] { p.shell.openInEditor(paths.getLocalBanIniFileName()); };
+    form.cmdIni.onClick = form.mnuFileOpen.onClick;
+    form.Command1.onClick = [this] { p.shell.openInEditor(paths.strHostsFile); };
+    form.Command2.onClick = [this] { p.shell.openInEditor(paths.strHostsFile + "zvb"); };
+    form.mnuHelpReadMe.onClick = [this] { p.shell.openInEditor(paths.file("readme.txt")); };
+    p.instance.onShowRequest = [this] { tray.mnuTraySettings_Click(); };
+}
+
+void Program::Impl::writeSetting(const std::string& key, const std::string& value) {
+    IniFile ini(p.files, paths.getIniFileName());
+    ini.set("Settings", key, value);
+    ini.save();
+}
+
+void Program::Impl::Form_Load() {
+    StartupSeams::run(seams.resetPopupState);
+    strBuild = "build 16";
+    rings.ClearLog();  // the four rings, empty, 50 records each
+
+    st.nTotalAdServers = 0;
+    st.nDefaultAdServers = 0;
+    st.nUserAdServers = 0;
+    st.bInTray = false;
+    form.mnuTrayLastPop.setEnabled(false);
+    form.mnuTrayLastIEPop.setEnabled(false);
+    st.bLoadingSettings = true;
+    st.bAutoDownload = true;
+    form.chkAuto.setChecked(true);
+
+    paths.strAppFolder = folderOf(p.shell.executablePath());
+
+    // This build offers no version check from the menus and has no audio help.
+    form.cmdNew.setVisible(false);
+    form.lblNewV.setVisible(false);
+    form.mnuVersion.setVisible(false);
+    form.cmdHelpOnline.setVisible(false);
+    form.lblhelpaudio.setVisible(false);
+
+    if (!p.instance.acquire()) {
+        // Another copy runs: ask it to show itself, give it time to do so, and leave without
+        // writing anything.
+        p.instance.signalRunningCopy();
+        p.scheduler.wait(700ms);
+        finished = true;
+        return;
+    }
+
+    hosts.setExcludeArray();
+    paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.shell);
+    settings.LoadSettings();
+    form.frmMain.move(100, 100);
+    if (!form.chkRunIE.checked()) {
+        // The icon is the program's only presence while the window is hidden, so it is added
+        // even though the settings are still loading.
+        st.bLoadingSettings = false;
+        tray.TrayIconOn(false, true);
+        st.bLoadingSettings = true;
+    }
+    form.frmMain.setCaption(kMainCaption);
+
+    if (!p.files.exists(paths.placeholderImage())) {
+        p.dialogs.messageBox(
+            "Install failure: need this file to exists: " + paths.strAppFolder + " / " + "1by1.jpg",
+            kN, platform::BoxButtons::Ok, platform::BoxIcon::None);
+        tray.TrayIconDelete();
+        p.shell.terminate(1);
+    }
+
+    form.lblStatus.setCaption("Please wait while  Initializes...");
+    StartupSeams::run(seams.setPopupListArray);
+    StartupSeams::run(seams.setSpyWareListArray);
+    StartupSeams::run(seams.setWhiteListArray);
+    StartupSeams::run(seams.installShellHook);
+    StartupSeams::run(seams.SetMenuIcons);
+    tray.TimerTrayIcon_Timer();
+    if (st.bBlockIEPopups) {
+        StartupSeams::run(seams.createBrowserTracker);
+    }
+    TimerStartup.setEnabled(true);
+    StartupSeams::run(seams.readBrowserSettings);
+    p.userStore.set(kPublisherApp, "Installs", kServiceName, p.shell.executablePath());
+    if (p.userStore.get(kPublisherApp, kServiceName, "bDisableMessenger", "") == "True") {
+        // There is no messenger service to stop on Linux; the box keeps the user's choice.
+        form.chkMessenger.setChecked(true);
+    }
+    StartupSeams::run(seams.applyPasswordLock);
+    st.bLoadingSettings = false;
+}
+
+void Program::Impl::TimerStartup_Timer() {
+    TimerStartup.setEnabled(false);
+    const bool first = p.userStore.get(kUserStoreApp, "State", "FirstStart", "") != "Done";
+    if (first) {
+        p.userStore.set(kUserStoreApp, "State", "FirstStart", "Done");
+        firstStart();
+    } else {
+        tray.GoToTray();
+    }
+
+    hosts.BackupUserHostsFile();
+    if (!st.bBlockAdServers && !st.bBlockIEPopups) {
+        p.dialogs.messageBox(kN + "  is not blocking any ads!" + kCrLf + kCrLf +
+                                 "You have both ad blocking options un-checked." + kCrLf + kCrLf +
+                                 "To change this and start blocking ads, display the " + kN +
+                                 "  settings " + "window and choose the 'Ad Blocking' tab.  " +
+                                 kCrLf + kCrLf + "Then check one of the ad blocking options.",
+                             kN + "  - No Ads Being Blocked", platform::BoxButtons::Ok,
+                             platform::BoxIcon::Information);
+    }
+    hosts.startUpHostsFile();
+    form.lblStatus.setCaption("That's it!  " + kN + "  has configured your computer to " +
+                              "block most banner and pop-up / pop-under ads (you will still see "
+                              "some ads).");
+    StartupSeams::run(st.bBlockIEPopups ? seams.createBrowserTracker : seams.discardBrowserTracker);
+    form.lblHelpText.setCaption(
+        "* Hold down the ALT, or CTRL (control) key while clicking to temporarily allow popup "
+        "windows to open.");
+}
+
+void Program::Impl::firstStart() {
+    form.chkDisableScriptDebuggingInIE.setChecked(false);
+    form.chkDisableNotificationScriptErrorIE.setChecked(true);
+    const std::string browser = lower(p.shell.defaultBrowser());
+    if (browser.find("iexplore.exe") != std::string::npos ||
+        browser.find("internet explorer") != std::string::npos) {
+        st.bBlockAdServers = false;
+        form.chkAdServers.setChecked(false);
+        form.chkDisableScriptDebuggingInIE.setChecked(true);
+        form.chkDisableNotificationScriptErrorIE.setChecked(false);
+    }
+    // The settings are stored before the two messages, not after them: a user who leaves the
+    // boxes unanswered, or a session that ends meanwhile, keeps a complete settings file.
+    StartupSeams::run(seams.addStartupShortcut);
+    form.chkStartup.setChecked(true);
+    settings.Save();
+    int n = 0;
+    p.dialogs.messageBox(
+        "Firewalls and parentail control:  If you use firewall programs like "
+        "ZoneAlarm, BlackICE or use parental control programs like Cyber Patrol or Net Nanny, "
+        "make sure you configure them to allow for " +
+            kN + " : " + kCrLf + kCrLf + "1) " + kN +
+            "  needs to act as a server to so it can show blank images in your browser where "
+            "banner ads would normally be. " +
+            kCrLf + kCrLf + "2) " + kN +
+            "  needs to access the internet periodically so it can check to see if ad updates "
+            "are available for download (similar to virus definitions). ",
+        "Firewalls and Parental Control programs. Message " + std::to_string(++n) + " of 3",
+        platform::BoxButtons::Ok, platform::BoxIcon::Information);
+    p.dialogs.messageBox(
+        "IMPORTANT: YOU MUST RESTART YOUR COMPUTER TO MAKE SURE ALL BLOCKING WORKS CORRECTLY!" +
+            kCrLf + kCrLf + "After you restart your computer, " + kN +
+            " will be running.  Just use your browser and other programs like you normally do.  "
+            "You don't have to configure anything! " +
+            kN +
+            " will quietly work in the background to block popups, spyware, and other annoying "
+            "ads.",
+        "Restart your Computer! Message " + std::to_string(++n) + " of 3", platform::BoxButtons::Ok,
+        platform::BoxIcon::Information);
+}
+
+bool Program::Impl::Form_QueryUnload(forms::UnloadMode mode) {
+    if (mode != forms::UnloadMode::FormControlMenu) {
+        return false;
+    }
+    tray.GoToTray();
+    return true;
+}
+
+void Program::Impl::mnuFileExit_Click() {
+    if (finished) {
+        return;
+    }
+    server.StopWebServer();
+    tray.TrayIconDelete();
+    StartupSeams::run(seams.discardBrowserTracker);
+    StartupSeams::run(seams.UnloadAllForms);
+    stats.Form_Unload();
+    Form_Unload();
+    form.frmMain.hide();
+    finished = true;
+    p.shell.quit();
+}
+
+void Program::Impl::Form_Unload() {
+    if (unloaded) {
+        return;
+    }
+    unloaded = true;
+    TimerStartup.setEnabled(false);
+    hosts.restoreHostsFileAtExit();
+    server.StopWebServer();
+    tray.TrayIconDelete();
+    StartupSeams::run(seams.discardBrowserTracker);
+    settings.Save();
+    StartupSeams::run(seams.UnloadAllForms);
+    StartupSeams::run(seams.removeShellHook);
+}
+
+Program::Program(platform::Platform& platform) : m_impl(std::make_unique<Impl>(platform)) {}
+Program::~Program() = default;
+
+void Program::Form_Load() {
+    m_impl->Form_Load();
+}
+void Program::mnuFileExit_Click() {
+    m_impl->mnuFileExit_Click();
+}
+bool Program::finished() const {
+    return m_impl->finished;
+}
+ui::MainForm& Program::form() {
+    return m_impl->form;
+}
+ui::StatsForm& Program::stats() {
+    return m_impl->stats;
+}
+MainState& Program::state() {
+    return m_impl->st;
+}
+const AppPaths& Program::paths() const {
+    return m_impl->paths;
+}
+
+}  // namespace halvern::core

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/AppPaths.h"
+#include "core/MainState.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/UserStore.h"
+#include "ui/MainForm.h"
+#include "ui/StatsForm.h"
+
+namespace halvern::core {
+
+class IniFile;
+
+/// The settings store: the [Settings] section of zorvik.ini, mirrored into the main state and the
+/// windows by LoadSettings and written back by Save, and the once-only messages of the per-user
+/// store.
+class Settings {
+public:
+    /// What LoadSettings does with the main window; the tray code owns both.
+    struct Callbacks {
+        std::function<void()> GoToTray;
+        std::function<void()> mnuTraySettings_Click;
+    };
+
+    Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
+             platform::UserStore& userStore, MainState& state, const AppPaths& paths,
+             ui::MainForm& form, ui::StatsForm& stats, Callbacks callbacks);
+
+    /// Reads the settings file once and applies every setting, in the order the file lists them.
+    void LoadSettings();
+    /// Writes the settings in one atomic write, keeping the file's other lines; nothing while the
+    /// settings load. True when written; a failed write leaves the old file and says nothing.
+    bool Save();
+    /// Shows the message the first time only for this user; the key remembers it was shown.
+    void MsgBoxOnce(const std::string& strMsg, const std::string& strTitle,
+                    const std::string& strRegKey);
+    /// The settings file's path.
+    std::string getIniFileName() const { return m_paths.getIniFileName(); }
+
+private:
+    struct ListCounts;
+    ListCounts readListCounts() const;
+    void loadAdServerTotal(const ListCounts& counts);
+    void loadHotKeys(const IniFile& ini);
+    void loadStartupOptions(const IniFile& ini);
+    void loadSounds(const IniFile& ini);
+    void loadCounters(const IniFile& ini, const ListCounts& counts);
+    void loadBlocking(const IniFile& ini);
+    void writeSettings(IniFile& ini) const;
+
+    platform::FileSystem& m_files;
+    platform::Dialogs& m_dialogs;
+    platform::UserStore& m_userStore;
+    MainState& m_state;
+    const AppPaths& m_paths;
+    ui::MainForm& m_form;
+    ui::StatsForm& m_stats;
+    Callbacks m_callbacks;
+};
+
+}  // namespace halvern::core

@@ -1,0 +1,332 @@
+#include "gui/Bindings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <memory>
+
+#include "gui/ClickableLabel.h"
+
+namespace halvern::gui {
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString fromCrLf(const std::string& text) {
+    return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QStringList qItems(const forms::ListBox& model) {
+    QStringList items;
+    for (const std::string& item : model.items()) {
+        items << qs(item);
+    }
+    return items;
+}
+
+}  // namespace
+
+Bindings::~Bindings() {
+    for (auto& [signal, id] : m_links) {
+        signal->disconnect(id);
+    }
+}
+
+void Bindings::watch(forms::Signal& signal, forms::Signal::Slot slot) {
+    m_links.emplace_back(&signal, signal.connect(std::move(slot)));
+}
+
+void Bindings::follow(forms::Control& model, QWidget* widget, std::function<void()> sync) {
+    QPointer<QWidget> alive(widget);
+    auto repaint = [&model, alive, sync = std::move(sync)] {
+        if (!alive) {
+            return;
+        }
+        alive->setEnabled(model.enabled());
+        alive->setToolTip(qs(model.toolTip()));
+        sync();
+        // A widget not yet placed in a window must not show as a window of its own; it shows
+        // with its parent unless it was hidden.
+        if (!model.visible()) {
+            alive->hide();
+        } else if (alive->parentWidget()) {
+            alive->show();
+        }
+    };
+    repaint();
+    watch(model.changed(), std::move(repaint));
+    m_hoverControls[widget] = &model;
+    widget->installEventFilter(this);
+    connect(widget, &QObject::destroyed, this,
+            [this](QObject* gone) { m_hoverControls.erase(gone); });
+}
+
+bool Bindings::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter && onHover) {
+        auto it = m_hoverControls.find(watched);
+        if (it != m_hoverControls.end() && !it->second->toolTip().empty()) {
+            onHover(*it->second);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QString Bindings::plainCaption(const std::string& caption) {
+    std::string shown;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&') {
+            if (i + 1 < caption.size() && caption[i + 1] == '&') {
+                shown += '&';
+                ++i;
+            }
+            continue;
+        }
+        shown += caption[i];
+    }
+    return qs(shown);
+}
+
+void Bindings::bind(forms::CheckBox& model, QCheckBox& widget) {
+    follow(model, &widget, [&model, &widget] {
+        widget.setText(qs(model.caption()));
+        widget.setChecked(model.checked());
+    });
+    // clicked() comes only from the user; the model decides the value and the widget follows.
+    connect(&widget, &QCheckBox::clicked, &widget, [&model, &widget] {
+        model.click();
+        widget.setChecked(model.checked());
+    });
+}
+
+void Bindings::bind(forms::Button& model, QPushButton& widget) {
+    follow(model, &widget, [&model, &widget] { widget.setText(qs(model.caption())); });
+    connect(&widget, &QPushButton::clicked, &widget, [&model] { model.click(); });
+}
+
+void Bindings::bind(forms::Label& model, ClickableLabel& widget) {
+    follow(model, &widget, [&model, &widget] {
+        widget.setText(plainCaption(model.caption()));
+        QFont font = widget.font();
+        font.setBold(model.bold());
+        widget.setFont(font);
+    });
+    connect(&widget, &ClickableLabel::clicked, &widget, [&model] { model.click(); });
+    connect(&widget, &ClickableLabel::doubleClicked, &widget, [&model] { model.dblClick(); });
+}
+
+void Bindings::bind(forms::Frame& model, QGroupBox& widget) {
+    follow(model, &widget, [&model, &widget] { widget.setTitle(qs(model.caption())); });
+}
+
+void Bindings::bind(forms::TextBox& model, QLineEdit& widget) {
+    follow(model, &widget, [&model, &widget] {
+        if (widget.text() != qs(model.text())) {
+            widget.setText(qs(model.text()));
+        }
+    });
+    // textEdited() comes only from the user's typing.
+    connect(&widget, &QLineEdit::textEdited, &widget,
+            [&model](const QString& text) { model.setText(text.toStdString()); });
+}
+
+void Bindings::bind(forms::TextBox& model, QPlainTextEdit& widget) {
+    // The text last shown, as the model holds it, so a growing log is appended, not redrawn.
+    auto shown = std::make_shared<std::string>();
+    auto syncing = std::make_shared<bool>(false);
+    follow(model, &widget, [&model, &widget, shown, syncing] {
+        const std::string& text = model.text();
+        if (text == *shown) {
+            return;
+        }
+        *syncing = true;
+        if (text.starts_with(*shown) && !shown->empty()) {
+            QTextCursor end(widget.document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(fromCrLf(text.substr(shown->size())));
+        } else {
+            widget.setPlainText(fromCrLf(text));
+        }
+        widget.verticalScrollBar()->setValue(widget.verticalScrollBar()->maximum());
+        *shown = text;
+        *syncing = false;
+    });
+    connect(&widget, &QPlainTextEdit::textChanged, &widget, [&model, &widget, shown, syncing] {
+        if (*syncing) {
+            return;
+        }
+        *shown = widget.toPlainText().replace('\n', QStringLiteral("\r\n")).toStdString();
+        model.setText(*shown);
+    });
+}
+
+void Bindings::bind(forms::ComboBox& model, QComboBox& widget) {
+    follow(model, &widget, [&model, &widget] {
+        const QSignalBlocker blocker(widget);
+        const QStringList items = qItems(model);
+        QStringList shown;
+        for (int i = 0; i < widget.count(); ++i) {
+            shown << widget.itemText(i);
+        }
+        if (shown != items) {
+            widget.clear();
+            widget.addItems(items);
+        }
+        widget.setCurrentIndex(model.listIndex());
+    });
+    // activated() comes only from the user's choice.
+    connect(&widget, &QComboBox::activated, &widget, [&model, &widget](int index) {
+        model.setListIndex(index);
+        const QSignalBlocker blocker(widget);
+        widget.setCurrentIndex(model.listIndex());
+    });
+}
+
+void Bindings::bind(forms::ListBox& model, QListWidget& widget) {
+    auto syncing = std::make_shared<bool>(false);
+    follow(model, &widget, [&model, &widget, syncing] {
+        *syncing = true;
+        const QStringList items = qItems(model);
+        QStringList shown;
+        for (int i = 0; i < widget.count(); ++i) {
+            shown << widget.item(i)->text();
+        }
+        if (shown != items) {
+            widget.clear();
+            widget.addItems(items);
+        }
+        widget.setCurrentRow(model.listIndex());
+        *syncing = false;
+    });
+    connect(&widget, &QListWidget::currentRowChanged, &widget, [&model, syncing](int row) {
+        if (!*syncing) {
+            model.setListIndex(row);
+        }
+    });
+    connect(&widget, &QListWidget::itemDoubleClicked, &widget, [&model] { model.dblClick(); });
+}
+
+void Bindings::bind(forms::ProgressBar& model, QProgressBar& widget) {
+    follow(model, &widget, [&model, &widget] {
+        widget.setMaximum(model.max());
+        widget.setValue(model.value());
+    });
+}
+
+void Bindings::bind(forms::TabControl& model, QTabWidget& widget) {
+    auto syncing = std::make_shared<bool>(false);
+    follow(model, &widget, [&model, &widget, syncing] {
+        *syncing = true;
+        const auto& captions = model.captions();
+        for (int i = 0; i < widget.count() && i < static_cast<int>(captions.size()); ++i) {
+            widget.setTabText(i, qs(captions[static_cast<std::size_t>(i)]));
+        }
+        widget.setCurrentIndex(model.tab());
+        *syncing = false;
+    });
+    connect(&widget, &QTabWidget::currentChanged, &widget, [&model, &widget, syncing](int index) {
+        if (*syncing) {
+            return;
+        }
+        model.setTab(index);
+        *syncing = true;
+        widget.setCurrentIndex(model.tab());
+        *syncing = false;
+    });
+}
+
+void Bindings::bind(forms::MenuItem& model, QAction& action) {
+    QPointer<QAction> alive(&action);
+    auto repaint = [&model, alive] {
+        if (!alive) {
+            return;
+        }
+        alive->setSeparator(model.isSeparator());
+        alive->setText(model.isSeparator() ? QString() : qs(model.caption()));
+        // Only a checked entry shows a check mark; the others show none, as the old menus did.
+        alive->setCheckable(model.checked());
+        alive->setChecked(model.checked());
+        alive->setEnabled(model.enabled());
+        alive->setVisible(model.visible());
+        alive->setToolTip(qs(model.toolTip()));
+        alive->setShortcut(QKeySequence(qs(model.shortcut())));
+    };
+    repaint();
+    watch(model.changed(), repaint);
+    connect(&action, &QAction::triggered, &action, [&model, repaint] {
+        model.click();
+        repaint();
+    });
+}
+
+QCheckBox* Bindings::checkBox(forms::CheckBox& model, int wrapWidth) {
+    auto* widget = new QCheckBox;
+    bind(model, *widget);
+    if (wrapWidth > 0) {
+        // A check box cannot wrap its caption; the view breaks it into lines itself.
+        const auto wrap = [&model, widget, wrapWidth] {
+            widget->setText(wrapped(qs(model.caption()), widget->fontMetrics(), wrapWidth));
+        };
+        wrap();
+        watch(model.changed(), wrap);
+    }
+    return widget;
+}
+
+QString Bindings::wrapped(const QString& text, const QFontMetrics& metrics, int width) {
+    QString result;
+    QString line;
+    for (const QString& word : text.split(' ')) {
+        const QString candidate = line.isEmpty() ? word : line + ' ' + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
+            result += line + '\n';
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    return result + line;
+}
+
+QPushButton* Bindings::button(forms::Button& model) {
+    auto* widget = new QPushButton;
+    bind(model, *widget);
+    return widget;
+}
+
+ClickableLabel* Bindings::label(forms::Label& model, bool link) {
+    auto* widget = new ClickableLabel;
+    // A link reads as one phrase; other labels wrap within their place.
+    widget->setWordWrap(!link);
+    widget->setLink(link);
+    bind(model, *widget);
+    return widget;
+}
+
+QLineEdit* Bindings::lineEdit(forms::TextBox& model) {
+    auto* widget = new QLineEdit;
+    bind(model, *widget);
+    return widget;
+}
+
+QComboBox* Bindings::comboBox(forms::ComboBox& model) {
+    auto* widget = new QComboBox;
+    bind(model, *widget);
+    return widget;
+}
+
+}  // namespace halvern::gui

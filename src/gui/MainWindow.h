@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QIcon>
+#include <QMainWindow>
+
+#include "gui/Bindings.h"
+
+class QTabWidget;
+
+namespace halvern::ui {
+struct MainForm;
+}
+
+namespace halvern::gui {
+
+class DeveloperPanel;
+class TabRows;
+
+/// The main (settings) window: the menu bar, the tab control with its eleven pages, the progress
+/// bar, the help line and, beyond the fixed size, the developer zone. It shows, hides, moves and
+/// closes as the form model says; all behaviour stays in the model's handlers.
+class MainWindow final : public QMainWindow {
+public:
+    /// Twips per screen pixel at the usual 96 dots per inch.
+    static constexpr int kTwipsPerPixel = 15;
+    /// The client area below the menu bar: 7845 x 6015 twips.
+    static constexpr int kClientWidth = 7845 / kTwipsPerPixel;
+    static constexpr int kClientHeight = 6015 / kTwipsPerPixel;
+
+    MainWindow(ui::MainForm& form, const QIcon& icon, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    /// The tab control `A`, for tests and for the password lock's per-tab state.
+    QTabWidget& tabs() const { return *m_tabs; }
+    /// True once the developer zone is unlocked and the window may be resized.
+    bool developerZoneOpen() const { return m_developerOpen; }
+
+protected:
+    /// The title-bar close asks the model; a cancelled close leaves the window to the model.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildClientArea(const QIcon& icon);
+    void syncForm();
+    void syncDeveloperZone();
+    void placeDeveloperPanel();
+
+    ui::MainForm& m_form;
+    Bindings m_bindings;
+    QWidget* m_client = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    TabRows* m_rows = nullptr;
+    DeveloperPanel* m_developer = nullptr;
+    bool m_developerOpen = false;
+    bool m_zoneApplied = false;
+    int m_left = -1;
+    int m_top = -1;
+};
+
+}  // namespace halvern::gui

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/Scheduler.h"
+#include "platform/SingleInstance.h"
+
+namespace halvern::platform {
+
+/// One running copy per user: the copy that holds an exclusive lock on a lock file runs, and
+/// listens on a local socket beside it; a later copy finds the lock taken, connects and sends
+/// "show\n", and the running copy calls onShowRequest. The lock ends with the process, so a copy
+/// that crashed never blocks the next one.
+class LockFileSingleInstance final : public SingleInstance {
+public:
+    /// Files "<name>.lock" and "<name>.sock" in runtimeFolder; the socket is watched on the loop.
+    LockFileSingleInstance(std::string runtimeFolder, Scheduler& scheduler,
+                           std::string name = defaultName());
+    ~LockFileSingleInstance() override;
+    LockFileSingleInstance(const LockFileSingleInstance&) = delete;
+    LockFileSingleInstance& operator=(const LockFileSingleInstance&) = delete;
+
+    /// Takes the lock and starts listening. When the lock file cannot be made at all, the
+    /// program runs anyway (true): a missing lock must not keep the user's program from starting.
+    bool acquire() override;
+    /// Connects to the running copy and asks it to show itself; gives up quietly after a moment.
+    void signalRunningCopy() override;
+
+    /// $XDG_RUNTIME_DIR, or /tmp/zorvik-<uid> (created private) when it is not set.
+    static std::string defaultRuntimeFolder();
+    /// "zorvik-<uid>".
+    static std::string defaultName();
+
+    const std::string& lockPath() const { return m_lockPath; }
+    const std::string& socketPath() const { return m_socketPath; }
+
+private:
+    struct Connection {
+        int fd;
+        Scheduler::Id watch;
+        Scheduler::Id timeout;
+        std::string received;
+    };
+    void listen();
+    void accept();
+    void receive(int fd);
+    void drop(int fd);
+
+    Scheduler& m_scheduler;
+    std::string m_lockPath;
+    std::string m_socketPath;
+    int m_lockFd = -1;
+    int m_listenFd = -1;
+    Scheduler::Id m_listenWatch = 0;
+    std::map<int, Connection> m_connections;
+};
+
+}  // namespace halvern::platform

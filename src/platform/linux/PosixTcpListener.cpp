@@ -1,0 +1,380 @@
+#include "platform/linux/PosixTcpListener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+namespace halvern::platform {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 16 * 1024;
+// Accepts per wake-up, so a flood of connections cannot keep other handlers waiting.
+constexpr int kAcceptBatch = 64;
+// Descriptors kept free for files, pipes and the display connection.
+constexpr rlim_t kSpareDescriptors = 64;
+
+int fdOf(TcpListener::ConnectionId id) {
+    return static_cast<int>(id & 0xffffffffu);
+}
+
+std::size_t descriptorCap(std::size_t wanted) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return wanted;
+    }
+    const rlim_t usable = limit.rlim_cur > 2 * kSpareDescriptors
+                              ? limit.rlim_cur - kSpareDescriptors
+                              : limit.rlim_cur / 2;
+    return std::max<std::size_t>(1, std::min<std::size_t>(wanted, usable));
+}
+
+}  // namespace
+
+PosixTcpListener::PosixTcpListener(Scheduler& scheduler, std::size_t maxConnections)
+    : m_scheduler(scheduler), m_maxConnections(descriptorCap(maxConnections)) {}
+
+PosixTcpListener::~PosixTcpListener() {
+    m_handlers = {};
+    close();
+    for (Slot& slot : m_slots) {
+        if (slot.id != 0) {
+            closeConnection(slot.id);
+        }
+    }
+}
+
+bool PosixTcpListener::listen(const std::string& address, std::uint16_t port) {
+    close();
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
+        return false;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (m_acceptOnData) {
+        const int seconds = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+    }
+    socklen_t length = sizeof addr;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_listenFd = fd;
+    m_port = ntohs(addr.sin_port);
+    m_listenWatch = m_scheduler.watchFd(fd, Scheduler::kReadable, [this](int) { onListenReady(); });
+    return true;
+}
+
+void PosixTcpListener::close() {
+    if (m_listenFd < 0) {
+        return;
+    }
+    m_scheduler.cancel(m_backoffTimer);
+    m_scheduler.unwatch(m_listenWatch);
+    ::close(m_listenFd);
+    m_listenFd = -1;
+    m_port = 0;
+    m_listenWatch = 0;
+    m_backoffTimer = 0;
+    m_acceptPaused = false;
+}
+
+void PosixTcpListener::onListenReady() {
+    for (int i = 0; i < kAcceptBatch && m_listenFd >= 0 && !m_acceptPaused; ++i) {
+        if (!acceptOne()) {
+            break;
+        }
+    }
+}
+
+bool PosixTcpListener::acceptOne() {
+    if (m_count >= m_maxConnections) {
+        pauseAccepting(false);
+        return false;
+    }
+    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+            case EINTR:
+            case ECONNABORTED:
+            case EPROTO:
+                return true;
+            case EMFILE:
+            case ENFILE:
+            case ENOBUFS:
+            case ENOMEM:
+                // The connection waits in the backlog; trying again at once would spin.
+                pauseAccepting(true);
+                return false;
+            default:
+                return false;
+        }
+    }
+    if (static_cast<std::size_t>(fd) >= m_slots.size()) {
+        m_slots.resize(std::max<std::size_t>(fd + 1, m_slots.size() * 2));
+    }
+    if (++m_generation == 0) {
+        m_generation = 1;
+    }
+    const ConnectionId id = (static_cast<ConnectionId>(m_generation) << 32) | fd;
+    m_slots[fd] = Slot{};
+    m_slots[fd].id = id;
+    ++m_count;
+    if (m_handlers.onAccept) {
+        m_handlers.onAccept(id);
+    }
+    // The request has usually arrived with the connection: read it now, before any watch.
+    readFrom(id);
+    return true;
+}
+
+void PosixTcpListener::pauseAccepting(bool withBackoff) {
+    m_acceptPaused = true;
+    m_scheduler.setWatchEvents(m_listenWatch, 0);
+    if (withBackoff && m_backoffTimer == 0) {
+        m_backoffTimer = m_scheduler.callAfter(kDescriptorBackoff, [this] {
+            m_backoffTimer = 0;
+            resumeAccepting();
+        });
+    }
+}
+
+void PosixTcpListener::resumeAccepting() {
+    if (m_listenFd < 0 || m_backoffTimer != 0) {
+        return;
+    }
+    m_acceptPaused = false;
+    m_scheduler.setWatchEvents(m_listenWatch, Scheduler::kReadable);
+}
+
+PosixTcpListener::Slot* PosixTcpListener::find(ConnectionId id) {
+    const int fd = fdOf(id);
+    if (id == 0 || fd < 0 || static_cast<std::size_t>(fd) >= m_slots.size() ||
+        m_slots[fd].id != id) {
+        return nullptr;
+    }
+    return &m_slots[fd];
+}
+
+void PosixTcpListener::onReady(ConnectionId id, int ready) {
+    if (ready & Scheduler::kWritable) {
+        writeTo(id);
+    }
+    if (ready & Scheduler::kReadable) {
+        readFrom(id);
+    }
+}
+
+void PosixTcpListener::readFrom(ConnectionId id) {
+    Slot* slot = find(id);
+    if (slot == nullptr || slot->readEnded) {
+        return;
+    }
+    const int fd = fdOf(id);
+    std::array<char, kReadChunk> buffer;
+    const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+            setEvents(fd, *slot, slot->events | Scheduler::kReadable);
+        } else {
+            closeConnection(id);
+        }
+        return;
+    }
+    if (slot->lingering) {
+        if (n == 0) {
+            closeConnection(id);
+        }
+        return;  // bytes after the reply are read only to be dropped
+    }
+    if (n == 0) {
+        slot->readEnded = true;
+        setEvents(fd, *slot, slot->events & ~Scheduler::kReadable);
+        if (m_handlers.onEnd) {
+            m_handlers.onEnd(id);
+        } else {
+            closeConnection(id);
+        }
+        return;
+    }
+    // A full read may have left bytes behind; a short one emptied the socket's queue.
+    slot->moreToRead = static_cast<std::size_t>(n) == buffer.size();
+    if (m_handlers.onData) {
+        m_handlers.onData(id, std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    }
+    if (Slot* still = find(id)) {
+        setEvents(fd, *still, still->events | Scheduler::kReadable);
+    }
+}
+
+bool PosixTcpListener::sendNow(ConnectionId id, Slot& slot, std::string_view& bytes) {
+    // Bytes sent ahead of the connection's end wait for the FIN that shutdown() adds to them, so
+    // reply and end travel as one packet.
+    const int more = slot.closeWhenSent ? MSG_MORE : 0;
+    const ssize_t n = ::send(fdOf(id), bytes.data(), bytes.size(), MSG_NOSIGNAL | more);
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        closeConnection(id);
+        return false;
+    }
+    bytes.remove_prefix(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return true;
+}
+
+void PosixTcpListener::send(ConnectionId id, std::string_view bytes) {
+    Slot* slot = find(id);
+    if (slot == nullptr || slot->closeWhenSent || slot->lingering || bytes.empty()) {
+        return;
+    }
+    if (slot->outSent == slot->out.size()) {
+        slot->out.clear();
+        slot->outSent = 0;
+        if (!sendNow(id, *slot, bytes) || bytes.empty()) {
+            return;
+        }
+    }
+    slot->out.append(bytes);
+    setEvents(fdOf(id), *slot, slot->events | Scheduler::kWritable);
+}
+
+void PosixTcpListener::sendAndClose(ConnectionId id, std::string_view bytes) {
+    Slot* slot = find(id);
+    if (slot == nullptr || slot->closeWhenSent || slot->lingering) {
+        return;
+    }
+    if (slot->outSent < slot->out.size()) {
+        send(id, bytes);
+        closeAfterSend(id);
+        return;
+    }
+    slot->closeWhenSent = true;
+    if (!sendNow(id, *slot, bytes)) {
+        return;
+    }
+    if (bytes.empty()) {
+        finishReply(id);
+        return;
+    }
+    slot->out.assign(bytes);
+    slot->outSent = 0;
+    setEvents(fdOf(id), *slot, slot->events | Scheduler::kWritable);
+}
+
+void PosixTcpListener::writeTo(ConnectionId id) {
+    Slot* slot = find(id);
+    if (slot == nullptr) {
+        return;
+    }
+    if (slot->outSent < slot->out.size()) {
+        std::string_view rest(slot->out);
+        rest.remove_prefix(slot->outSent);
+        const std::size_t before = rest.size();
+        if (!sendNow(id, *slot, rest)) {
+            return;
+        }
+        slot->outSent += before - rest.size();
+    }
+    if (slot->outSent < slot->out.size()) {
+        return;
+    }
+    slot->out = std::string();
+    slot->outSent = 0;
+    setEvents(fdOf(id), *slot, slot->events & ~Scheduler::kWritable);
+    if (slot->closeWhenSent) {
+        finishReply(id);
+    }
+}
+
+void PosixTcpListener::closeAfterSend(ConnectionId id) {
+    Slot* slot = find(id);
+    if (slot == nullptr || slot->closeWhenSent) {
+        return;
+    }
+    slot->closeWhenSent = true;
+    if (slot->outSent == slot->out.size()) {
+        finishReply(id);
+    }
+}
+
+void PosixTcpListener::finishReply(ConnectionId id) {
+    Slot* slot = find(id);
+    if (slot == nullptr) {
+        return;
+    }
+    const int fd = fdOf(id);
+    // The FIN goes out with the last bytes, before anything below could reset the connection.
+    ::shutdown(fd, SHUT_WR);
+    if (slot->moreToRead && !slot->readEnded) {
+        // Closing with unread bytes makes the kernel reset the connection, and the client may
+        // lose the reply: drop its bytes until it closes or the time is up.
+        std::array<char, 512> scratch;
+        if (::recv(fd, scratch.data(), scratch.size(), MSG_DONTWAIT) > 0) {
+            slot->lingering = true;
+            slot->lingerTimer = m_scheduler.callAfter(kLinger, [this, id] {
+                if (Slot* s = find(id)) {
+                    s->lingerTimer = 0;
+                    closeConnection(id);
+                }
+            });
+            setEvents(fd, *slot, Scheduler::kReadable);
+            return;
+        }
+    }
+    closeConnection(id);
+}
+
+void PosixTcpListener::disconnect(ConnectionId id) {
+    closeConnection(id);
+}
+
+void PosixTcpListener::setEvents(int fd, Slot& slot, int events) {
+    if (events == slot.events) {
+        return;
+    }
+    slot.events = events;
+    if (slot.watch == 0) {
+        const ConnectionId id = slot.id;
+        slot.watch = m_scheduler.watchFd(fd, events, [this, id](int ready) { onReady(id, ready); });
+    } else {
+        m_scheduler.setWatchEvents(slot.watch, events);
+    }
+}
+
+void PosixTcpListener::closeConnection(ConnectionId id) {
+    Slot* slot = find(id);
+    if (slot == nullptr) {
+        return;
+    }
+    const int fd = fdOf(id);
+    if (slot->watch != 0) {
+        m_scheduler.unwatch(slot->watch);
+    }
+    m_scheduler.cancel(slot->lingerTimer);
+    ::close(fd);
+    *slot = Slot{};
+    --m_count;
+    if (m_acceptPaused) {
+        resumeAccepting();
+    }
+    if (m_handlers.onClosed) {
+        m_handlers.onClosed(id);
+    }
+}
+
+}  // namespace halvern::platform

@@ -1,0 +1,127 @@
+#include "platform/linux/XdgUserStore.h"
+
+#include <dirent.h>
+#include <pwd.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "core/IniDocument.h"
+
+namespace halvern::platform {
+
+namespace {
+
+bool holdsLineBreak(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The reading rules trim blanks and take off one pair of enclosing quotes; a value they would
+// change is stored inside quotes, which the reading takes off again.
+std::string encodeValue(const std::string& value) {
+    if (value.empty()) {
+        return value;
+    }
+    bool trimmable = isBlank(value.front()) || isBlank(value.back());
+    bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                  value.back() == value.front();
+    return trimmable || quoted ? "\"" + value + "\"" : value;
+}
+
+bool validAddress(const std::string& section, const std::string& key) {
+    return !section.empty() && !key.empty() && !holdsLineBreak(section) && !holdsLineBreak(key) &&
+           section.find(']') == std::string::npos && key.find('=') == std::string::npos &&
+           key.front() != '[' && key.front() != ';';
+}
+
+}  // namespace
+
+XdgUserStore::XdgUserStore(FileSystem& files, std::string folder)
+    : m_files(files), m_folder(std::move(folder)) {}
+
+std::optional<std::string> XdgUserStore::get(const std::string& application,
+                                             const std::string& section,
+                                             const std::string& key) const {
+    const std::string path = fileFor(application);
+    if (path.empty() || !validAddress(section, key)) {
+        return std::nullopt;
+    }
+    auto text = m_files.read(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    return core::IniDocument::parse(*text).get(section, key);
+}
+
+bool XdgUserStore::set(const std::string& application, const std::string& section,
+                       const std::string& key, const std::string& value) {
+    const std::string path = fileFor(application);
+    if (path.empty() || !validAddress(section, key) || holdsLineBreak(value) ||
+        !m_files.makeDirectories(m_folder)) {
+        return false;
+    }
+    auto text = m_files.read(path);
+    // A file that exists but cannot be read must not be replaced by one holding a single key.
+    if (!text && m_files.exists(path)) {
+        return false;
+    }
+    auto document = core::IniDocument::parse(text.value_or(""));
+    document.set(section, key, encodeValue(value));
+    return m_files.write(path, document.text());
+}
+
+bool XdgUserStore::remove(const std::string& application, const std::string& section,
+                          const std::string& key) {
+    const std::string path = fileFor(application);
+    auto text = path.empty() ? std::nullopt : m_files.read(path);
+    if (!text || !validAddress(section, key)) {
+        return false;
+    }
+    auto document = core::IniDocument::parse(*text);
+    return document.remove(section, key) && m_files.write(path, document.text());
+}
+
+std::string XdgUserStore::fileFor(const std::string& application) const {
+    if (application.empty() || application == "." || application == ".." ||
+        application.find('/') != std::string::npos || holdsLineBreak(application)) {
+        return {};
+    }
+    const std::string name = application + ".ini";
+    const std::string exact = m_folder + "/" + name;
+    if (m_files.exists(exact)) {
+        return exact;
+    }
+    std::string found = exact;
+    if (DIR* dir = ::opendir(m_folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+                found = m_folder + "/" + entry->d_name;
+                break;
+            }
+        }
+        ::closedir(dir);
+    }
+    return found;
+}
+
+std::string XdgUserStore::defaultFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') {
+        return std::string(config) + "/halvern";
+    }
+    const char* home = std::getenv("HOME");
+    std::string base = home && home[0] == '/' ? home : "";
+    if (base.empty()) {
+        if (const passwd* user = ::getpwuid(::getuid())) {
+            base = user->pw_dir;
+        }
+    }
+    return base + "/.config/halvern";
+}
+
+}  // namespace halvern::platform

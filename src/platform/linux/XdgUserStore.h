@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/UserStore.h"
+
+namespace halvern::platform {
+
+/// The per-user store as INI files, one per application: "<folder>/<application>.ini", with
+/// the section and key as given. Application, section and key match without regard to case.
+/// Each call reads the file afresh; each change rewrites it whole and atomically. Values keep
+/// their blanks and quotes: the file quotes a value whose ends the INI reading rules would trim.
+class XdgUserStore final : public UserStore {
+public:
+    /// Files go through files; folder is created on the first write.
+    XdgUserStore(FileSystem& files, std::string folder);
+
+    using UserStore::get;
+    std::optional<std::string> get(const std::string& application, const std::string& section,
+                                   const std::string& key) const override;
+    /// False for names or values a line of an INI file cannot hold (line breaks, "=" in a key).
+    bool set(const std::string& application, const std::string& section, const std::string& key,
+             const std::string& value) override;
+    bool remove(const std::string& application, const std::string& section,
+                const std::string& key) override;
+
+    /// "$XDG_CONFIG_HOME/halvern", where XDG_CONFIG_HOME defaults to "$HOME/.config".
+    static std::string defaultFolder();
+
+    const std::string& folder() const { return m_folder; }
+
+private:
+    /// The application's file: an existing one whose name matches without regard to case, else
+    /// "<application>.ini"; "" for a name that is not a plain file name.
+    std::string fileFor(const std::string& application) const;
+
+    FileSystem& m_files;
+    std::string m_folder;
+};
+
+}  // namespace halvern::platform

@@ -1,0 +1,108 @@
+#include "platform/qt/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace halvern::platform {
+namespace {
+
+QMessageBox::Icon qtIcon(BoxIcon icon) {
+    switch (icon) {
+        case BoxIcon::Information:
+            return QMessageBox::Information;
+        case BoxIcon::Warning:
+            return QMessageBox::Warning;
+        case BoxIcon::Question:
+            return QMessageBox::Question;
+        case BoxIcon::Critical:
+            return QMessageBox::Critical;
+        case BoxIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString fromCrLf(const std::string& text) {
+    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+}  // namespace
+
+BoxAnswer QtDialogs::messageBox(const std::string& text, const std::string& title,
+                                BoxButtons buttons, BoxIcon icon) {
+    QMessageBox box(qtIcon(icon), QString::fromStdString(title), fromCrLf(text));
+    box.setTextFormat(Qt::PlainText);
+    // The program usually sits in the tray with no window of its own shown: keep boxes in view.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    switch (buttons) {
+        case BoxButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            box.setEscapeButton(QMessageBox::Ok);
+            break;
+        case BoxButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        case BoxButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return BoxAnswer::Ok;
+        case QMessageBox::Yes:
+            return BoxAnswer::Yes;
+        case QMessageBox::No:
+            return BoxAnswer::No;
+        case QMessageBox::Cancel:
+            return BoxAnswer::Cancel;
+        default:
+            break;
+    }
+    // Closed some other way: the answer that does nothing.
+    switch (buttons) {
+        case BoxButtons::Ok:
+            return BoxAnswer::Ok;
+        case BoxButtons::OkCancel:
+            return BoxAnswer::Cancel;
+        case BoxButtons::YesNo:
+            break;
+    }
+    return BoxAnswer::No;
+}
+
+std::optional<std::string> QtDialogs::openFile(const std::string& title, const std::string& filter,
+                                               const std::string& defaultExtension,
+                                               const std::string& initialPath) {
+    QString chosen = QFileDialog::getOpenFileName(nullptr, QString::fromStdString(title),
+                                                  QString::fromStdString(initialPath),
+                                                  QString::fromStdString(qtFilter(filter)));
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString withExtension = chosen + "." + QString::fromStdString(defaultExtension);
+    if (!defaultExtension.empty() && QFileInfo(chosen).suffix().isEmpty() &&
+        !QFileInfo::exists(chosen) && QFileInfo::exists(withExtension)) {
+        chosen = withExtension;
+    }
+    return chosen.toStdString();
+}
+
+std::string QtDialogs::qtFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    if (parts.size() < 2) {
+        return filter;
+    }
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        pattern.replace(';', ' ');
+        entries << parts[i] + " (" + pattern + ")";
+    }
+    return entries.join(";;").toStdString();
+}
+
+}  // namespace halvern::platform

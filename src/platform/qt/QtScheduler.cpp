@@ -1,0 +1,125 @@
+#include "platform/qt/QtScheduler.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace halvern::platform {
+
+QtScheduler::QtScheduler() = default;
+
+// The notifiers die before m_context, and with it the timers and the retired notifiers.
+QtScheduler::~QtScheduler() {
+    m_watches.clear();
+}
+
+Millis QtScheduler::now() const {
+    return std::chrono::duration_cast<Millis>(std::chrono::steady_clock::now() - m_origin);
+}
+
+LocalTime QtScheduler::localTime() const {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate date = now.date();
+    const QTime time = now.time();
+    return {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()};
+}
+
+Scheduler::Id QtScheduler::callAfter(Millis delay, Callback callback) {
+    const Id id = ++m_lastId;
+    auto* timer = new QTimer(&m_context);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, &m_context, [this, id] { fire(id); });
+    m_timers.emplace(id, std::make_pair(timer, std::move(callback)));
+    timer->start(static_cast<int>(std::max<Millis::rep>(delay.count(), 0)));
+    return id;
+}
+
+void QtScheduler::fire(Id id) {
+    auto it = m_timers.find(id);
+    if (it == m_timers.end()) {
+        return;
+    }
+    // The entry goes before the callback runs, so the callback may schedule or cancel freely.
+    Callback callback = std::move(it->second.second);
+    it->second.first->deleteLater();
+    m_timers.erase(it);
+    callback();
+}
+
+void QtScheduler::cancel(Id id) {
+    auto it = m_timers.find(id);
+    if (it == m_timers.end()) {
+        return;
+    }
+    it->second.first->stop();
+    it->second.first->deleteLater();
+    m_timers.erase(it);
+}
+
+Scheduler::Id QtScheduler::watchFd(int fd, int events, std::function<void(int)> handler) {
+    const Id id = ++m_lastId;
+    Watch watch;
+    watch.read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    watch.write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    watch.handler = std::make_shared<std::function<void(int)>>(std::move(handler));
+    QObject::connect(watch.read.get(), &QSocketNotifier::activated, &m_context,
+                     [this, id] { notify(id, kReadable); });
+    QObject::connect(watch.write.get(), &QSocketNotifier::activated, &m_context,
+                     [this, id] { notify(id, kWritable); });
+    m_watches.emplace(id, std::move(watch));
+    setWatchEvents(id, events);
+    return id;
+}
+
+void QtScheduler::setWatchEvents(Id id, int events) {
+    auto it = m_watches.find(id);
+    if (it == m_watches.end()) {
+        return;
+    }
+    it->second.read->setEnabled((events & kReadable) != 0);
+    it->second.write->setEnabled((events & kWritable) != 0);
+}
+
+void QtScheduler::notify(Id id, int ready) {
+    auto it = m_watches.find(id);
+    if (it == m_watches.end()) {
+        return;
+    }
+    // Held by a copy: the handler may unwatch its own descriptor.
+    const auto handler = it->second.handler;
+    (*handler)(ready);
+}
+
+void QtScheduler::unwatch(Id id) {
+    auto it = m_watches.find(id);
+    if (it == m_watches.end()) {
+        return;
+    }
+    retire(it->second.read);
+    retire(it->second.write);
+    m_watches.erase(it);
+}
+
+void QtScheduler::retire(std::unique_ptr<QSocketNotifier>& notifier) {
+    // A notifier may be retired from inside its own activated signal, so Qt deletes it later;
+    // the parent makes sure it goes with the scheduler should the loop not run again.
+    notifier->setEnabled(false);
+    notifier->setParent(&m_context);
+    notifier.release()->deleteLater();
+}
+
+void QtScheduler::pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtScheduler::wait(Millis duration) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(std::max<Millis::rep>(duration.count(), 0)),
+                       Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace halvern::platform

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <chrono>
+#include <map>
+#include <memory>
+
+#include "platform/Scheduler.h"
+
+class QSocketNotifier;
+class QTimer;
+
+namespace halvern::platform {
+
+/// The scheduler on Qt's event loop: precise single-shot timers, socket notifiers for
+/// descriptors, processEvents for DoEvents and a nested event loop for a live wait.
+class QtScheduler final : public Scheduler {
+public:
+    QtScheduler();
+    ~QtScheduler() override;
+    QtScheduler(const QtScheduler&) = delete;
+    QtScheduler& operator=(const QtScheduler&) = delete;
+
+    Millis now() const override;
+    LocalTime localTime() const override;
+    Id callAfter(Millis delay, Callback callback) override;
+    void cancel(Id id) override;
+    Id watchFd(int fd, int events, std::function<void(int ready)> handler) override;
+    void setWatchEvents(Id id, int events) override;
+    void unwatch(Id id) override;
+    void pump() override;
+    void wait(Millis duration) override;
+
+private:
+    struct Watch {
+        std::unique_ptr<QSocketNotifier> read;
+        std::unique_ptr<QSocketNotifier> write;
+        std::shared_ptr<std::function<void(int)>> handler;
+    };
+    void fire(Id id);
+    void notify(Id id, int ready);
+    void retire(std::unique_ptr<QSocketNotifier>& notifier);
+
+    QObject m_context;
+    std::chrono::steady_clock::time_point m_origin = std::chrono::steady_clock::now();
+    Id m_lastId = 0;
+    std::map<Id, std::pair<QTimer*, Callback>> m_timers;
+    std::map<Id, Watch> m_watches;
+};
+
+}  // namespace halvern::platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ui/MainForm.h"
+
+namespace halvern::ui {
+
+/// The hidden way into the developer zone: five double-clicks on Label4 or clicks on the help
+/// line let the window grow and show the status log.
+class DeveloperZone {
+public:
+    /// Wires Label4's double-click and lblHelpText's click.
+    explicit DeveloperZone(MainForm& form);
+    ~DeveloperZone();
+    DeveloperZone(const DeveloperZone&) = delete;
+    DeveloperZone& operator=(const DeveloperZone&) = delete;
+
+    void Label4_DblClick() { countClick(); }
+    void lblHelpText_Click() { countClick(); }
+
+    /// Clicks after which the zone opens are those above this count.
+    static constexpr int kClosedUpTo = 4;
+
+private:
+    void countClick();
+
+    MainForm& m_form;
+};
+
+}  // namespace halvern::ui

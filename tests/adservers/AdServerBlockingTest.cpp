@@ -1,0 +1,393 @@
+#include "adservers/AdServerBlocking.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/FakePlatform.h"
+
+using namespace std::chrono_literals;
+using halvern::adservers::AdServerBlocking;
+using Names = std::vector<std::string>;
+
+namespace {
+
+const std::string kHosts = "/etc/hosts";
+const std::string kBackup = "/etc/hostszvb";
+const std::string kFull = "/etc/hostszvf";
+const std::string kDefaultList = "/opt/halvern/zorvikhosts.ini";
+const std::string kUserList = "/opt/halvern/userhosts.ini";
+const std::string kAllowedList = "/opt/halvern/zorvikhostsexc.ini";
+
+std::string listFile(const Names& entries) {
+    std::string text = "[DomainCount]\r\nN=" + std::to_string(entries.size()) + "\r\n[Domains]\r\n";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        text += "D" + std::to_string(i) + "=" + entries[i] + "\r\n";
+    }
+    return text;
+}
+
+/// A default list long enough that its hosts file passes the 14001-byte mark.
+Names manyNames(int count) {
+    Names names;
+    for (int i = 0; i < count; ++i) {
+        names.push_back("ads" + std::to_string(i) + ".tracker.example");
+    }
+    return names;
+}
+
+struct AdServerBlockingTest : ::testing::Test {
+    halvern::testing::FakePlatform fake;
+    halvern::core::MainState state;
+    halvern::core::AppPaths paths{"/opt/halvern", kHosts};
+    halvern::ui::MainForm form;
+    halvern::ui::StatsForm stats;
+    int saves = 0;
+    int pumps = 0;
+    int webStarts = 0;
+    int webStops = 0;
+    Names flashes;
+    Names log;
+    AdServerBlocking blocking{
+        fake.files,
+        fake.dialogs,
+        fake.shell,
+        fake.clock,
+        state,
+        paths,
+        form,
+        stats,
+        {[this] { ++saves; }, [this](const std::string& text) { flashes.push_back(text); },
+         [this](const std::string& text) { log.push_back(text); }, [this] { ++webStarts; },
+         [this] { ++webStops; }, [this] { ++pumps; }}};
+
+    void lists(const Names& defaults, const Names& users = {}, const Names& allowed = {}) {
+        fake.files.put(kDefaultList, listFile(defaults));
+        fake.files.put(kUserList, listFile(users));
+        fake.files.put(kAllowedList, listFile(allowed));
+        blocking.setExcludeArray();
+    }
+    std::string hosts() const { return fake.files.text(kHosts); }
+};
+
+TEST_F(AdServerBlockingTest, BuildsAnEmptyHostsFileAndSummarisesTheNamesAdded) {
+    lists({"a.example", "b.example"});
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+
+    EXPECT_EQ(hosts(), "127.0.0.1 a.example\n127.0.0.1 b.example\n");
+    EXPECT_EQ(form.lblStatus.caption(),
+              "Data for 2 blocked ad servers and 0 allowed ad servers was configured:\r\n"
+              "- a.example\r\n- b.example\r\n\r\n\r\n"
+              "You should restart your computer if you want these changes to take effect.");
+    EXPECT_EQ(state.nDefaultAdServers, 2);
+    EXPECT_EQ(state.nUserAdServers, 0);
+    EXPECT_EQ(state.nTotalAdServers, 2);
+    EXPECT_EQ(form.lblTotHosts.caption(), "2");
+    EXPECT_EQ(stats.lblTotHosts.caption(), "2");
+    EXPECT_TRUE(state.bHostsFullySet);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(fake.shell.cacheFlushes, 1);
+    EXPECT_FALSE(form.ProgressBar1.visible());
+    EXPECT_TRUE(fake.dialogs.boxes().empty());
+}
+
+TEST_F(AdServerBlockingTest, SecondBuildAddsNothingAndLeavesTheFileAlone) {
+    lists({"a.example"}, {"u.example"});
+    blocking.ReadLocalBanListAndUpdateHostsFile(false);
+    const std::string first = hosts();
+    form.lblStatus.setCaption("kept");
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+
+    EXPECT_EQ(hosts(), first);
+    EXPECT_EQ(fake.files.writes(kHosts), 1);
+    EXPECT_TRUE(form.lblStatus.caption().starts_with(
+        "Data for 0 blocked ad servers and 0 allowed ad servers was configured:\r\n\r\n\r\n"));
+}
+
+TEST_F(AdServerBlockingTest, AllowedNamesCountInTheSummaryAndLeaveLongerNamesWhole) {
+    fake.files.put(kHosts,
+                   "127.0.0.1 localhost\r\n127.0.0.1 ads.x.example\r\n"
+                   "127.0.0.1 ads.x.example.org\r\n");
+    lists({"ads.x.example", "b.example"}, {}, {"ads.x.example", "  "});
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+
+    EXPECT_EQ(hosts(),
+              "127.0.0.1 b.example\r\n127.0.0.1 localhost\r\n127.0.0.1 ads.x.example.org\r\n");
+    // The allowed list's count, its blank entry included.
+    EXPECT_TRUE(form.lblStatus.caption().starts_with(
+        "Data for 1 blocked ad servers and 2 allowed ad servers was configured:\r\n"
+        "- b.example\r\n\r\n"));
+}
+
+TEST_F(AdServerBlockingTest, InvalidEntriesAreSkippedAndLogged) {
+    lists({"ok.example", "evil.example 127.0.0.1 bank.example"}, {"x.example#note"});
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+
+    EXPECT_EQ(hosts(), "127.0.0.1 ok.example\n");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0],
+              "#Ad server entry is not a host name, left out of the hosts file: "
+              "'evil.example 127.0.0.1 bank.example'");
+    EXPECT_TRUE(log[1].find("'x.example#note'") != std::string::npos);
+}
+
+TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
+    fake.files.put(kHosts, "127.0.0.1 localhost\n");
+    fake.files.setReadOnly(kHosts);
+    lists({"a.example"});
+    form.lblStatus.setCaption("before");
+    blocking.ReadLocalBanListAndUpdateHostsFile(false);
+
+    ASSERT_EQ(fake.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(fake.dialogs.boxes()[0].title, "Zorvik");
+    EXPECT_EQ(fake.dialogs.boxes()[0].buttons, halvern::platform::BoxButtons::Ok);
+    EXPECT_EQ(
+        fake.dialogs.boxes()[0].text,
+        "Zorvik encountered a problem:\r\n\r\nZorvik could not write to the file named "
+        "'/etc/hosts'\r\n\r\nThe most likely reason for this error is: You need to change the "
+        "permissions on this file so this user can write to this file (it may be set to read "
+        "only). \r\n\r\n1) You may need to logon as the administrator and find this file using "
+        "Windows Explorer. \r\n2) Right click on the file, choose properties, and click on the "
+        "security tab. \r\n3) Make sure the file isn't read only and if necessary, add the "
+        "'Everyone' group and \r\ngive the 'Everyone' group 'Full' control of the file and the "
+        "directory. \r\n4) Once you've done this, you shouldn't see this message again.\r\n\r\n"
+        "If this is a company computer, contact your system administrator so they can set the "
+        "proper permissions.");
+    EXPECT_EQ(hosts(), "127.0.0.1 localhost\n");
+    EXPECT_FALSE(state.bHostsFullySet);
+    EXPECT_FALSE(form.lblStatus.caption().starts_with("Data for"));
+    EXPECT_EQ(fake.shell.cacheFlushes, 0);
+}
+
+TEST_F(AdServerBlockingTest, RemovalTakesOutListLinesEvenTheLastWithoutLineBreak) {
+    fake.files.put(kHosts,
+                   "127.0.0.1 a.example\r\n\r\n127.0.0.1 localhost\r\n"
+                   "127.0.0.1 a.example.org\r\n127.0.0.1 u.example");
+    lists({"a.example"}, {"u.example"}, {"u.example"});
+    state.bHostsFullySet = true;
+    state.nDefaultAdServers = 1;
+    form.lbltype.setCaption("Banner");
+    blocking.RemoveBanListFromHostsFile();
+
+    EXPECT_EQ(hosts(), "\r\n127.0.0.1 localhost\r\n127.0.0.1 a.example.org\r\n");
+    EXPECT_FALSE(state.bHostsFullySet);
+    EXPECT_EQ(form.lblStatus.caption(),
+              "\r\nAd Servers are no longer blocked.  \r\n\r\nYOU MUST SHUT DOWN AND RESTART your "
+              "computer for this change to take effect.");
+    EXPECT_EQ(form.lblHelpText.caption(), "Processing 1 Hosts...");
+    EXPECT_EQ(state.nDefaultAdServers, 0);
+    EXPECT_EQ(form.lbltype.caption(), "");
+    EXPECT_FALSE(form.cmdAllow.enabled());
+    EXPECT_FALSE(form.cmdAddSites.enabled());
+    EXPECT_FALSE(form.mnuTrayAllow.enabled());
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(fake.shell.cacheFlushes, 1);
+}
+
+TEST_F(AdServerBlockingTest, FailedRemovalIsNotReportedAsDone) {
+    fake.files.put(kHosts, "127.0.0.1 a.example\n");
+    fake.files.setReadOnly(kHosts);
+    lists({"a.example"});
+    state.bHostsFullySet = true;
+    blocking.RemoveBanListFromHostsFile();
+
+    EXPECT_EQ(fake.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(hosts(), "127.0.0.1 a.example\n");
+    EXPECT_TRUE(state.bHostsFullySet);
+    EXPECT_EQ(form.lblStatus.caption(), "");
+}
+
+TEST_F(AdServerBlockingTest, SwitchOnBuildsStartsTheServerAndSaysSo) {
+    lists({"a.example"});
+    blocking.setAdServerButtonsEnabled(false);
+    state.bBlockAdServers = false;
+    form.chkAdServers.click();
+
+    EXPECT_TRUE(state.bBlockAdServers);
+    EXPECT_EQ(hosts(), "127.0.0.1 a.example\n");
+    EXPECT_TRUE(form.lblStatus.caption().ends_with(
+        "take effect.\r\nZorvik has now configured your system to block ads.\r\n\r\nYOU MUST "
+        "SHUT DOWN AND RESTART your computer for this change to take effect."));
+    EXPECT_EQ(flashes, Names{"PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. "
+                             "Zorvik will now block the known list of active banner and popup ad "
+                             "servers."});
+    EXPECT_EQ(webStarts, 1);
+    EXPECT_TRUE(form.cmdAllow.enabled() && form.cmdAddSites.enabled() &&
+                form.mnuTrayAllow.enabled());
+
+    form.chkAdServers.click();
+    EXPECT_FALSE(state.bBlockAdServers);
+    EXPECT_EQ(hosts(), "");
+    EXPECT_EQ(flashes.back(),
+              "PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. Zorvik will no "
+              "longer block banner ads (the known list of ad servers).");
+    EXPECT_EQ(webStops, 1);
+    EXPECT_FALSE(form.cmdAllow.enabled());
+}
+
+TEST_F(AdServerBlockingTest, SwitchDoesNothingWhileLoading) {
+    lists({"a.example"});
+    state.bLoadingSettings = true;
+    state.bBlockAdServers = false;
+    form.chkAdServers.setChecked(true);
+    blocking.ApplyHostsBlocking();
+    blocking.RemoveHostsBlocking();
+
+    EXPECT_FALSE(state.bBlockAdServers);
+    EXPECT_FALSE(fake.files.exists(kHosts));
+    EXPECT_TRUE(flashes.empty());
+    EXPECT_EQ(webStarts + webStops + saves, 0);
+}
+
+TEST_F(AdServerBlockingTest, FullySetNeedsTheFlagAnd14001Bytes) {
+    struct Case {
+        bool flag;
+        std::size_t bytes;
+        bool fullySet;
+    };
+    for (const Case c : {Case{true, 14000, false}, Case{true, 14001, true},
+                         Case{false, 20000, false}, Case{true, 0, false}}) {
+        if (c.bytes > 0) {
+            fake.files.put(kHosts, std::string(c.bytes, '#'));
+        } else {
+            fake.files.remove(kHosts);
+        }
+        state.bHostsFullySet = c.flag;
+        EXPECT_EQ(blocking.IsHostsFullySet(), c.fullySet) << c.bytes;
+    }
+}
+
+TEST_F(AdServerBlockingTest, ProgressPumpsEvery50EntriesNotEachOne) {
+    lists(manyNames(500), manyNames(10));
+    blocking.ReadLocalBanListAndUpdateHostsFile(false);
+    // 10 repaints on the default list, one between the phases.
+    EXPECT_EQ(pumps, 11);
+}
+
+struct HostsFileDanceTest : AdServerBlockingTest {
+    static inline const std::string kUsersOwn =
+        "# my machine\r\n127.0.0.1 localhost\r\n\r\n10.0.0.7 nas\r\n";
+
+    void SetUp() override {
+        fake.files.put(kHosts, kUsersOwn);
+        lists(manyNames(600));
+        state.bBlockAdServers = true;
+    }
+    void startUp() {
+        blocking.BackupUserHostsFile();
+        blocking.startUpHostsFile();
+    }
+};
+
+TEST_F(HostsFileDanceTest, FirstStartBacksUpAndBuildsThenExitPutsTheUsersFileBack) {
+    startUp();
+    EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
+    EXPECT_EQ(webStarts, 1);
+    EXPECT_TRUE(form.cmdAllow.enabled());
+    const std::string complete = hosts();
+    EXPECT_GE(complete.size(), 14001u);
+    EXPECT_TRUE(complete.ends_with("127.0.0.1 localhost\r\n10.0.0.7 nas\r\n"));
+    EXPECT_TRUE(blocking.IsHostsFullySet());
+
+    const auto before = fake.clock.now();
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(hosts(), kUsersOwn);
+    EXPECT_EQ(fake.files.text(kFull), complete);
+    EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
+    EXPECT_FALSE(state.bHostsFullySet);
+    EXPECT_EQ(fake.clock.now() - before, 400ms);
+    EXPECT_EQ(form.lblHelpText.caption(), "Done copying files...");
+}
+
+TEST_F(HostsFileDanceTest, NextStartPutsTheCompleteFileBackAndNeverReplacesTheBackup) {
+    startUp();
+    blocking.restoreHostsFileAtExit();
+    const std::string complete = fake.files.text(kFull);
+    // The user edits the hosts file between runs: the backup stays the first one.
+    fake.files.put(kHosts, kUsersOwn + "10.0.0.8 printer\r\n");
+    const int builds = fake.files.writes(kHosts);
+
+    const auto before = fake.clock.now();
+    startUp();
+    EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
+    EXPECT_EQ(hosts(), complete);
+    EXPECT_FALSE(fake.files.exists(kFull));
+    EXPECT_TRUE(state.bHostsFullySet);
+    EXPECT_EQ(fake.files.writes(kHosts), builds + 1);
+    EXPECT_EQ(fake.clock.now() - before, 300ms);
+    EXPECT_EQ(form.lblHelpText.caption(),
+              "Done Restoring Zorvik  Hosts File from the users backup.");
+}
+
+TEST_F(HostsFileDanceTest, ExitLeavesTheCompleteFileWhenStartingWithTheSession) {
+    startUp();
+    const std::string complete = hosts();
+    form.chkStartup.setChecked(true);
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(hosts(), complete);
+    EXPECT_FALSE(fake.files.exists(kFull));
+    EXPECT_TRUE(state.bHostsFullySet);
+}
+
+TEST_F(HostsFileDanceTest, ExitLeavesTheFileAloneWhenBlockingIsOff) {
+    startUp();
+    const std::string complete = hosts();
+    state.bBlockAdServers = false;
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(hosts(), complete);
+    EXPECT_FALSE(fake.files.exists(kFull));
+}
+
+TEST_F(HostsFileDanceTest, ExitWithoutBackupOnlyTakesTheEntriesOut) {
+    blocking.startUpHostsFile();
+    ASSERT_FALSE(fake.files.exists(kBackup));
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(hosts(), "# my machine\r\n127.0.0.1 localhost\r\n10.0.0.7 nas\r\n");
+    EXPECT_FALSE(fake.files.exists(kFull));
+}
+
+TEST_F(HostsFileDanceTest, FailedRestoreKeepsTheCompleteCopyForTheNextStart) {
+    startUp();
+    blocking.restoreHostsFileAtExit();
+    fake.files.setReadOnly(kHosts);
+    state.bHostsFullySet = false;
+    blocking.startUpHostsFile();
+    EXPECT_EQ(hosts(), kUsersOwn);
+    EXPECT_TRUE(fake.files.exists(kFull));
+    EXPECT_FALSE(state.bHostsFullySet);
+}
+
+TEST_F(HostsFileDanceTest, StartRebuildsAHostsFileUnder10000Bytes) {
+    // Without the default list the complete copy is not consulted: only the size decides.
+    fake.files.remove(kDefaultList);
+    fake.files.put(kUserList, listFile({"a.example"}));
+    struct Case {
+        std::size_t bytes;
+        bool rebuilt;
+    };
+    for (const Case c : {Case{9999, true}, Case{10000, false}}) {
+        const std::string text = std::string(c.bytes - 1, '#') + "\n";
+        fake.files.put(kHosts, text);
+        blocking.startUpHostsFile();
+        EXPECT_EQ(hosts() == "127.0.0.1 a.example\n" + text, c.rebuilt) << c.bytes;
+        EXPECT_EQ(hosts() == text, !c.rebuilt) << c.bytes;
+    }
+}
+
+TEST_F(HostsFileDanceTest, StartWithoutDefaultListOrBlockingDisablesTheCommands) {
+    state.bBlockAdServers = false;
+    blocking.startUpHostsFile();
+    EXPECT_FALSE(form.cmdAddSites.enabled());
+    EXPECT_EQ(hosts(), kUsersOwn);
+    EXPECT_EQ(webStarts, 0);
+
+    fake.files.remove(kDefaultList);
+    form.cmdAddSites.setEnabled(true);
+    state.bBlockAdServers = true;
+    blocking.startUpHostsFile();
+    EXPECT_TRUE(form.cmdAddSites.enabled());
+    EXPECT_EQ(webStarts, 1);
+}
+
+}  // namespace

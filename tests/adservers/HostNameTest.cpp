@@ -1,0 +1,47 @@
+#include "adservers/HostName.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using halvern::adservers::HostName;
+
+namespace {
+
+struct NameCase {
+    std::string name;
+    bool valid;
+};
+
+TEST(HostName, AcceptsOnlyNamesThatCannotChangeTheHostsFileShape) {
+    const std::string label63(63, 'a');
+    const std::string name253 =
+        label63 + "." + label63 + "." + label63 + "." + std::string(61, 'b');
+    const NameCase cases[] = {
+        {"ads.example", true},
+        {"ad-1.x_y.Example.ORG", true},
+        {"localhost", true},
+        {"127.0.0.1", true},
+        {label63 + ".example", true},
+        {std::string(64, 'a') + ".example", false},
+        {name253, true},
+        {name253 + "b", false},
+        {"", false},
+        {".example", false},
+        {"example.", false},
+        {"a..example", false},
+        {"a.example other.example", false},
+        {"a.example\tother", false},
+        {"a.example#comment", false},
+        {"a.example\n127.0.0.1 other", false},
+        {"a.example\r", false},
+        {"exämple.com", false},
+        {"a/b", false},
+        {std::string("a\0b", 3), false},
+    };
+    for (const NameCase& c : cases) {
+        EXPECT_EQ(HostName::isValid(c.name), c.valid) << "'" << c.name << "'";
+    }
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// Runs the hosts-file operations of a program's life in an endless loop, on real files under
+// the folder given: start (backup, complete file back or built), switch off, switch on, exit
+// (the user's file back). The crash test kills it at random moments.
+//
+//   hosts_crash_worker <folder>    the folder holds app/ (the lists) and etc/hosts
+
+#include <cstdio>
+#include <string>
+
+#include "adservers/AdServerBlocking.h"
+#include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeScheduler.h"
+#include "platform/linux/PosixFileSystem.h"
+
+using namespace halvern;
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: hosts_crash_worker <folder>\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    platform::PosixFileSystem files;
+    platform::FakeDialogs dialogs;
+    platform::FakeShell shell;
+    platform::FakeScheduler clock;
+    core::MainState state;
+    const core::AppPaths paths(folder + "/app", folder + "/etc/hosts");
+    ui::MainForm form;
+    ui::StatsForm stats;
+    adservers::AdServerBlocking blocking(files, dialogs, shell, clock, state, paths, form, stats,
+                                         {});
+    blocking.setExcludeArray();
+    state.bBlockAdServers = true;
+    for (;;) {
+        blocking.BackupUserHostsFile();
+        blocking.startUpHostsFile();
+        blocking.RemoveBanListFromHostsFile();
+        blocking.ReadLocalBanListAndUpdateHostsFile(false);
+        blocking.restoreHostsFileAtExit();
+        if (!dialogs.boxes().empty()) {
+            std::fprintf(stderr, "a write failed\n");
+            return 1;
+        }
+    }
+}

@@ -1,0 +1,262 @@
+#include "gui/Bindings.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "gui/ClickableLabel.h"
+
+namespace halvern::gui {
+namespace {
+
+/// A shown window that holds the widgets under test. The bindings die first, as in the views;
+/// the models are declared before it, so they outlive both, as in the program.
+struct Window {
+    Window() {
+        window.resize(400, 300);
+        window.show();
+    }
+    template <typename W>
+    W* add(W* widget) {
+        layout->addWidget(widget);
+        return widget;
+    }
+    QWidget window;
+    QVBoxLayout* layout = new QVBoxLayout(&window);
+    Bindings bindings;
+};
+
+TEST(CheckBoxBinding, ModelChangesRepaintTheWidget) {
+    forms::CheckBox model("chk", "Block &Popups");
+    Window w;
+    QCheckBox* box = w.add(w.bindings.checkBox(model));
+
+    model.setChecked(true);
+    model.setCaption("Block &All");
+    model.setToolTip("Blocks every popup.");
+    model.setEnabled(false);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(box->text(), "Block &All");
+    EXPECT_EQ(box->toolTip(), "Blocks every popup.");
+    EXPECT_FALSE(box->isEnabled());
+
+    model.setVisible(false);
+    EXPECT_FALSE(box->isVisible());
+    model.setVisible(true);
+    EXPECT_TRUE(box->isVisible());
+}
+
+TEST(CheckBoxBinding, UserClickRaisesClickOnceAndTogglesOnce) {
+    forms::CheckBox model("chk", "Block");
+    int clicks = 0;
+    model.onClick = [&] { ++clicks; };
+    Window w;
+    QCheckBox* box = w.add(w.bindings.checkBox(model));
+
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(model.checked());
+    EXPECT_TRUE(box->isChecked());
+
+    box->click();
+    EXPECT_EQ(clicks, 2);
+    EXPECT_FALSE(model.checked());
+    EXPECT_FALSE(box->isChecked());
+}
+
+TEST(CheckBoxBinding, WidgetShowsWhatTheHandlerDecided) {
+    forms::CheckBox model("chk", "Locked");
+    // A handler that refuses the change, as option handlers do while settings are locked.
+    model.onClick = [&] { model.setChecked(false); };
+    Window w;
+    QCheckBox* box = w.add(w.bindings.checkBox(model));
+
+    box->click();
+    EXPECT_FALSE(model.checked());
+    EXPECT_FALSE(box->isChecked());
+}
+
+TEST(LabelBinding, ClickAndDoubleClickReachTheModelOnce) {
+    forms::Label model("lbl", "host list");
+    int clicks = 0;
+    int doubles = 0;
+    model.onClick = [&] { ++clicks; };
+    model.onDblClick = [&] { ++doubles; };
+    Window w;
+    ClickableLabel* label = w.add(w.bindings.label(model, true));
+
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    EXPECT_EQ(doubles, 1);
+    EXPECT_LE(clicks, 2);  // the double click's first press may count as a click, never more
+}
+
+TEST(CaptionText, DoubleAmpersandShowsOneAmpersand) {
+    struct Case {
+        const char* caption;
+        const char* shown;
+    };
+    const Case cases[] = {{"Startup && Install Settings:", "Startup & Install Settings:"},
+                          {"&File", "File"},
+                          {"Netscape && IE && &More", "Netscape & IE & More"},
+                          {"trailing &", "trailing "},
+                          {"", ""}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(Bindings::plainCaption(c.caption), QString(c.shown)) << c.caption;
+    }
+
+    forms::Label model("lbl", "Startup && Install");
+    Window w;
+    EXPECT_EQ(w.add(w.bindings.label(model))->text(), "Startup & Install");
+}
+
+TEST(MenuItemBinding, CaptionShortcutCheckAndTrigger) {
+    forms::MenuItem model("mnuTrayCloseBrowser", "Close ALL Open Browser Windows (Netscape && IE)");
+    model.setShortcut("Ctrl+S");
+    forms::MenuItem separator("mnuSPC1", "-");
+    int clicks = 0;
+    model.onClick = [&] { ++clicks; };
+    QMenu menu;
+    Bindings bindings;
+    QAction* action = menu.addAction(QString());
+    bindings.bind(model, *action);
+
+    // The menu draws the text with "&&" as one ampersand, as iconText() spells it.
+    EXPECT_EQ(action->iconText(), "Close ALL Open Browser Windows (Netscape & IE)");
+    EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_FALSE(action->isChecked());
+
+    model.setChecked(true);
+    EXPECT_TRUE(action->isCheckable());
+    EXPECT_TRUE(action->isChecked());
+
+    action->trigger();
+    EXPECT_EQ(clicks, 1);
+    // The entry's handler owns the check mark; triggering alone does not clear it.
+    EXPECT_TRUE(action->isChecked());
+
+    model.setVisible(false);
+    model.setEnabled(false);
+    EXPECT_FALSE(action->isVisible());
+    EXPECT_FALSE(action->isEnabled());
+
+    QAction* line = menu.addAction(QString());
+    bindings.bind(separator, *line);
+    EXPECT_TRUE(line->isSeparator());
+}
+
+TEST(TabControlBinding, UserAndModelChangesMeetOnce) {
+    forms::TabControl model("A", {" Ad Types", " Startup", "Log History"});
+    std::vector<int> seen;
+    model.onClick = [&] { seen.push_back(model.tab()); };
+    Window w;
+    auto* tabs = w.add(new QTabWidget);
+    for (int i = 0; i < 3; ++i) {
+        tabs->addTab(new QWidget, QString());
+    }
+    w.bindings.bind(model, *tabs);
+    EXPECT_EQ(tabs->tabText(1), " Startup");
+
+    tabs->setCurrentIndex(2);
+    EXPECT_EQ(model.tab(), 2);
+    model.setTab(1);
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_EQ(seen, (std::vector<int>{2, 1}));
+}
+
+TEST(TextBoxBinding, TypingReachesTheModelAndCodeReachesTheWidget) {
+    forms::TextBox model("txtPopWav", "pop.wav");
+    int changes = 0;
+    model.onChange = [&] { ++changes; };
+    Window w;
+    QLineEdit* edit = w.add(w.bindings.lineEdit(model));
+    EXPECT_EQ(edit->text(), "pop.wav");
+
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "ad");
+    EXPECT_EQ(model.text(), "ad");
+    EXPECT_EQ(changes, 2);
+
+    model.setText("/opt/ad.wav");
+    EXPECT_EQ(edit->text(), "/opt/ad.wav");
+    EXPECT_EQ(changes, 3);
+}
+
+TEST(TextBoxBinding, MultiLineBoxShowsLinesAndKeepsCrLfInTheModel) {
+    forms::TextBox model("txtStatus", "Popup Status Information\r\n");
+    Window w;
+    auto* log = w.add(new QPlainTextEdit);
+    w.bindings.bind(model, *log);
+
+    model.setText(model.text() + "09:00:01 started\r\n");
+    EXPECT_EQ(log->toPlainText(), "Popup Status Information\n09:00:01 started\n");
+
+    log->setPlainText("cleared\nnext");
+    EXPECT_EQ(model.text(), "cleared\r\nnext");
+}
+
+TEST(ComboBoxBinding, UserChoiceSelectsTheItemAndRaisesClickOnce) {
+    forms::ComboBox model("cmbOnOff");
+    for (const char* key : {"none", "F1", "F2"}) {
+        model.addItem(key);
+    }
+    int clicks = 0;
+    model.onClick = [&] { ++clicks; };
+    Window w;
+    QComboBox* combo = w.add(w.bindings.comboBox(model));
+    EXPECT_EQ(combo->count(), 3);
+
+    model.setText("F2");
+    EXPECT_EQ(combo->currentText(), "F2");
+    EXPECT_EQ(clicks, 1);
+
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Up);  // a user's choice: F1
+    EXPECT_EQ(model.text(), "F1");
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST(Bindings, HoverOnAControlWithATipReportsIt) {
+    forms::Button tipped("cmdLog", "Logging");
+    tipped.setToolTip("Opens the log.");
+    forms::Button plain("cmdOther", "Other");
+    std::vector<std::string> hovered;
+    Window w;
+    w.bindings.onHover = [&](const forms::Control& c) { hovered.push_back(c.name()); };
+    QPushButton* a = w.add(w.bindings.button(tipped));
+    QPushButton* b = w.add(w.bindings.button(plain));
+
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(a, &enter);
+    QCoreApplication::sendEvent(b, &enter);
+    EXPECT_EQ(hovered, (std::vector<std::string>{"cmdLog"}));
+}
+
+TEST(Bindings, ModelChangesAfterEitherSideDiedAreHarmless) {
+    forms::CheckBox model("chk", "Block");
+    {
+        Bindings bindings;
+        {
+            QCheckBox box;
+            bindings.bind(model, box);
+        }
+        model.setChecked(true);  // the widget is gone, the bindings are not
+    }
+    model.setChecked(false);  // both are gone
+    EXPECT_FALSE(model.checked());
+}
+
+}  // namespace
+}  // namespace halvern::gui

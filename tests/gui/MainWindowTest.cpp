@@ -1,0 +1,172 @@
+#include "gui/MainWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTest>
+
+#include "gui/StatsWindow.h"
+#include "gui/TabRows.h"
+#include "gui/TrayMenuView.h"
+#include "ui/MainForm.h"
+#include "ui/StatsForm.h"
+
+namespace halvern::gui {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        form.frmMain.setCaption("Zorvik Popup Blocker Ad Stopper v4.2.8");
+        form.frmMain.move(1500, 1500);
+        form.frmMain.show();
+    }
+
+    QCheckBox* checkBoxShowing(const forms::CheckBox& model) {
+        for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+            if (box->text() == QString::fromStdString(model.caption())) {
+                return box;
+            }
+        }
+        return nullptr;
+    }
+
+    ui::MainForm form;
+    MainWindow window{form, QIcon()};
+};
+
+TEST_F(MainWindowTest, FollowsTheFormsCaptionPlaceAndVisibility) {
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), "Zorvik Popup Blocker Ad Stopper v4.2.8");
+    EXPECT_EQ(window.pos(), QPoint(100, 100));
+    EXPECT_EQ(window.centralWidget()->size(), QSize(523, 401));
+
+    form.frmMain.hide();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, CancelledCloseKeepsTheProgramAndHidesTheWindow) {
+    int asked = 0;
+    form.frmMain.onQueryUnload = [&](forms::UnloadMode mode) {
+        ++asked;
+        EXPECT_EQ(mode, forms::UnloadMode::FormControlMenu);
+        form.frmMain.hide();  // the program goes to the tray instead
+        return true;
+    };
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(QCoreApplication::closingDown());
+
+    // Shown again from the tray, it is the same live window.
+    form.frmMain.show();
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, AcceptedCloseHidesTheModelToo) {
+    form.frmMain.onQueryUnload = [](forms::UnloadMode) { return false; };
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(form.frmMain.visible());
+}
+
+TEST_F(MainWindowTest, UserTabClickOnARowReachesTheModel) {
+    std::vector<int> seen;
+    form.A.onClick = [&] { seen.push_back(form.A.tab()); };
+    auto* rows = window.findChild<TabRows*>();
+    ASSERT_NE(rows, nullptr);
+    QTabBar& second = rows->row(1);
+    EXPECT_EQ(second.tabText(2), " Hot Keys");
+
+    QTest::mouseClick(&second, Qt::LeftButton, {}, second.tabRect(2).center());
+    EXPECT_EQ(form.A.tab(), ui::MainForm::kTabHotKeys);
+    EXPECT_EQ(window.tabs().currentIndex(), ui::MainForm::kTabHotKeys);
+    EXPECT_EQ(seen, (std::vector<int>{ui::MainForm::kTabHotKeys}));
+
+    form.A.setTab(ui::MainForm::kTabStartup);
+    EXPECT_EQ(rows->row(0).currentIndex(), ui::MainForm::kTabStartup);
+}
+
+TEST_F(MainWindowTest, OptionClickAndHelpLine) {
+    int clicks = 0;
+    form.chkAdServers.onClick = [&] { ++clicks; };
+    QCheckBox* box = checkBoxShowing(form.chkAdServers);
+    ASSERT_NE(box, nullptr);
+    box->click();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(form.chkAdServers.checked());
+
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(box, &enter);
+    EXPECT_EQ(form.lblHelpText.caption(), form.chkAdServers.toolTip());
+}
+
+TEST_F(MainWindowTest, MenuBarHoldsTheFormsMenus) {
+    const QList<QAction*> menus = window.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus[0]->menu()->actions().size(), 3);
+
+    form.mnuSettings.setVisible(false);
+    EXPECT_FALSE(menus[1]->isVisible());
+
+    int exits = 0;
+    form.mnuFileExit.onClick = [&] { ++exits; };
+    menus[0]->menu()->actions()[2]->trigger();
+    EXPECT_EQ(exits, 1);
+}
+
+TEST_F(MainWindowTest, DeveloperZoneOpensOnlyAfterFiveClicks) {
+    const QSize locked = window.size();
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    form.nDebugClicks = 4;
+    form.developerZoneChanged.emit();
+    EXPECT_FALSE(window.developerZoneOpen());
+    EXPECT_EQ(window.size(), locked);
+
+    form.nDebugClicks = 5;
+    form.developerZoneChanged.emit();
+    EXPECT_TRUE(window.developerZoneOpen());
+    EXPECT_GT(window.maximumHeight(), locked.height());
+    QCheckBox* debug = checkBoxShowing(form.chkDebug);
+    ASSERT_NE(debug, nullptr);
+    EXPECT_TRUE(debug->isVisible());
+}
+
+TEST(TrayMenuView, BuildsEveryEntryAndPopsUpWhenAsked) {
+    ui::MainForm form;
+    TrayMenuView view(form);
+    const QList<QAction*> actions = view.menu().actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(form.mnuTray.children().size()));
+    int separators = 0;
+    for (QAction* action : actions) {
+        separators += action->isSeparator() ? 1 : 0;
+    }
+    EXPECT_EQ(separators, 3);
+
+    form.trayMenuRequested.emit();
+    EXPECT_TRUE(view.menu().isVisible());
+    view.menu().hide();
+}
+
+TEST(StatsWindow, FollowsTheModelAndClosingUnloadsIt) {
+    ui::StatsForm form;
+    StatsWindow window(form, QIcon());
+    EXPECT_FALSE(window.isVisible());
+
+    form.ngClickMiniStatsButton = 2;
+    form.setToday(3);
+    form.setLifeTime(1234);
+    form.frmStats.show();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), "Ads 3 : 1234");
+
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(form.frmStats.visible());
+    EXPECT_EQ(form.ngClickMiniStatsButton, 0);
+}
+
+}  // namespace
+}  // namespace halvern::gui

@@ -1,0 +1,337 @@
+#include "platform/linux/PosixTcpListener.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "adservers/BlockCounter.h"
+#include "adservers/PlaceholderServer.h"
+#include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakeFileSystem.h"
+#include "platform/linux/PollScheduler.h"
+
+namespace halvern::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+/// A client socket on 127.0.0.1, non-blocking so the test can run the server's loop meanwhile.
+class Client {
+public:
+    explicit Client(std::uint16_t port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(port);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // The kernel completes the handshake from the backlog; no accept is needed for this.
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::fcntl(m_fd, F_SETFL, O_NONBLOCK);
+    }
+    ~Client() { closeNow(); }
+    Client(Client&& other) noexcept
+        : received(std::move(other.received)),
+          wasReset(other.wasReset),
+          m_fd(std::exchange(other.m_fd, -1)),
+          m_connected(other.m_connected) {}
+    Client(const Client&) = delete;
+
+    bool connected() const { return m_connected; }
+    /// Sends what the socket takes now; returns how much that was.
+    std::size_t sendSome(std::string_view bytes) {
+        const ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    /// Sends a short message, which always fits the socket's buffer.
+    void send(const std::string& bytes) { ASSERT_EQ(sendSome(bytes), bytes.size()); }
+    void shutdownSending() { ::shutdown(m_fd, SHUT_WR); }
+    void closeNow() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    /// Reads what is there; true once the server closed the connection.
+    bool readSome() {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n > 0) {
+                received.append(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == ECONNRESET) {
+                wasReset = true;
+            }
+            return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        }
+    }
+
+    std::string received;
+    /// The server reset the connection instead of closing it in order; a browser may then
+    /// throw away a reply it already received.
+    bool wasReset = false;
+
+private:
+    int m_fd;
+    bool m_connected = false;
+};
+
+class PosixTcpListenerTest : public ::testing::Test {
+protected:
+    /// Runs the loop until the condition holds or the time is up; returns the condition.
+    bool runUntil(const std::function<bool()>& done, Millis limit = 5000ms) {
+        const auto end = Clock::now() + limit;
+        for (int rounds = 0; !done(); ++rounds) {
+            if (Clock::now() > end) {
+                return false;
+            }
+            // Loopback usually answers within a few passes of the loop; then stop spinning.
+            if (rounds < 50) {
+                scheduler.pump();
+            } else {
+                scheduler.wait(1ms);
+            }
+        }
+        return true;
+    }
+    /// Reads the client's reply until the server closes the connection.
+    std::string replyTo(Client& client) {
+        EXPECT_TRUE(runUntil([&] { return client.readSome(); })) << "no close after the reply";
+        return client.received;
+    }
+
+    PollScheduler scheduler;
+};
+
+/// The placeholder server on real sockets, with its image in a fake file system.
+class PlaceholderOnLoopback : public PosixTcpListenerTest {
+protected:
+    PlaceholderOnLoopback() {
+        files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
+        server.StartWebServerCrap();
+    }
+    std::uint16_t port() const { return listener.localPort(); }
+    /// Hands over connections before their first bytes, so idle ones reach the server.
+    void acceptIdleConnections() {
+        listener.setAcceptOnData(false);
+        server.StartListening();
+    }
+    static bool isImageReply(const std::string& reply) {
+        return reply.starts_with("HTTP/1.0 200 OK\r\n") && reply.ends_with("\r\n\r\nGIF89a-image");
+    }
+
+    FakeFileSystem files;
+    FakeSound sound;
+    PosixTcpListener listener{scheduler};
+    ui::MainForm form;
+    ui::StatsForm stats;
+    core::MainState state;
+    core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
+    adservers::BlockCounter counter{form, state, stats};
+    adservers::PlaceholderServer server{listener, scheduler, files, sound, form,
+                                        state,    counter,   paths, {},    0};
+};
+
+TEST_F(PosixTcpListenerTest, ListensOnLoopbackAndAPortCannotBeHeldTwice) {
+    PosixTcpListener first(scheduler);
+    PosixTcpListener second(scheduler);
+    ASSERT_TRUE(first.listen("127.0.0.1", 0));
+    EXPECT_NE(first.localPort(), 0);
+    EXPECT_FALSE(second.listen("127.0.0.1", first.localPort()));
+    EXPECT_FALSE(second.listen("not an address", 0));
+    first.close();
+    EXPECT_FALSE(first.isListening());
+    EXPECT_EQ(first.localPort(), 0);
+}
+
+TEST_F(PosixTcpListenerTest, ReplyLargerThanTheSocketBuffersArrivesWhole) {
+    const std::string big(8 << 20, 'x');
+    for (const bool inOneCall : {false, true}) {
+        PosixTcpListener listener(scheduler);
+        TcpListener::Handlers handlers;
+        handlers.onData = [&](TcpListener::ConnectionId id, std::string_view) {
+            if (inOneCall) {
+                listener.sendAndClose(id, big);
+            } else {
+                listener.send(id, big.substr(0, 100));
+                listener.send(id, big.substr(100));
+                listener.closeAfterSend(id);
+            }
+        };
+        listener.setHandlers(handlers);
+        ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+        Client client(listener.localPort());
+        client.send("go");
+        EXPECT_EQ(replyTo(client).size(), big.size()) << inOneCall;
+        EXPECT_FALSE(client.wasReset);
+        EXPECT_TRUE(runUntil([&] { return listener.connectionCount() == 0; }));
+    }
+}
+
+TEST_F(PosixTcpListenerTest, ConnectionsBeyondTheCapWaitAndAreServedLater) {
+    PosixTcpListener listener(scheduler, 4);
+    listener.setAcceptOnData(false);
+    std::vector<TcpListener::ConnectionId> open;
+    TcpListener::Handlers handlers;
+    handlers.onAccept = [&](TcpListener::ConnectionId id) { open.push_back(id); };
+    listener.setHandlers(handlers);
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    std::vector<Client> clients;
+    for (int i = 0; i < 7; ++i) {
+        clients.emplace_back(listener.localPort());
+    }
+    scheduler.wait(50ms);
+    EXPECT_EQ(open.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        listener.send(open[i], "bye");
+        listener.closeAfterSend(open[i]);
+    }
+    EXPECT_TRUE(runUntil([&] { return open.size() == 7; }));
+    EXPECT_EQ(listener.connectionCount(), 4u);
+}
+
+Millis processCpuTime() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto micros = [](const timeval& t) { return t.tv_sec * 1000000LL + t.tv_usec; };
+    return Millis((micros(usage.ru_utime) + micros(usage.ru_stime)) / 1000);
+}
+
+TEST_F(PosixTcpListenerTest, RunningOutOfDescriptorsPausesAcceptingWithoutSpinning) {
+    PosixTcpListener listener(scheduler);
+    listener.setAcceptOnData(false);
+    int accepted = 0;
+    TcpListener::Handlers handlers;
+    handlers.onAccept = [&](TcpListener::ConnectionId) { ++accepted; };
+    listener.setHandlers(handlers);
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    std::vector<Client> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.emplace_back(listener.localPort());
+    }
+    rlimit old{};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    // The lowest free descriptor becomes the limit, so the next accept finds none.
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const Millis cpuBefore = processCpuTime();
+    scheduler.wait(300ms);
+    const Millis cpuUsed = processCpuTime() - cpuBefore;
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(accepted, 0);
+    EXPECT_LT(cpuUsed, 60ms) << "the accept loop spun while out of descriptors";
+    EXPECT_TRUE(runUntil([&] { return accepted == 3; }, 2000ms));
+}
+
+TEST_F(PlaceholderOnLoopback, HeadSentInPiecesIsAnsweredOnce) {
+    Client client(port());
+    client.send("GET /ads/bann");
+    scheduler.wait(30ms);
+    client.send("er.gif HTTP/1.0\r\nHost: ads.exa");
+    scheduler.wait(30ms);
+    EXPECT_EQ(client.received, "");
+    client.send("mple\r\n\r\n");
+    EXPECT_TRUE(isImageReply(replyTo(client))) << client.received;
+    EXPECT_EQ(state.strLastHost, "ads.example");
+    EXPECT_EQ(state.nBlockedToday, 1);
+}
+
+TEST_F(PlaceholderOnLoopback, ThousandIdleConnectionsDoNotDelayANewRequest) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur < 2300) {
+        GTEST_SKIP() << "needs 2300 descriptors, has " << limit.rlim_cur;
+    }
+    acceptIdleConnections();
+    std::vector<Client> idle;
+    for (int i = 0; i < 1000; ++i) {
+        idle.emplace_back(port());
+        ASSERT_TRUE(idle.back().connected());
+    }
+    ASSERT_TRUE(runUntil([&] { return listener.connectionCount() == 1000; }));
+    const auto start = Clock::now();
+    Client client(port());
+    client.send("GET /x.gif HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(isImageReply(replyTo(client)));
+    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_EQ(listener.connectionCount(), 1000u);
+}
+
+TEST_F(PlaceholderOnLoopback, SilentConnectionsWaitInTheKernelWhileRequestsAreAnswered) {
+    std::vector<Client> silent;
+    for (int i = 0; i < 100; ++i) {
+        silent.emplace_back(port());
+    }
+    Client client(port());
+    client.send("GET /x.gif HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(isImageReply(replyTo(client)));
+    EXPECT_EQ(listener.connectionCount(), 0u);
+}
+
+TEST_F(PlaceholderOnLoopback, ManySequentialConnectionsAreEachAnswered) {
+    for (int i = 0; i < 2000; ++i) {
+        Client client(port());
+        client.send("GET /p" + std::to_string(i) + ".gif HTTP/1.0\r\nHost: h\r\n\r\n");
+        ASSERT_TRUE(isImageReply(replyTo(client))) << i;
+    }
+    EXPECT_EQ(state.nBlockedToday, 2000);
+    EXPECT_TRUE(runUntil([&] { return listener.connectionCount() == 0; }));
+}
+
+TEST_F(PlaceholderOnLoopback, ClientsLeavingEarlyFreeTheirConnections) {
+    acceptIdleConnections();
+    {
+        Client silent(port());
+        Client partial(port());
+        partial.send("GET /x.gif HTTP/1.0\r\n");
+        Client impatient(port());
+        impatient.send("GET /x.gif HTTP/1.0\r\n\r\n");
+        ASSERT_TRUE(runUntil([&] { return listener.connectionCount() >= 2; }));
+    }  // all three close without reading
+    EXPECT_TRUE(runUntil([&] { return listener.connectionCount() == 0; }));
+    Client next(port());
+    next.send("GET /y.gif HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(isImageReply(replyTo(next)));
+}
+
+TEST_F(PlaceholderOnLoopback, ClientThatShutsDownItsSideGetsItsReply) {
+    Client client(port());
+    client.send("GET /x.gif HTTP/1.0\r\n");
+    client.shutdownSending();
+    EXPECT_TRUE(isImageReply(replyTo(client)));
+}
+
+TEST_F(PlaceholderOnLoopback, ReplyIsNotLostWhenTheClientSentMoreThanTheHead) {
+    Client client(port());
+    // A body the server never reads: closing with it unread would reset the connection.
+    client.send("GET /x.gif HTTP/1.0\r\nContent-Length: 200000\r\n\r\n");
+    std::string body(200000, 'b');
+    std::string_view rest = body;
+    ASSERT_TRUE(runUntil([&] {
+        rest.remove_prefix(client.sendSome(rest));
+        return rest.empty();
+    }));
+    EXPECT_TRUE(isImageReply(replyTo(client)));
+    EXPECT_FALSE(client.wasReset);
+    client.closeNow();
+    EXPECT_TRUE(runUntil([&] { return listener.connectionCount() == 0; }));
+}
+
+}  // namespace
+}  // namespace halvern::platform

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeFileSystem.h"
+#include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeTcpListener.h"
+#include "platform/fake/FakeUserStore.h"
+
+namespace halvern::testing {
+
+/// Every fake service, bundled as the program receives the real ones. The program folder is
+/// /opt/halvern and holds the placeholder image; the hosts file is /etc/hosts.
+struct FakePlatform {
+    FakePlatform() {
+        files.put(kAppFolder + "/1by1.jpg", "GIF89a");
+        files.makeDirectories("/etc");
+    }
+
+    static inline const std::string kAppFolder = "/opt/halvern";
+
+    platform::FakeScheduler clock;
+    platform::FakeFileSystem files;
+    platform::FakeDialogs dialogs;
+    platform::FakeUserStore userStore;
+    platform::FakeShell shell;
+    platform::FakeSingleInstance instance;
+    platform::FakeTray tray;
+    platform::FakeSound sound;
+    platform::FakeTcpListener listener;
+    platform::Platform platform{clock,    files, dialogs, userStore, shell,
+                                instance, tray,  sound,   listener};
+};
+
+}  // namespace halvern::testing
