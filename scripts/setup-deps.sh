@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing, the end-to-end suite and the benchmarks
+# need. Idempotent: when everything is already installed it changes nothing and needs no network.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+    libcurl4-openssl-dev ca-certificates
+    libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
+    # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
+    libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14
+    # end-to-end suite: a virtual display, a tray host and X tools, namespaces, loopback clients
+    xvfb xauth trayer x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
+    # benchmarks
+    nginx-light wrk
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    echo "setup-deps: all ${#packages[@]} packages present"
+    exit 0
+fi
+
+echo "setup-deps: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}" </dev/null
