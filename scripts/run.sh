@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash scripts/setup-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVERN_GUI=ON
+source scripts/build-options.sh
+cmake -S . -B build -G Ninja "${RUN_BUILD_OPTIONS[@]}"
 cmake --build build --target zorvik stage_app -j "$(nproc)"
 
 if [[ -z "${DISPLAY:-}" ]]; then

@@ -97,7 +97,9 @@ if ! bash scripts/setup-deps.sh; then
     exit 1
 fi
 
-build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVERN_GUI=ON -DHALVERN_FUZZ=ON
+# build/ is the run command's own configuration (and its program is what the end-to-end suite runs).
+source scripts/build-options.sh
+build build "${RUN_BUILD_OPTIONS[@]}" -DHALVERN_FUZZ=ON
 run_ctest build
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DHALVERN_SANITIZE=ON -DHALVERN_GUI=ON
 run_ctest build-asan
