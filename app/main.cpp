@@ -8,7 +8,6 @@
 #include <QIcon>
 #include <csignal>
 
-#include "core/Program.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
@@ -22,6 +21,7 @@
 #include "platform/qt/QtScheduler.h"
 #include "platform/qt/QtSound.h"
 #include "platform/qt/QtTray.h"
+#include "program/Program.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     platform::Platform platform{scheduler, files, dialogs, userStore, shell,
                                 instance,  tray,  sound,   listener};
 
-    core::Program program(platform);
+    program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);
     QApplication::setWindowIcon(icon);
     gui::MainWindow window(program.form(), icon);

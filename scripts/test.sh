@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds and tests build/ (unit, Linux backends, Qt
-# views, fuzz targets), builds and tests build-asan/ under AddressSanitizer and UBSan, checks the
-# formatting of every C++ source, and runs the end-to-end suite against build/app/zorvik.
+# views, fuzz targets), builds and tests build-asan/ under AddressSanitizer and UBSan, checks that
+# includes point down the layers, checks the formatting of every C++ source, and runs the
+# end-to-end suite against build/app/zorvik.
 # Ends with one line "N passed, M failed, K skipped" over all of it; exits 1 when anything failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -75,6 +76,16 @@ check_format() {
     fi
 }
 
+check_layers() {
+    if python3 scripts/check-layers.py; then
+        passed=$((passed + 1))
+        note "layer check" "ok"
+    else
+        failed=$((failed + 1))
+        note "layer check" "FAILED (an include points up a layer, or a source is not listed)"
+    fi
+}
+
 run_e2e() {
     local out="$log_dir/e2e.txt" t=$SECONDS line
     python3 e2e/run.py --app build/app 2>&1 | tee "$out"
@@ -103,6 +114,7 @@ build build "${RUN_BUILD_OPTIONS[@]}" -DHALVERN_FUZZ=ON
 run_ctest build
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DHALVERN_SANITIZE=ON -DHALVERN_GUI=ON
 run_ctest build-asan
+check_layers
 check_format
 run_e2e # reports every test as failed when build/app/zorvik is missing
 

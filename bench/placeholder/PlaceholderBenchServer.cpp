@@ -18,13 +18,13 @@
 #include "core/MainState.h"
 #include "core/StatusLog.h"
 #include "core/TimeStamp.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/linux/PollScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
 
 using namespace halvern;
 
@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
     platform::FakeSound sound;  // no audio device on a benchmark machine; the calls still happen
     platform::FakeDialogs dialogs;
     platform::PosixTcpListener listener(scheduler);
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths(argv[2], "/etc/hosts");
     core::StatusLog log(form, scheduler);

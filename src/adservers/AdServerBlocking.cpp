@@ -36,7 +36,8 @@ std::string summaryLines(const std::string& newLines) {
 AdServerBlocking::AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
                                    platform::Shell& shell, platform::Scheduler& scheduler,
                                    core::MainState& state, const core::AppPaths& paths,
-                                   ui::MainForm& form, ui::StatsForm& stats, Callbacks callbacks)
+                                   forms::MainForm& form, forms::StatsForm& stats,
+                                   Callbacks callbacks)
     : m_files(files),
       m_dialogs(dialogs),
       m_shell(shell),

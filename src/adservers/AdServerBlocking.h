@@ -6,12 +6,12 @@
 
 #include "core/AppPaths.h"
 #include "core/MainState.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/Scheduler.h"
 #include "platform/Shell.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
 
 namespace halvern::adservers {
 
@@ -45,7 +45,7 @@ public:
     /// Installs the click handler of chkAdServers.
     AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
                      platform::Shell& shell, platform::Scheduler& scheduler, core::MainState& state,
-                     const core::AppPaths& paths, ui::MainForm& form, ui::StatsForm& stats,
+                     const core::AppPaths& paths, forms::MainForm& form, forms::StatsForm& stats,
                      Callbacks callbacks);
     AdServerBlocking(const AdServerBlocking&) = delete;
     AdServerBlocking& operator=(const AdServerBlocking&) = delete;
@@ -110,8 +110,8 @@ private:
     platform::Scheduler& m_scheduler;
     core::MainState& m_state;
     const core::AppPaths& m_paths;
-    ui::MainForm& m_form;
-    ui::StatsForm& m_stats;
+    forms::MainForm& m_form;
+    forms::StatsForm& m_stats;
     Callbacks m_callbacks;
     /// The allowed list: slots 0..n, "" for a gap, slot n always "".
     std::vector<std::string> m_strExcludeArray{""};

@@ -18,7 +18,7 @@ std::int32_t plusOne(std::int32_t n) {
 void BlockCounter::CountBlockedAd(bool /*bPopupAd*/) {
     m_state.nBlockedToday = plusOne(m_state.nBlockedToday);
     if (m_state.nBlockedToday == 10 || m_state.nBlockedToday % 25 == 0) {
-        m_form.A.setTab(ui::MainForm::kTabStatus);
+        m_form.A.setTab(forms::MainForm::kTabStatus);
     }
     m_form.lbltot.setCaption(std::to_string(m_state.nBlockedToday));
     m_stats.setToday(m_state.nBlockedToday);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/MainState.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 
 namespace halvern::adservers {
 
@@ -10,7 +10,7 @@ namespace halvern::adservers {
 /// statistics window.
 class BlockCounter {
 public:
-    BlockCounter(ui::MainForm& form, core::MainState& state, ui::StatsForm& stats)
+    BlockCounter(forms::MainForm& form, core::MainState& state, forms::StatsForm& stats)
         : m_form(form), m_state(state), m_stats(stats) {}
 
     /// One more item blocked today and to date. The tenth item of the day and every 25th bring
@@ -18,9 +18,9 @@ public:
     void CountBlockedAd(bool bPopupAd);
 
 private:
-    ui::MainForm& m_form;
+    forms::MainForm& m_form;
     core::MainState& m_state;
-    ui::StatsForm& m_stats;
+    forms::StatsForm& m_stats;
 };
 
 }  // namespace halvern::adservers

@@ -67,7 +67,7 @@ const char* caption(PlaceholderKind kind) {
 
 PlaceholderServer::PlaceholderServer(platform::TcpListener& listener,
                                      platform::Scheduler& scheduler, platform::FileSystem& files,
-                                     platform::Sound& sound, ui::MainForm& form,
+                                     platform::Sound& sound, forms::MainForm& form,
                                      core::MainState& state, BlockCounter& counter,
                                      const core::AppPaths& paths, Hooks hooks, std::uint16_t port)
     : m_listener(listener),

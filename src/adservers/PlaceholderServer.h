@@ -10,11 +10,11 @@
 #include "adservers/RequestParser.h"
 #include "core/AppPaths.h"
 #include "core/MainState.h"
+#include "forms/MainForm.h"
 #include "platform/FileSystem.h"
 #include "platform/Scheduler.h"
 #include "platform/Sound.h"
 #include "platform/TcpListener.h"
-#include "ui/MainForm.h"
 
 namespace halvern::adservers {
 
@@ -44,7 +44,7 @@ public:
     static constexpr platform::Millis kImageRefresh{1000};
 
     PlaceholderServer(platform::TcpListener& listener, platform::Scheduler& scheduler,
-                      platform::FileSystem& files, platform::Sound& sound, ui::MainForm& form,
+                      platform::FileSystem& files, platform::Sound& sound, forms::MainForm& form,
                       core::MainState& state, BlockCounter& counter, const core::AppPaths& paths,
                       Hooks hooks, std::uint16_t port = 80);
     ~PlaceholderServer();
@@ -86,7 +86,7 @@ private:
     platform::Scheduler& m_scheduler;
     platform::FileSystem& m_files;
     platform::Sound& m_sound;
-    ui::MainForm& m_form;
+    forms::MainForm& m_form;
     core::MainState& m_state;
     BlockCounter& m_counter;
     const core::AppPaths& m_paths;

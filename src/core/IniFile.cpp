@@ -6,7 +6,7 @@ IniFile::IniFile(platform::FileSystem& files, std::string path)
     : m_files(files), m_path(std::move(path)) {
     auto text = m_files.read(m_path);
     if (text) {
-        m_document = IniDocument::parse(*text);
+        m_document = base::IniDocument::parse(*text);
     } else {
         m_unreadable = m_files.exists(m_path);
     }

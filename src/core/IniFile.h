@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
 #include "platform/FileSystem.h"
 
 namespace halvern::core {
@@ -15,8 +15,8 @@ public:
     IniFile(platform::FileSystem& files, std::string path);
 
     const std::string& path() const { return m_path; }
-    IniDocument& document() { return m_document; }
-    const IniDocument& document() const { return m_document; }
+    base::IniDocument& document() { return m_document; }
+    const base::IniDocument& document() const { return m_document; }
 
     /// Profile-string read: the value, or the fallback, cut to the 250-character buffer.
     std::string get(std::string_view section, std::string_view key,
@@ -40,7 +40,7 @@ public:
 private:
     platform::FileSystem& m_files;
     std::string m_path;
-    IniDocument m_document;
+    base::IniDocument m_document;
     bool m_dirty = false;
     bool m_unreadable = false;
 };

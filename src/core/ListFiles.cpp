@@ -1,27 +1,27 @@
 #include "core/ListFiles.h"
 
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
+#include "base/ValueConversion.h"
 #include "core/IniFile.h"
-#include "core/ValueConversion.h"
 
 namespace halvern::core {
 
-using ValueConversion::lowerAscii;
-using ValueConversion::trimBlanks;
+using base::ValueConversion::lowerAscii;
+using base::ValueConversion::trimBlanks;
 
 namespace {
 
-IniDocument readDocument(const platform::FileSystem& files, const std::string& path) {
+base::IniDocument readDocument(const platform::FileSystem& files, const std::string& path) {
     const auto text = files.read(path);
-    return text ? IniDocument::parse(*text) : IniDocument();
+    return text ? base::IniDocument::parse(*text) : base::IniDocument();
 }
 
 /// The reading loop over a parsed list: onEntry(i, entry) for each non-empty entry i < N.
 /// Returns N, or 0 when the list reads as empty.
 template <typename OnEntry>
-int walkEntries(const IniDocument& doc, const std::string& countSection,
+int walkEntries(const base::IniDocument& doc, const std::string& countSection,
                 const std::string& itemSection, const OnEntry& onEntry) {
-    const auto count = ValueConversion::toInt16(doc.get(countSection, "N", ""));
+    const auto count = base::ValueConversion::toInt16(doc.get(countSection, "N", ""));
     const int n = count && *count > 0 ? *count : 0;
     std::string key;
     for (int i = 0; i < n; ++i) {
@@ -30,7 +30,8 @@ int walkEntries(const IniDocument& doc, const std::string& countSection,
         const auto value = doc.view(itemSection, key);
         // The value is trimmed before the cut to the read buffer, and the cut may end in blanks.
         const std::string_view entry =
-            value ? trimBlanks(value->substr(0, IniDocument::kReadBuffer - 1)) : std::string_view();
+            value ? trimBlanks(value->substr(0, base::IniDocument::kReadBuffer - 1))
+                  : std::string_view();
         if (!entry.empty()) {
             onEntry(i, entry);
         }
@@ -43,14 +44,14 @@ int walkEntries(const IniDocument& doc, const std::string& countSection,
 namespace ListFiles {
 
 std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path) {
-    return ValueConversion::toInt16(readDocument(files, path).get(kCountSection, "N", ""));
+    return base::ValueConversion::toInt16(readDocument(files, path).get(kCountSection, "N", ""));
 }
 
 std::optional<std::string> readCountText(const platform::FileSystem& files,
                                          const std::string& path) {
     auto text = readDocument(files, path).get(kCountSection, "N");
-    if (text && text->size() >= IniDocument::kReadBuffer) {
-        text->resize(IniDocument::kReadBuffer - 1);
+    if (text && text->size() >= base::IniDocument::kReadBuffer) {
+        text->resize(base::IniDocument::kReadBuffer - 1);
     }
     return text;
 }
@@ -63,9 +64,9 @@ int forEachEntry(const platform::FileSystem& files, const std::string& path,
 }
 
 std::vector<std::string> readArray(const platform::FileSystem& files, const std::string& path) {
-    const IniDocument doc = readDocument(files, path);
+    const base::IniDocument doc = readDocument(files, path);
     std::vector<std::string> slots;
-    const auto count = ValueConversion::toInt16(doc.get(kCountSection, "N", ""));
+    const auto count = base::ValueConversion::toInt16(doc.get(kCountSection, "N", ""));
     slots.resize(count && *count > 0 ? static_cast<std::size_t>(*count) + 1 : 1);
     walkEntries(doc, kCountSection, kItemSection, [&](int index, std::string_view entry) {
         slots[static_cast<std::size_t>(index)] = entry;

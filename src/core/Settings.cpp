@@ -5,15 +5,15 @@
 #include <limits>
 #include <optional>
 
+#include "base/ValueConversion.h"
 #include "core/IniFile.h"
 #include "core/ListFiles.h"
-#include "core/ValueConversion.h"
 
 namespace halvern::core {
 
-using ValueConversion::toBoolean;
-using ValueConversion::toInt16;
-using ValueConversion::toInt32;
+using base::ValueConversion::toBoolean;
+using base::ValueConversion::toInt16;
+using base::ValueConversion::toInt32;
 
 namespace {
 
@@ -56,7 +56,7 @@ struct Settings::ListCounts {
 
 Settings::Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
                    platform::UserStore& userStore, MainState& state, const AppPaths& paths,
-                   ui::MainForm& form, ui::StatsForm& stats, Callbacks callbacks)
+                   forms::MainForm& form, forms::StatsForm& stats, Callbacks callbacks)
     : m_files(files),
       m_dialogs(dialogs),
       m_userStore(userStore),

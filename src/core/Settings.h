@@ -5,11 +5,11 @@
 
 #include "core/AppPaths.h"
 #include "core/MainState.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/UserStore.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
 
 namespace halvern::core {
 
@@ -28,7 +28,7 @@ public:
 
     Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
              platform::UserStore& userStore, MainState& state, const AppPaths& paths,
-             ui::MainForm& form, ui::StatsForm& stats, Callbacks callbacks);
+             forms::MainForm& form, forms::StatsForm& stats, Callbacks callbacks);
 
     /// Reads the settings file once and applies every setting, in the order the file lists them.
     void LoadSettings();
@@ -57,8 +57,8 @@ private:
     platform::UserStore& m_userStore;
     MainState& m_state;
     const AppPaths& m_paths;
-    ui::MainForm& m_form;
-    ui::StatsForm& m_stats;
+    forms::MainForm& m_form;
+    forms::StatsForm& m_stats;
     Callbacks m_callbacks;
 };
 

@@ -21,7 +21,7 @@ std::size_t prefixLength(const std::string& text, std::size_t limit) {
 
 }  // namespace
 
-StatusLog::StatusLog(ui::MainForm& form, platform::Scheduler& scheduler)
+StatusLog::StatusLog(forms::MainForm& form, platform::Scheduler& scheduler)
     : m_form(form), m_scheduler(scheduler) {
     m_form.cmdClear.onClick = [this] { cmdClear_Click(); };
 }

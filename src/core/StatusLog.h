@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "forms/MainForm.h"
 #include "platform/Scheduler.h"
-#include "ui/MainForm.h"
 
 namespace halvern::core {
 
@@ -13,7 +13,7 @@ namespace halvern::core {
 class StatusLog {
 public:
     /// Wires cmdClear ("Debug") of the form.
-    StatusLog(ui::MainForm& form, platform::Scheduler& scheduler);
+    StatusLog(forms::MainForm& form, platform::Scheduler& scheduler);
     StatusLog(const StatusLog&) = delete;
     StatusLog& operator=(const StatusLog&) = delete;
 
@@ -31,7 +31,7 @@ public:
     bool bStatusLogOn = false;
 
 private:
-    ui::MainForm& m_form;
+    forms::MainForm& m_form;
     platform::Scheduler& m_scheduler;
 };
 

@@ -10,14 +10,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "forms/MainForm.h"
 #include "gui/Bindings.h"
 #include "gui/ClickableLabel.h"
 #include "gui/PageParts.h"
-#include "ui/MainForm.h"
 
 namespace halvern::gui {
 
-DeveloperPanel::DeveloperPanel(Bindings& b, ui::MainForm& f, QWidget* parent) : QWidget(parent) {
+DeveloperPanel::DeveloperPanel(Bindings& b, forms::MainForm& f, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     // The log box keeps a 200-twip margin on the right of the window.
     layout->setContentsMargins(6, 4, 13, 4);

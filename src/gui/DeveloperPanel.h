@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace halvern::ui {
+namespace halvern::forms {
 struct MainForm;
 }
 
@@ -15,7 +15,7 @@ class Bindings;
 /// the window's fixed size and is reached only once the window may be enlarged.
 class DeveloperPanel final : public QWidget {
 public:
-    DeveloperPanel(Bindings& bindings, ui::MainForm& form, QWidget* parent);
+    DeveloperPanel(Bindings& bindings, forms::MainForm& form, QWidget* parent);
 };
 
 }  // namespace halvern::gui

@@ -9,14 +9,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "forms/MainForm.h"
 #include "gui/Bindings.h"
 #include "gui/ClickableLabel.h"
 #include "gui/PageParts.h"
-#include "ui/MainForm.h"
 
 namespace halvern::gui {
 
-void InfoPages::addTo(QTabWidget& tabs, Bindings& bindings, ui::MainForm& form) {
+void InfoPages::addTo(QTabWidget& tabs, Bindings& bindings, forms::MainForm& form) {
     status(tabs, bindings, form);
     allow(tabs, bindings, form);
     block(tabs, bindings, form);
@@ -25,7 +25,7 @@ void InfoPages::addTo(QTabWidget& tabs, Bindings& bindings, ui::MainForm& form) 
     spyware(tabs, bindings, form);
 }
 
-void InfoPages::status(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* stats = PageParts::frame("Ad Blocking Statistics");
@@ -63,7 +63,7 @@ void InfoPages::status(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void InfoPages::allow(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void InfoPages::allow(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* links = PageParts::frame("Click a link below to allow the last blocked ad:");
@@ -85,7 +85,7 @@ void InfoPages::allow(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void InfoPages::block(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void InfoPages::block(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
     QGroupBox* more = PageParts::frame(
         "Blocking Additional Ads (adding hosts/domains to block, and popups by title):");
@@ -104,7 +104,7 @@ void InfoPages::block(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void InfoPages::hotKeys(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void InfoPages::hotKeys(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
     QGroupBox* keys =
         PageParts::frame("Hot Keys: To Change or Disable, choose from the dropdown list:");
@@ -121,7 +121,7 @@ void InfoPages::hotKeys(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
         grid->addWidget(header, 0, c);
     }
     int r = 1;
-    for (const ui::MainForm::HotKeyRow& row : f.hotKeyRows()) {
+    for (const forms::MainForm::HotKeyRow& row : f.hotKeyRows()) {
         QComboBox* combo = b.comboBox(*row.combo);
         combo->setFixedWidth(70);
         ClickableLabel* key = b.label(*row.label);
@@ -146,7 +146,7 @@ void InfoPages::hotKeys(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void InfoPages::help(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void InfoPages::help(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
     QGroupBox* frame = PageParts::frame("Help:");
     QVBoxLayout* col = PageParts::column(frame);
@@ -160,7 +160,7 @@ void InfoPages::help(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void InfoPages::spyware(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void InfoPages::spyware(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* known = PageParts::frame("SpyWare, AdWare, Thiefware:");

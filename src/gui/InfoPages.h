@@ -2,7 +2,7 @@
 
 class QTabWidget;
 
-namespace halvern::ui {
+namespace halvern::forms {
 struct MainForm;
 }
 
@@ -14,15 +14,15 @@ class Bindings;
 /// " Hot Keys", " Help" and " Spyware", each control bound to its model.
 class InfoPages {
 public:
-    static void addTo(QTabWidget& tabs, Bindings& bindings, ui::MainForm& form);
+    static void addTo(QTabWidget& tabs, Bindings& bindings, forms::MainForm& form);
 
 private:
-    static void status(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void allow(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void block(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void hotKeys(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void help(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void spyware(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
+    static void status(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void allow(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void block(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void hotKeys(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void help(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void spyware(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
 };
 
 }  // namespace halvern::gui

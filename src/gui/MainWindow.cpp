@@ -7,12 +7,12 @@
 #include <QProgressBar>
 #include <QTabWidget>
 
+#include "forms/MainForm.h"
 #include "gui/ClickableLabel.h"
 #include "gui/DeveloperPanel.h"
 #include "gui/InfoPages.h"
 #include "gui/OptionPages.h"
 #include "gui/TabRows.h"
-#include "ui/MainForm.h"
 
 namespace halvern::gui {
 namespace {
@@ -24,7 +24,7 @@ QRect twips(int left, int top, int width, int height) {
 
 }  // namespace
 
-MainWindow::MainWindow(ui::MainForm& form, const QIcon& icon, QWidget* parent)
+MainWindow::MainWindow(forms::MainForm& form, const QIcon& icon, QWidget* parent)
     : QMainWindow(parent), m_form(form) {
     setWindowIcon(icon);
     QFont compact = font();

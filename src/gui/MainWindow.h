@@ -7,7 +7,7 @@
 
 class QTabWidget;
 
-namespace halvern::ui {
+namespace halvern::forms {
 struct MainForm;
 }
 
@@ -27,7 +27,7 @@ public:
     static constexpr int kClientWidth = 7845 / kTwipsPerPixel;
     static constexpr int kClientHeight = 6015 / kTwipsPerPixel;
 
-    MainWindow(ui::MainForm& form, const QIcon& icon, QWidget* parent = nullptr);
+    MainWindow(forms::MainForm& form, const QIcon& icon, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     /// The tab control `A`, for tests and for the password lock's per-tab state.
@@ -47,7 +47,7 @@ private:
     void syncDeveloperZone();
     void placeDeveloperPanel();
 
-    ui::MainForm& m_form;
+    forms::MainForm& m_form;
     Bindings m_bindings;
     QWidget* m_client = nullptr;
     QTabWidget* m_tabs = nullptr;

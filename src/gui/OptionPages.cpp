@@ -10,14 +10,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "forms/MainForm.h"
 #include "gui/Bindings.h"
 #include "gui/ClickableLabel.h"
 #include "gui/PageParts.h"
-#include "ui/MainForm.h"
 
 namespace halvern::gui {
 
-void OptionPages::addTo(QTabWidget& tabs, Bindings& bindings, ui::MainForm& form) {
+void OptionPages::addTo(QTabWidget& tabs, Bindings& bindings, forms::MainForm& form) {
     adTypes(tabs, bindings, form);
     startup(tabs, bindings, form);
     logHistory(tabs, bindings, form);
@@ -25,7 +25,7 @@ void OptionPages::addTo(QTabWidget& tabs, Bindings& bindings, ui::MainForm& form
     otherPassword(tabs, bindings, form);
 }
 
-void OptionPages::adTypes(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void OptionPages::adTypes(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* popups = PageParts::frame("Popups and Banners:");
@@ -61,7 +61,7 @@ void OptionPages::adTypes(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void OptionPages::startup(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void OptionPages::startup(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* message = PageParts::frame("Message Area:");
@@ -81,7 +81,7 @@ void OptionPages::startup(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void OptionPages::logHistory(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void OptionPages::logHistory(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
     QGroupBox* logging = PageParts::frame("Logging Data for Recently Blocked Ads");
     QVBoxLayout* col = PageParts::column(logging);
@@ -96,7 +96,7 @@ void OptionPages::logHistory(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void OptionPages::sounds(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void OptionPages::sounds(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* popup = PageParts::frame("Popup Ad Blocked Sound:");
@@ -117,7 +117,7 @@ void OptionPages::sounds(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
     page->addStretch(1);
 }
 
-void OptionPages::otherPassword(QTabWidget& tabs, Bindings& b, ui::MainForm& f) {
+void OptionPages::otherPassword(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* password = PageParts::frame("Configuration Settings Password:");

@@ -2,7 +2,7 @@
 
 class QTabWidget;
 
-namespace halvern::ui {
+namespace halvern::forms {
 struct MainForm;
 }
 
@@ -14,14 +14,14 @@ class Bindings;
 /// " Other / Password", each control bound to its model.
 class OptionPages {
 public:
-    static void addTo(QTabWidget& tabs, Bindings& bindings, ui::MainForm& form);
+    static void addTo(QTabWidget& tabs, Bindings& bindings, forms::MainForm& form);
 
 private:
-    static void adTypes(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void startup(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void logHistory(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void sounds(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
-    static void otherPassword(QTabWidget& tabs, Bindings& b, ui::MainForm& f);
+    static void adTypes(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void startup(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void logHistory(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void sounds(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
+    static void otherPassword(QTabWidget& tabs, Bindings& b, forms::MainForm& f);
 };
 
 }  // namespace halvern::gui

@@ -4,12 +4,12 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
+#include "forms/StatsForm.h"
 #include "gui/ClickableLabel.h"
-#include "ui/StatsForm.h"
 
 namespace halvern::gui {
 
-StatsWindow::StatsWindow(ui::StatsForm& form, const QIcon& icon, QWidget* parent)
+StatsWindow::StatsWindow(forms::StatsForm& form, const QIcon& icon, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), m_form(form) {
     setWindowIcon(icon);
     auto* layout = new QVBoxLayout(this);

@@ -5,7 +5,7 @@
 
 #include "gui/Bindings.h"
 
-namespace halvern::ui {
+namespace halvern::forms {
 struct StatsForm;
 }
 
@@ -15,7 +15,7 @@ namespace halvern::gui {
 /// task-bar button), the list size and the last update date; it stays above other windows.
 class StatsWindow final : public QWidget {
 public:
-    StatsWindow(ui::StatsForm& form, const QIcon& icon, QWidget* parent = nullptr);
+    StatsWindow(forms::StatsForm& form, const QIcon& icon, QWidget* parent = nullptr);
 
 protected:
     /// Closing it unloads the model's window.
@@ -24,7 +24,7 @@ protected:
 private:
     void syncForm();
 
-    ui::StatsForm& m_form;
+    forms::StatsForm& m_form;
     Bindings m_bindings;
 };
 

@@ -2,11 +2,11 @@
 
 #include <QCursor>
 
-#include "ui/MainForm.h"
+#include "forms/MainForm.h"
 
 namespace halvern::gui {
 
-TrayMenuView::TrayMenuView(ui::MainForm& form) {
+TrayMenuView::TrayMenuView(forms::MainForm& form) {
     for (forms::MenuItem* entry : form.mnuTray.children()) {
         m_bindings.bind(*entry, *m_menu.addAction(QString()));
     }

@@ -4,7 +4,7 @@
 
 #include "gui/Bindings.h"
 
-namespace halvern::ui {
+namespace halvern::forms {
 struct MainForm;
 }
 
@@ -14,7 +14,7 @@ namespace halvern::gui {
 /// up at the mouse whenever the model asks for it.
 class TrayMenuView final {
 public:
-    explicit TrayMenuView(ui::MainForm& form);
+    explicit TrayMenuView(forms::MainForm& form);
 
     QMenu& menu() { return m_menu; }
 

@@ -2,7 +2,7 @@
 
 namespace halvern::ui {
 
-DeveloperZone::DeveloperZone(MainForm& form) : m_form(form) {
+DeveloperZone::DeveloperZone(forms::MainForm& form) : m_form(form) {
     m_form.Label4.onDblClick = [this] { Label4_DblClick(); };
     m_form.lblHelpText.onClick = [this] { lblHelpText_Click(); };
 }

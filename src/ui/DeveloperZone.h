@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/MainForm.h"
+#include "forms/MainForm.h"
 
 namespace halvern::ui {
 
@@ -9,7 +9,7 @@ namespace halvern::ui {
 class DeveloperZone {
 public:
     /// Wires Label4's double-click and lblHelpText's click.
-    explicit DeveloperZone(MainForm& form);
+    explicit DeveloperZone(forms::MainForm& form);
     ~DeveloperZone();
     DeveloperZone(const DeveloperZone&) = delete;
     DeveloperZone& operator=(const DeveloperZone&) = delete;
@@ -23,7 +23,7 @@ public:
 private:
     void countClick();
 
-    MainForm& m_form;
+    forms::MainForm& m_form;
 };
 
 }  // namespace halvern::ui

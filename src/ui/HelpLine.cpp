@@ -2,7 +2,7 @@
 
 namespace halvern::ui {
 
-HelpLine::HelpLine(platform::Scheduler& scheduler, MainForm& form)
+HelpLine::HelpLine(platform::Scheduler& scheduler, forms::MainForm& form)
     : TimerFlash(scheduler, "TimerFlash", 150, false), m_form(form) {
     TimerFlash.onTimer = [this] { TimerFlash_Timer(); };
 }

@@ -3,16 +3,16 @@
 #include <cstdint>
 #include <string>
 
+#include "forms/MainForm.h"
 #include "forms/Timer.h"
 #include "platform/Scheduler.h"
-#include "ui/MainForm.h"
 
 namespace halvern::ui {
 
 /// The settings window's help line: shows a text and blinks it twice to draw the eye.
 class HelpLine {
 public:
-    HelpLine(platform::Scheduler& scheduler, MainForm& form);
+    HelpLine(platform::Scheduler& scheduler, forms::MainForm& form);
     HelpLine(const HelpLine&) = delete;
     HelpLine& operator=(const HelpLine&) = delete;
 
@@ -27,7 +27,7 @@ public:
     std::int16_t nHelpFlashTicks = 0;
 
 private:
-    MainForm& m_form;
+    forms::MainForm& m_form;
 };
 
 }  // namespace halvern::ui

@@ -33,8 +33,8 @@ std::string fitTip(const std::string& tip) {
 }  // namespace
 
 TrayIcon::TrayIcon(platform::Tray& tray, platform::Scheduler& scheduler, platform::Dialogs& dialogs,
-                   core::MainState& state, MainForm& form, StatsForm& stats, Save save,
-                   WriteSetting writeSetting)
+                   core::MainState& state, forms::MainForm& form, forms::StatsForm& stats,
+                   Save save, WriteSetting writeSetting)
     : TimerTrayIcon(scheduler, "TimerTrayIcon", 10000, true),
       TimerTrayFlash(scheduler, "TimerTrayFlash", 250, false),
       m_tray(tray),

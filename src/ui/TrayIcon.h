@@ -5,12 +5,12 @@
 #include <string>
 
 #include "core/MainState.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "forms/Timer.h"
 #include "platform/Dialogs.h"
 #include "platform/Scheduler.h"
 #include "platform/Tray.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
 
 namespace halvern::ui {
 
@@ -24,7 +24,7 @@ public:
     /// Wires the tray's mouse events and the menu entries and buttons this class owns. save
     /// stores the settings; writeSetting(key, value) writes one key of the settings file.
     TrayIcon(platform::Tray& tray, platform::Scheduler& scheduler, platform::Dialogs& dialogs,
-             core::MainState& state, MainForm& form, StatsForm& stats, Save save,
+             core::MainState& state, forms::MainForm& form, forms::StatsForm& stats, Save save,
              WriteSetting writeSetting);
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
@@ -89,8 +89,8 @@ private:
     platform::Tray& m_tray;
     platform::Dialogs& m_dialogs;
     core::MainState& m_state;
-    MainForm& m_form;
-    StatsForm& m_stats;
+    forms::MainForm& m_form;
+    forms::StatsForm& m_stats;
     Save m_save;
     WriteSetting m_writeSetting;
     platform::TrayPicture m_windowIcon = platform::TrayPicture::Normal;

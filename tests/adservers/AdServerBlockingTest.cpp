@@ -41,8 +41,8 @@ struct AdServerBlockingTest : ::testing::Test {
     halvern::testing::FakePlatform fake;
     halvern::core::MainState state;
     halvern::core::AppPaths paths{"/opt/halvern", kHosts};
-    halvern::ui::MainForm form;
-    halvern::ui::StatsForm stats;
+    halvern::forms::MainForm form;
+    halvern::forms::StatsForm stats;
     int saves = 0;
     int pumps = 0;
     int webStarts = 0;

@@ -105,8 +105,8 @@ TEST_F(PlaceholderServerTest, DestroyedServerLeavesNoTimerOrHandlerBehind) {
 }
 
 TEST(BlockCounter, CountsTodayAndToDateOnBothWindows) {
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     state.nTotBlocked = 1000;
     BlockCounter counter(form, state, stats);
@@ -120,15 +120,15 @@ TEST(BlockCounter, CountsTodayAndToDateOnBothWindows) {
 }
 
 TEST(BlockCounter, StatusTabComesForwardOnTheTenthAndEveryTwentyFifth) {
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     BlockCounter counter(form, state, stats);
     std::vector<int> switchedAt;
     for (int i = 1; i <= 100; ++i) {
-        form.A.setTab(ui::MainForm::kTabAdTypes);
+        form.A.setTab(forms::MainForm::kTabAdTypes);
         counter.CountBlockedAd(false);
-        if (form.A.tab() == ui::MainForm::kTabStatus) {
+        if (form.A.tab() == forms::MainForm::kTabStatus) {
             switchedAt.push_back(i);
         }
     }
@@ -136,8 +136,8 @@ TEST(BlockCounter, StatusTabComesForwardOnTheTenthAndEveryTwentyFifth) {
 }
 
 TEST(BlockCounter, CountersStopAtTheirLargestValue) {
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     state.nBlockedToday = std::numeric_limits<std::int32_t>::max();
     state.nTotBlocked = std::numeric_limits<std::int32_t>::max();

@@ -77,8 +77,8 @@ protected:
     platform::FakeFileSystem files;
     platform::FakeSound sound;
     platform::FakeTcpListener net;
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
     BlockCounter counter{form, state, stats};

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeUserStore.h"
 
+using halvern::base::IniDocument;
 using halvern::core::AppPaths;
-using halvern::core::IniDocument;
 using halvern::core::MainState;
 using halvern::core::Settings;
 using halvern::platform::BoxButtons;
@@ -61,8 +61,8 @@ struct SettingsTest : ::testing::Test {
     FakeUserStore userStore;
     MainState state;
     AppPaths paths{"/app", "/etc/hosts"};
-    halvern::ui::MainForm form;
-    halvern::ui::StatsForm stats;
+    halvern::forms::MainForm form;
+    halvern::forms::StatsForm stats;
     std::vector<std::string> shown;
     Settings settings{files,
                       dialogs,

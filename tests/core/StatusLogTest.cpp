@@ -17,7 +17,7 @@ struct StatusLogTest : ::testing::Test {
     StatusLogTest() { clock.setLocalTime(LocalTime{2004, 5, 6, 14, 7, 5}); }
 
     FakeScheduler clock;
-    halvern::ui::MainForm form;
+    halvern::forms::MainForm form;
     StatusLog log{form, clock};
 };
 

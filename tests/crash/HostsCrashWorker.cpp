@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     platform::FakeScheduler clock;
     core::MainState state;
     const core::AppPaths paths(folder + "/app", folder + "/etc/hosts");
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     adservers::AdServerBlocking blocking(files, dialogs, shell, clock, state, paths, form, stats,
                                          {});
     blocking.setExcludeArray();

@@ -8,11 +8,11 @@
 #include <QTabBar>
 #include <QTest>
 
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "gui/StatsWindow.h"
 #include "gui/TabRows.h"
 #include "gui/TrayMenuView.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
 
 namespace halvern::gui {
 namespace {
@@ -34,7 +34,7 @@ protected:
         return nullptr;
     }
 
-    ui::MainForm form;
+    forms::MainForm form;
     MainWindow window{form, QIcon()};
 };
 
@@ -81,12 +81,12 @@ TEST_F(MainWindowTest, UserTabClickOnARowReachesTheModel) {
     EXPECT_EQ(second.tabText(2), " Hot Keys");
 
     QTest::mouseClick(&second, Qt::LeftButton, {}, second.tabRect(2).center());
-    EXPECT_EQ(form.A.tab(), ui::MainForm::kTabHotKeys);
-    EXPECT_EQ(window.tabs().currentIndex(), ui::MainForm::kTabHotKeys);
-    EXPECT_EQ(seen, (std::vector<int>{ui::MainForm::kTabHotKeys}));
+    EXPECT_EQ(form.A.tab(), forms::MainForm::kTabHotKeys);
+    EXPECT_EQ(window.tabs().currentIndex(), forms::MainForm::kTabHotKeys);
+    EXPECT_EQ(seen, (std::vector<int>{forms::MainForm::kTabHotKeys}));
 
-    form.A.setTab(ui::MainForm::kTabStartup);
-    EXPECT_EQ(rows->row(0).currentIndex(), ui::MainForm::kTabStartup);
+    form.A.setTab(forms::MainForm::kTabStartup);
+    EXPECT_EQ(rows->row(0).currentIndex(), forms::MainForm::kTabStartup);
 }
 
 TEST_F(MainWindowTest, OptionClickAndHelpLine) {
@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, DeveloperZoneOpensOnlyAfterFiveClicks) {
 }
 
 TEST(TrayMenuView, BuildsEveryEntryAndPopsUpWhenAsked) {
-    ui::MainForm form;
+    forms::MainForm form;
     TrayMenuView view(form);
     const QList<QAction*> actions = view.menu().actions();
     ASSERT_EQ(actions.size(), static_cast<qsizetype>(form.mnuTray.children().size()));
@@ -152,7 +152,7 @@ TEST(TrayMenuView, BuildsEveryEntryAndPopsUpWhenAsked) {
 }
 
 TEST(StatsWindow, FollowsTheModelAndClosingUnloadsIt) {
-    ui::StatsForm form;
+    forms::StatsForm form;
     StatsWindow window(form, QIcon());
     EXPECT_FALSE(window.isVisible());
 

@@ -7,7 +7,7 @@ using halvern::ui::DeveloperZone;
 namespace {
 
 TEST(DeveloperZone, OpensOnTheFifthClickOfEitherKindAndOnlyOnce) {
-    halvern::ui::MainForm form;
+    halvern::forms::MainForm form;
     DeveloperZone zone(form);
     int opened = 0;
     form.developerZoneChanged.connect([&] { ++opened; });

@@ -12,7 +12,7 @@ namespace {
 
 struct HelpLineTest : ::testing::Test {
     FakeScheduler clock;
-    halvern::ui::MainForm form;
+    halvern::forms::MainForm form;
     HelpLine help{clock, form};
 };
 

@@ -43,8 +43,8 @@ struct TrayIconTest : ::testing::Test {
     FakeScheduler clock;
     FakeDialogs dialogs;
     halvern::core::MainState state;
-    halvern::ui::MainForm form;
-    halvern::ui::StatsForm stats;
+    halvern::forms::MainForm form;
+    halvern::forms::StatsForm stats;
     std::vector<std::string> calls;
     TrayIcon icon{tray,
                   clock,

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
 
 namespace halvern::platform {
 
@@ -55,7 +55,7 @@ std::optional<std::string> XdgUserStore::get(const std::string& application,
     if (!text) {
         return std::nullopt;
     }
-    return core::IniDocument::parse(*text).get(section, key);
+    return base::IniDocument::parse(*text).get(section, key);
 }
 
 bool XdgUserStore::set(const std::string& application, const std::string& section,
@@ -70,7 +70,7 @@ bool XdgUserStore::set(const std::string& application, const std::string& sectio
     if (!text && m_files.exists(path)) {
         return false;
     }
-    auto document = core::IniDocument::parse(text.value_or(""));
+    auto document = base::IniDocument::parse(text.value_or(""));
     document.set(section, key, encodeValue(value));
     return m_files.write(path, document.text());
 }
@@ -82,7 +82,7 @@ bool XdgUserStore::remove(const std::string& application, const std::string& sec
     if (!text || !validAddress(section, key)) {
         return false;
     }
-    auto document = core::IniDocument::parse(*text);
+    auto document = base::IniDocument::parse(*text);
     return document.remove(section, key) && m_files.write(path, document.text());
 }
 

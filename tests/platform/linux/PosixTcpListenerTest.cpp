@@ -136,8 +136,8 @@ protected:
     FakeFileSystem files;
     FakeSound sound;
     PosixTcpListener listener{scheduler};
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
     adservers::BlockCounter counter{form, state, stats};

@@ -1,4 +1,4 @@
-#include "core/Program.h"
+#include "program/Program.h"
 
 #include "adservers/AdServerBlocking.h"
 #include "adservers/BlockCounter.h"
@@ -6,16 +6,19 @@
 #include "core/BlockedRings.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
-#include "core/StartupSeams.h"
 #include "core/StatusLog.h"
 #include "core/TimeStamp.h"
+#include "forms/StatsForm.h"
 #include "forms/Timer.h"
+#include "program/StartupSeams.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpLine.h"
-#include "ui/StatsForm.h"
 #include "ui/TrayIcon.h"
 
-namespace halvern::core {
+namespace halvern::program {
+
+// The program is the core's owner: it names the core's types throughout.
+using namespace core;
 
 namespace {
 
@@ -50,8 +53,8 @@ struct Program::Impl {
     void writeSetting(const std::string& key, const std::string& value);
 
     platform::Platform& p;
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     MainState st;
     AppPaths paths;
     StartupSeams seams;
@@ -315,10 +318,10 @@ void Program::mnuFileExit_Click() {
 bool Program::finished() const {
     return m_impl->finished;
 }
-ui::MainForm& Program::form() {
+forms::MainForm& Program::form() {
     return m_impl->form;
 }
-ui::StatsForm& Program::stats() {
+forms::StatsForm& Program::stats() {
     return m_impl->stats;
 }
 MainState& Program::state() {
@@ -328,4 +331,4 @@ const AppPaths& Program::paths() const {
     return m_impl->paths;
 }
 
-}  // namespace halvern::core
+}  // namespace halvern::program

@@ -1,8 +1,8 @@
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
 
-#include "core/ValueConversion.h"
+#include "base/ValueConversion.h"
 
-namespace halvern::core {
+namespace halvern::base {
 
 using ValueConversion::trimBlanks;
 
@@ -347,4 +347,4 @@ std::string IniDocument::text() const {
     return out;
 }
 
-}  // namespace halvern::core
+}  // namespace halvern::base

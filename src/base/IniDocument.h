@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace halvern::core {
+namespace halvern::base {
 
 /// An INI file's text in memory, read and edited with the old profile-string rules: section and
 /// key names compare without regard to case, the first match wins, values are trimmed of blanks
@@ -108,4 +108,4 @@ private:
     bool m_endsWithNewline = true;
 };
 
-}  // namespace halvern::core
+}  // namespace halvern::base

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-namespace halvern::core {
+namespace halvern::program {
 
 /// Start-up and shut-down steps whose subsystems are not part of this build yet. Each is named
 /// after the operation its owner provides; an empty one does nothing, and the sequence goes on.
@@ -40,4 +40,4 @@ struct StartupSeams {
     }
 };
 
-}  // namespace halvern::core
+}  // namespace halvern::program

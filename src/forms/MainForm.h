@@ -11,7 +11,7 @@
 #include "forms/TabControl.h"
 #include "forms/TextBox.h"
 
-namespace halvern::ui {
+namespace halvern::forms {
 
 using forms::Button;
 using forms::CheckBox;
@@ -242,4 +242,4 @@ struct MainForm {
     std::vector<HotKeyRow> hotKeyRows();
 };
 
-}  // namespace halvern::ui
+}  // namespace halvern::forms

@@ -1,8 +1,8 @@
-#include "ui/MainForm.h"
+#include "forms/MainForm.h"
 
 #include <string>
 
-namespace halvern::ui {
+namespace halvern::forms {
 
 MainForm::MainForm() {
     mnuFile.setChildren({&mnuFileOpen, &mnuFileSave, &mnuFileExit});
@@ -57,4 +57,4 @@ std::vector<MainForm::HotKeyRow> MainForm::hotKeyRows() {
     };
 }
 
-}  // namespace halvern::ui
+}  // namespace halvern::forms

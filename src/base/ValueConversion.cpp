@@ -1,8 +1,8 @@
-#include "core/ValueConversion.h"
+#include "base/ValueConversion.h"
 
 #include <limits>
 
-namespace halvern::core::ValueConversion {
+namespace halvern::base::ValueConversion {
 
 namespace {
 
@@ -107,4 +107,4 @@ std::string lowerAscii(std::string_view text) {
     return result;
 }
 
-}  // namespace halvern::core::ValueConversion
+}  // namespace halvern::base::ValueConversion

@@ -1,15 +1,15 @@
-#include "core/Program.h"
+#include "program/Program.h"
 
 #include <gtest/gtest.h>
 
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
 #include "support/FakePlatform.h"
 
 using namespace std::chrono_literals;
-using halvern::core::IniDocument;
-using halvern::core::Program;
+using halvern::base::IniDocument;
 using halvern::platform::BoxButtons;
 using halvern::platform::FakeShell;
+using halvern::program::Program;
 
 namespace {
 

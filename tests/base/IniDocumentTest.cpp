@@ -1,4 +1,4 @@
-#include "core/IniDocument.h"
+#include "base/IniDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "core/IniFile.h"
 #include "platform/fake/FakeFileSystem.h"
 
-using halvern::core::IniDocument;
+using halvern::base::IniDocument;
 using halvern::core::IniFile;
 using halvern::platform::FakeFileSystem;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace halvern::core {
+namespace halvern::base {
 
 /// The old conversion rules for values read from INI files and the per-user store. A value that
 /// does not convert yields nothing, and the caller keeps what it had.
@@ -25,4 +25,4 @@ std::string lowerAscii(std::string_view text);
 
 }  // namespace ValueConversion
 
-}  // namespace halvern::core
+}  // namespace halvern::base

@@ -1,11 +1,11 @@
-#include "core/ValueConversion.h"
+#include "base/ValueConversion.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <optional>
 
-using namespace halvern::core::ValueConversion;
+using namespace halvern::base::ValueConversion;
 
 namespace {
 

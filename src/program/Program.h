@@ -4,11 +4,11 @@
 
 #include "core/AppPaths.h"
 #include "core/MainState.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "platform/Platform.h"
-#include "ui/MainForm.h"
-#include "ui/StatsForm.h"
 
-namespace halvern::core {
+namespace halvern::program {
 
 /// The behaviour's composition root, in the old main window's role: owns the subsystems, wires
 /// the controls' events to their handlers and runs the start-up and shut-down sequence.
@@ -26,14 +26,14 @@ public:
     /// True once the program has ended (a second copy, or after the exit command).
     bool finished() const;
 
-    ui::MainForm& form();
-    ui::StatsForm& stats();
-    MainState& state();
-    const AppPaths& paths() const;
+    forms::MainForm& form();
+    forms::StatsForm& stats();
+    core::MainState& state();
+    const core::AppPaths& paths() const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
 
-}  // namespace halvern::core
+}  // namespace halvern::program

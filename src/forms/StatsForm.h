@@ -6,7 +6,7 @@
 #include "forms/Form.h"
 #include "forms/Label.h"
 
-namespace halvern::ui {
+namespace halvern::forms {
 
 /// The small statistics window: the counts show in its caption, so on its task-bar button.
 struct StatsForm {
@@ -40,4 +40,4 @@ private:
     }
 };
 
-}  // namespace halvern::ui
+}  // namespace halvern::forms
