@@ -23,16 +23,4 @@ private:
     bool m_bold = false;
 };
 
-/// A command button.
-class Button : public CaptionControl {
-public:
-    using CaptionControl::CaptionControl;
-};
-
-/// A frame: a caption around a group of controls.
-class Frame : public CaptionControl {
-public:
-    using CaptionControl::CaptionControl;
-};
-
 }  // namespace halvern::forms

@@ -2,8 +2,11 @@
 
 #include <vector>
 
+#include "forms/Button.h"
 #include "forms/CheckBox.h"
+#include "forms/ComboBox.h"
 #include "forms/Form.h"
+#include "forms/Frame.h"
 #include "forms/Label.h"
 #include "forms/ListBox.h"
 #include "forms/MenuItem.h"

@@ -8,7 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "forms/Button.h"
 #include "forms/CheckBox.h"
+#include "forms/ComboBox.h"
+#include "forms/Frame.h"
 #include "forms/Label.h"
 #include "forms/ListBox.h"
 #include "forms/MenuItem.h"
