@@ -10,7 +10,7 @@ packages=(
     libcurl4-openssl-dev ca-certificates
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
     # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
-    libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14
+    libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
     # end-to-end suite: a virtual display, a tray host and X tools, namespaces, loopback clients
     xvfb xauth trayer x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
     # benchmarks

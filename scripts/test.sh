@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds and tests build/ (unit, Linux backends, Qt
 # views, fuzz targets), builds and tests build-asan/ under AddressSanitizer and UBSan, checks that
-# includes point down the layers, checks the formatting of every C++ source, and runs the
-# end-to-end suite against build/app/zorvik.
+# includes point down the layers, checks the formatting of every C++ source, runs clang-tidy over
+# the project's own sources, and runs the end-to-end suite against build/app/zorvik.
 # Ends with one line "N passed, M failed, K skipped" over all of it; exits 1 when anything failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -86,6 +86,20 @@ check_layers() {
     fi
 }
 
+# clang-tidy with the project's .clang-tidy over its own sources, from build/'s compile commands.
+check_tidy() {
+    local t=$SECONDS out="$log_dir/tidy.txt"
+    if run-clang-tidy-14 -quiet -p build -j "$jobs" "$PWD/(src|app)/.*\\.cpp$" >"$out" 2>&1 &&
+        ! grep -qE '(error|warning): ' "$out"; then
+        passed=$((passed + 1))
+        note "clang-tidy" "ok ($((SECONDS - t)) s)"
+    else
+        grep -E '(error|warning): ' "$out" | sort -u | head -n 50
+        failed=$((failed + 1))
+        note "clang-tidy" "FAILED ($((SECONDS - t)) s; findings above)"
+    fi
+}
+
 run_e2e() {
     local out="$log_dir/e2e.txt" t=$SECONDS line
     python3 e2e/run.py --app build/app 2>&1 | tee "$out"
@@ -116,6 +130,7 @@ build build-asan -DCMAKE_BUILD_TYPE=Debug -DHALVERN_SANITIZE=ON -DHALVERN_GUI=ON
 run_ctest build-asan
 check_layers
 check_format
+check_tidy
 run_e2e # reports every test as failed when build/app/zorvik is missing
 
 echo

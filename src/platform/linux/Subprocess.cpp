@@ -28,6 +28,7 @@ bool isExecutableFile(const std::string& path) {
 
 std::vector<char*> toArgs(const std::vector<std::string>& argv) {
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const auto& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }

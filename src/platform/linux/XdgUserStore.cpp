@@ -92,7 +92,7 @@ std::string XdgUserStore::fileFor(const std::string& application) const {
         return {};
     }
     const std::string name = application + ".ini";
-    const std::string exact = m_folder + "/" + name;
+    std::string exact = m_folder + "/" + name;
     if (m_files.exists(exact)) {
         return exact;
     }
