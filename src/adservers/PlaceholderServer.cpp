@@ -157,8 +157,20 @@ void PlaceholderServer::onData(ConnectionId id, std::string_view bytes) {
         answer(id, bytes);
         return;
     }
+    const std::size_t checked = p.head.size();
     p.head.append(bytes);
     p.lastActivity = m_scheduler.now();
+    if (!p.lineBegun) {
+        // Bytes that can never begin a request line are answered now, not at the timeout.
+        const LineStart start = RequestParser::lineStart(p.head, checked);
+        if (start == LineStart::Impossible) {
+            const std::string request = std::move(p.head);
+            m_pending.erase(it);
+            answerUnknown(id, request);
+            return;
+        }
+        p.lineBegun = start == LineStart::Begun;
+    }
     const bool complete = RequestParser::headLength(p.head, p.scanned) != 0;
     p.scanned = p.head.size();
     if (complete || p.head.size() >= RequestParser::kMaxHead) {
@@ -184,12 +196,11 @@ void PlaceholderServer::onEnd(ConnectionId id) {
 }
 
 void PlaceholderServer::answer(ConnectionId id, std::string_view request) {
-    status("# Web Server request: " + std::string(request));
-    if (!request.starts_with("GET")) {
-        status("Responded to http request with text 'UNKNOWN'");
-        m_listener.sendAndClose(id, m_unknownReply);
+    if (!request.starts_with("GET") || RequestParser::lineStart(request) == LineStart::Impossible) {
+        answerUnknown(id, request);
         return;
     }
+    status("# Web Server request: " + std::string(request));
     const ParsedRequest parsed = RequestParser::parse(request);
     const PlaceholderKind kind = RequestParser::choosePlaceholder(parsed.path);
     m_form.lbltype.setCaption(caption(kind));
@@ -214,6 +225,12 @@ void PlaceholderServer::answer(ConnectionId id, std::string_view request) {
     if (m_hooks.autoUpdateCheck) {
         m_hooks.autoUpdateCheck();
     }
+}
+
+void PlaceholderServer::answerUnknown(ConnectionId id, std::string_view request) {
+    status("# Web Server request: " + std::string(request));
+    status("Responded to http request with text 'UNKNOWN'");
+    m_listener.sendAndClose(id, m_unknownReply);
 }
 
 void PlaceholderServer::record(const ParsedRequest& r) {

@@ -66,6 +66,8 @@ private:
     struct Pending {
         std::string head;
         std::size_t scanned = 0;
+        /// The method and its blank arrived, so the bytes can no longer be refused early.
+        bool lineBegun = false;
         platform::Millis lastActivity{0};
     };
 
@@ -73,6 +75,7 @@ private:
     void onData(platform::TcpListener::ConnectionId id, std::string_view bytes);
     void onEnd(platform::TcpListener::ConnectionId id);
     void answer(platform::TcpListener::ConnectionId id, std::string_view request);
+    void answerUnknown(platform::TcpListener::ConnectionId id, std::string_view request);
     void record(const ParsedRequest& request);
     const std::string& imageReply();
     void playBannerSound();

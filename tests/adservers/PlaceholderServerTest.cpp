@@ -122,6 +122,57 @@ TEST_F(PlaceholderServerTest, AnythingButGetIsAnsweredUnknownAndNotCounted) {
     EXPECT_EQ(form.lbltype.caption(), "Started blocking...10 10");
 }
 
+TEST_F(PlaceholderServerTest, BytesThatCanNeverBeginARequestAreAnsweredUnknownAtOnce) {
+    constexpr std::size_t kNever = ~std::size_t{0};
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        std::size_t answeredAfter;  // the piece after which the reply is there, or kNever
+        std::string body;
+    };
+    const std::string tlsHello("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11);
+    const std::vector<Case> cases = {
+        {"TLS hello", {tlsHello}, 0, "UNKNOWN"},
+        {"NUL byte", {std::string(1, '\0')}, 0, "UNKNOWN"},
+        {"binary after a method prefix", {"GE", std::string("T\0", 2)}, 1, "UNKNOWN"},
+        {"leading line break", {"\r\n", "GET / HTTP/1.0\r\n\r\n"}, 0, "UNKNOWN"},
+        {"no blank after GET, in one read", {"GET\r\n\r\n"}, 0, "UNKNOWN"},
+        {"a method prefix waits", {"GE"}, kNever, ""},
+        {"GET split across reads", {"G", "E", "T", " /x.gif HTTP/1.0\r\n", "\r\n"}, 4, kImage},
+        {"lower case waits for its head",
+         {"ge", "t / HTTP/1.0\r\n", "Host: a\r\n\r\n"},
+         2,
+         "UNKNOWN"},
+        {"POST waits for its head", {"POST /x HTTP/1.0\r\n", "\r\n"}, 1, "UNKNOWN"},
+    };
+    server.StartWebServerCrap();
+    for (const auto& c : cases) {
+        statusLines.clear();
+        const ConnectionId id = net.connect();
+        std::string sent;
+        for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+            net.clientSend(id, c.pieces[i]);
+            sent += c.pieces[i];
+            if (i < c.answeredAfter) {
+                EXPECT_EQ(net.reply(id), "") << c.name << ", piece " << i;
+                EXPECT_TRUE(net.isOpen(id)) << c.name << ", piece " << i;
+                continue;
+            }
+            EXPECT_EQ(split(net.reply(id)).body, c.body) << c.name;
+            EXPECT_FALSE(net.isOpen(id)) << c.name;
+            if (c.body == "UNKNOWN") {
+                // Logged as every other refused request, with the bytes that decided it.
+                EXPECT_EQ(statusLines, (std::vector<std::string>{
+                                           "# Web Server request: " + sent,
+                                           "Responded to http request with text 'UNKNOWN'"}))
+                    << c.name;
+            }
+            break;
+        }
+    }
+    EXPECT_EQ(state.nBlockedToday, 1);  // the GET split across reads only
+}
+
 TEST_F(PlaceholderServerTest, HeadInSeveralPiecesIsAnsweredOnceWhenComplete) {
     server.StartWebServerCrap();
     const ConnectionId id = net.connect();

@@ -257,6 +257,21 @@ TEST_F(PlaceholderOnLoopback, HeadSentInPiecesIsAnsweredOnce) {
     EXPECT_EQ(state.nBlockedToday, 1);
 }
 
+TEST_F(PlaceholderOnLoopback, BytesThatCanNeverBeginARequestAreAnsweredWithoutWaiting) {
+    const std::string tlsHello("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\x03\x03", 11);
+    for (const std::string& bytes : {tlsHello, std::string("\0\0\0\0", 4)}) {
+        Client client(port());
+        client.send(bytes);
+        // Far below the time a connection may take to send its head.
+        EXPECT_TRUE(runUntil([&] { return client.readSome(); }, 2000ms));
+        EXPECT_TRUE(client.received.starts_with("HTTP/1.0 200 OK\r\n")) << client.received;
+        EXPECT_TRUE(client.received.ends_with("\r\n\r\nUNKNOWN")) << client.received;
+        EXPECT_FALSE(client.wasReset);
+    }
+    EXPECT_EQ(state.nBlockedToday, 0);
+    EXPECT_TRUE(runUntil([&] { return listener.connectionCount() == 0; }));
+}
+
 TEST_F(PlaceholderOnLoopback, ThousandIdleConnectionsDoNotDelayANewRequest) {
     rlimit limit{};
     ::getrlimit(RLIMIT_NOFILE, &limit);
