@@ -211,20 +211,73 @@ TEST_F(PlaceholderServerTest, ClientThatStopsSendingGetsItsPartialRequestAnswere
     EXPECT_EQ(state.nBlockedToday, 1);
 }
 
-TEST_F(PlaceholderServerTest, IdleConnectionsAreClosedAfterTenSecondsWithoutAReply) {
+TEST_F(PlaceholderServerTest, HeadMustArriveWithinTenSecondsOfTheAcceptHoweverItTrickles) {
     server.StartWebServerCrap();
     const ConnectionId silent = net.connect();
-    const ConnectionId slow = request("GET /x.gif HTTP/1.0\r\n");
-    clock.advance(8s);
-    net.clientSend(slow, "Host: a\r\n");  // activity restarts its time
-    clock.advance(2500ms);
+    clock.advance(3s);
+    const ConnectionId trickling = request("GET /x.gif HTTP/1.0\r\n");
+    // A header line every second would keep a timer that each byte restarts from ever running.
+    const auto trickleFor = [&](platform::Millis span) {
+        for (platform::Millis t{0}; t < span; t += 500ms) {
+            clock.advance(500ms);
+            net.clientSend(trickling, "X-a: b\r\n");
+        }
+    };
+    trickleFor(6500ms);  // 9.5 s after the first accept
+    EXPECT_TRUE(net.isOpen(silent));
+    trickleFor(1500ms);
     EXPECT_FALSE(net.isOpen(silent));
-    EXPECT_TRUE(net.isOpen(slow));
-    clock.advance(9s);
-    EXPECT_FALSE(net.isOpen(slow));
-    EXPECT_EQ(net.reply(slow), "");
+    EXPECT_TRUE(net.isOpen(trickling));
+    trickleFor(1500ms);  // 9.5 s after its own accept
+    EXPECT_TRUE(net.isOpen(trickling));
+    trickleFor(1500ms);
+    EXPECT_FALSE(net.isOpen(trickling));
+    EXPECT_EQ(net.reply(trickling), "");
+    EXPECT_EQ(net.reply(silent), "");
     EXPECT_EQ(state.nBlockedToday, 0);
     EXPECT_EQ(clock.pendingCount(), 0u);  // no sweep keeps running once nothing waits
+
+    // A head completed in time is answered however slowly it came.
+    const ConnectionId slowButInTime = request("GET /y.gif HTTP/1.0\r\n");
+    clock.advance(9500ms);
+    net.clientSend(slowButInTime, "\r\n");
+    EXPECT_EQ(split(net.reply(slowButInTime)).body, kImage);
+}
+
+TEST_F(PlaceholderServerTest, FullListenerDropsTheOldestUnfinishedHeadToLetANewConnectionIn) {
+    net.maxConnections = 3;
+    server.StartWebServerCrap();
+    const ConnectionId oldest = request("GET /a.gif HTTP/1.0\r\n");
+    clock.advance(1s);
+    const ConnectionId silent = net.connect();
+    clock.advance(1s);
+    const ConnectionId newest = request("GET /c.gif HTTP/1.0\r\n");
+    net.clientSend(oldest, "X-a: b\r\n");  // sending lately does not save the oldest
+
+    const ConnectionId probe = request("GET /d.gif HTTP/1.0\r\n\r\n");
+    ASSERT_NE(probe, 0u);
+    EXPECT_EQ(split(net.reply(probe)).body, kImage);
+    EXPECT_FALSE(net.isOpen(oldest));
+    EXPECT_EQ(net.reply(oldest), "");
+    EXPECT_TRUE(net.isOpen(silent));
+    EXPECT_TRUE(net.isOpen(newest));
+
+    // Next in line is the silent one, accepted before the newest.
+    const ConnectionId filler = net.connect();
+    const ConnectionId another = net.connect();
+    ASSERT_NE(another, 0u);
+    EXPECT_FALSE(net.isOpen(silent));
+    EXPECT_TRUE(net.isOpen(newest));
+    EXPECT_TRUE(net.isOpen(filler));
+    EXPECT_EQ(net.connectionCount(), 3u);
+
+    // The survivors are still served, and the dropped ones left nothing behind.
+    net.clientSend(newest, "\r\n");
+    EXPECT_EQ(split(net.reply(newest)).body, kImage);
+    EXPECT_EQ(state.nBlockedToday, 2);
+    clock.advance(20s);
+    EXPECT_EQ(net.connectionCount(), 0u);
+    EXPECT_EQ(clock.pendingCount(), 0u);
 }
 
 TEST_F(PlaceholderServerTest, ManyConnectionsAtOnceAreAllAnswered) {

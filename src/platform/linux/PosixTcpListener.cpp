@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -105,8 +106,7 @@ void PosixTcpListener::onListenReady() {
 }
 
 bool PosixTcpListener::acceptOne() {
-    if (m_count >= m_maxConnections) {
-        pauseAccepting(false);
+    if (m_count >= m_maxConnections && !makeRoom()) {
         return false;
     }
     const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -143,6 +143,24 @@ bool PosixTcpListener::acceptOne() {
     // The request has usually arrived with the connection: read it now, before any watch.
     readFrom(id);
     return true;
+}
+
+bool PosixTcpListener::makeRoom() {
+    if (m_handlers.onFull) {
+        // Room is made only for a connection that is really there: the backlog may be empty by
+        // now, and a connection closed for nothing is a client served for nothing.
+        pollfd waiting{m_listenFd, POLLIN, 0};
+        if (::poll(&waiting, 1, 0) != 1 || (waiting.revents & POLLIN) == 0) {
+            return false;  // the watch stays on and wakes us for the next one
+        }
+        m_handlers.onFull();
+        if (m_count < m_maxConnections) {
+            return true;
+        }
+    }
+    // Nothing closed: the connection waits in the backlog until one does.
+    pauseAccepting(false);
+    return false;
 }
 
 void PosixTcpListener::pauseAccepting(bool withBackoff) {

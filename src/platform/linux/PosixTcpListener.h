@@ -10,9 +10,9 @@
 namespace halvern::platform {
 
 /// Non-blocking POSIX sockets on the event loop. Accepts until the backlog is empty, up to a
-/// connection cap; keeps what a socket cannot take yet and sends it when it can; a last reply
-/// leaves with the connection's end in one packet, and the connection lingers only when the
-/// client sent more than was read.
+/// connection cap, where the owner is asked to make room for each waiting connection; keeps what a
+/// socket cannot take yet and sends it when it can; a last reply leaves with the connection's end
+/// in one packet, and the connection lingers only when the client sent more than was read.
 class PosixTcpListener final : public TcpListener {
 public:
     /// The cap is lowered to what the process's descriptor limit allows.
@@ -57,6 +57,8 @@ private:
 
     void onListenReady();
     bool acceptOne();
+    /// At the cap: true when the owner made room for a connection waiting in the backlog.
+    bool makeRoom();
     void pauseAccepting(bool withBackoff);
     void resumeAccepting();
     Slot* find(ConnectionId id);
