@@ -40,8 +40,9 @@ def run_inner(name, work, app):
     reason = getattr(function, "pending_reason", None)
     try:
         with harness.Sandbox(work, app) as sandbox:
-            function(sandbox)
-        verdict = {"status": "pass", "detail": ""}
+            figures = function(sandbox)
+        # A test may return a line of measured figures, shown with its PASS.
+        verdict = {"status": "pass", "detail": figures if isinstance(figures, str) else ""}
     except harness.TestSkip as skip:
         verdict = {"status": "skip", "detail": str(skip)}
     except harness.TestFailure as failure:

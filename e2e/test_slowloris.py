@@ -34,7 +34,8 @@ def attack(count, ready, stop, report):
     resource.setrlimit(resource.RLIMIT_NOFILE, (wanted, hard))
     poller = select.epoll()
     sockets = {}  # fd -> [socket, connected]
-    counters = {"opened": 0, "closed_by_server": 0, "lines": 0, "failed_connects": 0}
+    counters = {"opened": 0, "connected": 0, "closed_by_server": 0, "lines": 0,
+                "failed_connects": 0}
 
     def open_one():
         s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -70,6 +71,7 @@ def attack(count, ready, stop, report):
                     pending_opens += 1
                     continue
                 entry[1] = True
+                counters["connected"] += 1
                 try:
                     s.send(b"GET /slow HTTP/1.1\r\nHost: 127.0.0.1\r\n")
                 except OSError:
@@ -96,9 +98,13 @@ def attack(count, ready, stop, report):
                 except OSError:
                     pass
                 cursor += 1
-        if not announced and len(live) >= count:
+        # Ready once all of them got through; the server dropping some and the tool opening
+        # new ones in their place is the attack going on.
+        if not announced and counters["connected"] >= count:
             announced = True
             ready.set()
+        if announced:
+            counters["fewest_held"] = min(counters.get("fewest_held", count), len(live))
     held = sum(1 for entry in sockets.values() if entry[1])
     report.send(dict(counters, held=held))
     for entry in list(sockets.values()):
@@ -133,15 +139,18 @@ def server_limits(pid):
     return "?"
 
 
-@test("slowloris_probes_answered")
-def slowloris_probes_answered(sandbox):
-    """Probes sent during a 5000-connection slowloris are all answered quickly."""
+def run_attack(sandbox, server_descriptors=None):
+    """Starts zorvik (with this soft descriptor limit when given), attacks it and probes it."""
     with open(os.path.join(sandbox.app_dir, "1by1.jpg"), "rb") as handle:
         body = handle.read()
+    if server_descriptors:
+        _, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        resource.setrlimit(resource.RLIMIT_NOFILE, (server_descriptors, hard))
     app = start_and_settle(sandbox)
     check(wait_until(lambda: probe(0, body)[0], 15, interval=0.2),
           "the placeholder server did not answer on 127.0.0.1:80" + app.log_tail())
-    log(f"zorvik's descriptor limit (soft hard): {server_limits(app.pid)}")
+    limits = server_limits(app.pid)
+    log(f"zorvik's descriptor limit (soft hard): {limits}")
 
     context = multiprocessing.get_context("fork")
     ready, stop = context.Event(), context.Event()
@@ -179,14 +188,32 @@ def slowloris_probes_answered(sandbox):
     median = ordered[len(ordered) // 2]
     p95 = ordered[min(len(ordered) - 1, int(len(ordered) * 0.95))]
     slow = sum(1 for s in latencies if s > 0.1)
+    figures = (f"{len(latencies) - len(unanswered)} of {len(latencies)} probes answered; "
+               f"latency median {median * 1000:.1f} ms, 95th percentile {p95 * 1000:.1f} ms, "
+               f"worst {worst * 1000:.1f} ms; {slow} above 100 ms")
     log(f"attack: {result}")
-    log(f"probes: {len(latencies) - len(unanswered)} of {len(latencies)} answered; latency median "
-        f"{median * 1000:.1f} ms, 95th percentile {p95 * 1000:.1f} ms, worst {worst * 1000:.1f} ms; "
-        f"{slow} above 100 ms")
+    log(f"probes: {figures}")
     check(not unanswered, f"{len(unanswered)} of {len(latencies)} probes were not answered "
           f"(e.g. probe {unanswered[:5]})")
     check(worst <= LATENCY_BOUND, f"the slowest probe took {worst * 1000:.0f} ms "
           f"(bound {LATENCY_BOUND * 1000:.0f} ms)")
-    check(result.get("held", 0) > ATTACKERS // 2,
-          f"the attack fell apart, so it proved nothing: {result}")
+    # The server drops heads to make room, so the attack holds fewer than it opened; it must
+    # still hold more than a server with a desktop's 1024 descriptors can take.
+    check(result.get("connected", 0) >= ATTACKERS and result.get("fewest_held", 0) > 1024,
+          f"the attack was too weak to fill the server, so it proved nothing: {result}")
     check(app.terminate() is not None, "zorvik did not end on SIGTERM after the attack")
+    return (f"descriptor limit {limits}, {ATTACKERS} slowloris connections (never fewer than "
+            f"{result['fewest_held']} open, {result['closed_by_server']} dropped by the server "
+            f"and reopened); {figures}")
+
+
+@test("slowloris_probes_answered")
+def slowloris_probes_answered(sandbox):
+    """Probes sent during a 5000-connection slowloris are all answered quickly."""
+    return run_attack(sandbox)
+
+
+@test("slowloris_probes_answered_desktop_descriptor_limit")
+def slowloris_probes_answered_desktop_descriptor_limit(sandbox):
+    """The same with the 1024 descriptors a desktop session gives: far fewer connections held."""
+    return run_attack(sandbox, server_descriptors=1024)
