@@ -27,6 +27,7 @@ sys.path.insert(0, HERE)
 import harness  # noqa: E402
 import test_startup  # noqa: E402,F401  (registers its tests)
 import test_adblock  # noqa: E402,F401
+import test_slowloris  # noqa: E402,F401
 from registry import TESTS  # noqa: E402
 
 TOOLS = ["unshare", "mount", "ip", "cp", "Xvfb", "trayer", "xdotool", "xwininfo", "curl"]
@@ -39,8 +40,9 @@ def run_inner(name, work, app):
     reason = getattr(function, "pending_reason", None)
     try:
         with harness.Sandbox(work, app) as sandbox:
-            function(sandbox)
-        verdict = {"status": "pass", "detail": ""}
+            figures = function(sandbox)
+        # A test may return a line of measured figures, shown with its PASS.
+        verdict = {"status": "pass", "detail": figures if isinstance(figures, str) else ""}
     except harness.TestSkip as skip:
         verdict = {"status": "skip", "detail": str(skip)}
     except harness.TestFailure as failure:

@@ -1,7 +1,6 @@
 #include "adservers/PlaceholderServer.h"
 
 #include <utility>
-#include <vector>
 
 #include "core/TimeStamp.h"
 
@@ -88,7 +87,13 @@ PlaceholderServer::PlaceholderServer(platform::TcpListener& listener,
         .onAccept = [this](ConnectionId id) { onAccept(id); },
         .onData = [this](ConnectionId id, std::string_view bytes) { onData(id, bytes); },
         .onEnd = [this](ConnectionId id) { onEnd(id); },
-        .onClosed = [this](ConnectionId id) { m_pending.erase(id); },
+        .onClosed =
+            [this](ConnectionId id) {
+                if (auto it = m_pending.find(id); it != m_pending.end()) {
+                    forget(it);
+                }
+            },
+        .onFull = [this] { onFull(); },
     });
     m_form.cmdOn.onClick = [this] { StartWebServerCrap(); };
     m_form.cmdOff.onClick = [this] { StopWebServer(); };
@@ -141,8 +146,27 @@ std::string PlaceholderServer::LoadFile(const std::string& filename1) const {
 }
 
 void PlaceholderServer::onAccept(ConnectionId id) {
-    m_pending[id].lastActivity = m_scheduler.now();
+    Pending& p = m_pending[id];
+    p.acceptedAt = m_scheduler.now();
+    p.arrival = m_arrivals.insert(m_arrivals.end(), id);
     armSweep();
+}
+
+void PlaceholderServer::forget(PendingMap::iterator it) {
+    m_arrivals.erase(it->second.arrival);
+    m_pending.erase(it);
+}
+
+void PlaceholderServer::onFull() {
+    // The listener cannot take another connection: the oldest unfinished head goes. A request
+    // arrives whole in a moment, so a slow trickle that has been waiting longest is the one
+    // least likely to be a browser, and a new connection always gets in.
+    if (m_arrivals.empty()) {
+        return;
+    }
+    const ConnectionId oldest = m_arrivals.front();
+    forget(m_pending.find(oldest));
+    m_listener.disconnect(oldest);
 }
 
 void PlaceholderServer::onData(ConnectionId id, std::string_view bytes) {
@@ -153,17 +177,28 @@ void PlaceholderServer::onData(ConnectionId id, std::string_view bytes) {
     Pending& p = it->second;
     // The usual case: the whole head in one piece, answered without copying it.
     if (p.head.empty() && RequestParser::headLength(bytes) != 0) {
-        m_pending.erase(it);
+        forget(it);
         answer(id, bytes);
         return;
     }
+    const std::size_t checked = p.head.size();
     p.head.append(bytes);
-    p.lastActivity = m_scheduler.now();
+    if (!p.lineBegun) {
+        // Bytes that can never begin a request line are answered now, not at the timeout.
+        const LineStart start = RequestParser::lineStart(p.head, checked);
+        if (start == LineStart::Impossible) {
+            const std::string request = std::move(p.head);
+            forget(it);
+            answerUnknown(id, request);
+            return;
+        }
+        p.lineBegun = start == LineStart::Begun;
+    }
     const bool complete = RequestParser::headLength(p.head, p.scanned) != 0;
     p.scanned = p.head.size();
     if (complete || p.head.size() >= RequestParser::kMaxHead) {
         const std::string request = std::move(p.head);
-        m_pending.erase(it);
+        forget(it);
         answer(id, request);
     }
 }
@@ -175,7 +210,7 @@ void PlaceholderServer::onEnd(ConnectionId id) {
         return;
     }
     const std::string request = std::move(it->second.head);
-    m_pending.erase(it);
+    forget(it);
     if (request.empty()) {
         m_listener.disconnect(id);
     } else {
@@ -184,12 +219,11 @@ void PlaceholderServer::onEnd(ConnectionId id) {
 }
 
 void PlaceholderServer::answer(ConnectionId id, std::string_view request) {
-    status("# Web Server request: " + std::string(request));
-    if (!request.starts_with("GET")) {
-        status("Responded to http request with text 'UNKNOWN'");
-        m_listener.sendAndClose(id, m_unknownReply);
+    if (!request.starts_with("GET") || RequestParser::lineStart(request) == LineStart::Impossible) {
+        answerUnknown(id, request);
         return;
     }
+    status("# Web Server request: " + std::string(request));
     const ParsedRequest parsed = RequestParser::parse(request);
     const PlaceholderKind kind = RequestParser::choosePlaceholder(parsed.path);
     m_form.lbltype.setCaption(caption(kind));
@@ -214,6 +248,12 @@ void PlaceholderServer::answer(ConnectionId id, std::string_view request) {
     if (m_hooks.autoUpdateCheck) {
         m_hooks.autoUpdateCheck();
     }
+}
+
+void PlaceholderServer::answerUnknown(ConnectionId id, std::string_view request) {
+    status("# Web Server request: " + std::string(request));
+    status("Responded to http request with text 'UNKNOWN'");
+    m_listener.sendAndClose(id, m_unknownReply);
 }
 
 void PlaceholderServer::record(const ParsedRequest& r) {
@@ -278,20 +318,20 @@ void PlaceholderServer::armSweep() {
     // One sweep a second while requests are incomplete keeps the per-request work constant.
     m_sweepTimer = m_scheduler.callAfter(platform::Millis(1000), [this] {
         m_sweepTimer = 0;
-        sweepIdle();
+        sweepExpired();
     });
 }
 
-void PlaceholderServer::sweepIdle() {
+void PlaceholderServer::sweepExpired() {
+    // Heads run out of time in the order they were accepted: only the expired ones are visited.
     const platform::Millis now = m_scheduler.now();
-    std::vector<ConnectionId> idle;
-    for (const auto& [id, p] : m_pending) {
-        if (now - p.lastActivity >= kIdleTimeout) {
-            idle.push_back(id);
+    while (!m_arrivals.empty()) {
+        const ConnectionId id = m_arrivals.front();
+        const auto it = m_pending.find(id);
+        if (now - it->second.acceptedAt < kHeadTimeout) {
+            break;
         }
-    }
-    for (ConnectionId id : idle) {
-        m_pending.erase(id);
+        forget(it);
         m_listener.disconnect(id);
     }
     if (!m_pending.empty()) {

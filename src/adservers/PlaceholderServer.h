@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,8 +36,9 @@ public:
         std::function<void()> autoUpdateCheck;
     };
 
-    /// A connection that sends no complete request head for this long is closed.
-    static constexpr platform::Millis kIdleTimeout{10000};
+    /// A connection must send its whole request head within this time of being accepted; bytes
+    /// that trickle in do not extend it.
+    static constexpr platform::Millis kHeadTimeout{10000};
     /// At most one banner sound starts in this window, however many ads arrive.
     static constexpr platform::Millis kSoundWindow{250};
     /// The placeholder image is read again after this long, so a replaced file shows soon
@@ -63,22 +65,32 @@ public:
     std::string LoadFile(const std::string& filename1) const;
 
 private:
+    using ConnectionId = platform::TcpListener::ConnectionId;
     struct Pending {
         std::string head;
         std::size_t scanned = 0;
-        platform::Millis lastActivity{0};
+        /// The method and its blank arrived, so the bytes can no longer be refused early.
+        bool lineBegun = false;
+        platform::Millis acceptedAt{0};
+        /// Its place in m_arrivals.
+        std::list<ConnectionId>::iterator arrival;
     };
+    using PendingMap = std::unordered_map<ConnectionId, Pending>;
 
     void onAccept(platform::TcpListener::ConnectionId id);
     void onData(platform::TcpListener::ConnectionId id, std::string_view bytes);
     void onEnd(platform::TcpListener::ConnectionId id);
+    void onFull();
+    /// Drops the connection's unfinished head; the connection stays as it is.
+    void forget(PendingMap::iterator it);
     void answer(platform::TcpListener::ConnectionId id, std::string_view request);
+    void answerUnknown(platform::TcpListener::ConnectionId id, std::string_view request);
     void record(const ParsedRequest& request);
     const std::string& imageReply();
     void playBannerSound();
     bool soundWanted() const;
     void armSweep();
-    void sweepIdle();
+    void sweepExpired();
     void status(const std::string& text) const;
     std::string timeStamp() const;
 
@@ -93,7 +105,10 @@ private:
     Hooks m_hooks;
     std::uint16_t m_port;
 
-    std::unordered_map<platform::TcpListener::ConnectionId, Pending> m_pending;
+    PendingMap m_pending;
+    /// The connections of m_pending, oldest accepted first: the first to run out of time and the
+    /// first to go when the listener is full.
+    std::list<ConnectionId> m_arrivals;
     platform::Scheduler::Id m_sweepTimer = 0;
     platform::Scheduler::Id m_soundTimer = 0;
     bool m_soundPlayed = false;

@@ -35,6 +35,14 @@ bool containsNoCase(std::string_view text, std::string_view lowerNeedle) {
     return false;
 }
 
+// The characters a method may be made of.
+bool isTokenChar(char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+        return true;
+    }
+    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
 // A value ends at the line's end; a bare LF ends it as well as CR LF does.
 std::size_t lineEnd(std::string_view text, std::size_t from) {
     const std::size_t end = text.find_first_of("\r\n", from);
@@ -89,6 +97,18 @@ std::size_t RequestParser::headLength(std::string_view buffer, std::size_t from)
         }
     }
     return 0;
+}
+
+LineStart RequestParser::lineStart(std::string_view bytes, std::size_t from) {
+    for (std::size_t i = std::min(from, bytes.size()); i < bytes.size(); ++i) {
+        if (bytes[i] == ' ') {
+            return i == 0 ? LineStart::Impossible : LineStart::Begun;
+        }
+        if (!isTokenChar(bytes[i])) {
+            return LineStart::Impossible;
+        }
+    }
+    return LineStart::Undecided;
 }
 
 std::string_view RequestParser::headerValue(std::string_view request,

@@ -24,6 +24,10 @@ public:
         /// the connection closes.
         std::function<void(ConnectionId)> onEnd;
         std::function<void(ConnectionId)> onClosed;
+        /// The listener holds as many connections as it may and another one is waiting. The
+        /// owner may disconnect one to make room for it; if none closes, or without a handler,
+        /// the new connection waits until one does.
+        std::function<void()> onFull;
     };
 
     virtual ~TcpListener() = default;

@@ -122,6 +122,57 @@ TEST_F(PlaceholderServerTest, AnythingButGetIsAnsweredUnknownAndNotCounted) {
     EXPECT_EQ(form.lbltype.caption(), "Started blocking...10 10");
 }
 
+TEST_F(PlaceholderServerTest, BytesThatCanNeverBeginARequestAreAnsweredUnknownAtOnce) {
+    constexpr std::size_t kNever = ~std::size_t{0};
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        std::size_t answeredAfter;  // the piece after which the reply is there, or kNever
+        std::string body;
+    };
+    const std::string tlsHello("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11);
+    const std::vector<Case> cases = {
+        {"TLS hello", {tlsHello}, 0, "UNKNOWN"},
+        {"NUL byte", {std::string(1, '\0')}, 0, "UNKNOWN"},
+        {"binary after a method prefix", {"GE", std::string("T\0", 2)}, 1, "UNKNOWN"},
+        {"leading line break", {"\r\n", "GET / HTTP/1.0\r\n\r\n"}, 0, "UNKNOWN"},
+        {"no blank after GET, in one read", {"GET\r\n\r\n"}, 0, "UNKNOWN"},
+        {"a method prefix waits", {"GE"}, kNever, ""},
+        {"GET split across reads", {"G", "E", "T", " /x.gif HTTP/1.0\r\n", "\r\n"}, 4, kImage},
+        {"lower case waits for its head",
+         {"ge", "t / HTTP/1.0\r\n", "Host: a\r\n\r\n"},
+         2,
+         "UNKNOWN"},
+        {"POST waits for its head", {"POST /x HTTP/1.0\r\n", "\r\n"}, 1, "UNKNOWN"},
+    };
+    server.StartWebServerCrap();
+    for (const auto& c : cases) {
+        statusLines.clear();
+        const ConnectionId id = net.connect();
+        std::string sent;
+        for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+            net.clientSend(id, c.pieces[i]);
+            sent += c.pieces[i];
+            if (i < c.answeredAfter) {
+                EXPECT_EQ(net.reply(id), "") << c.name << ", piece " << i;
+                EXPECT_TRUE(net.isOpen(id)) << c.name << ", piece " << i;
+                continue;
+            }
+            EXPECT_EQ(split(net.reply(id)).body, c.body) << c.name;
+            EXPECT_FALSE(net.isOpen(id)) << c.name;
+            if (c.body == "UNKNOWN") {
+                // Logged as every other refused request, with the bytes that decided it.
+                EXPECT_EQ(statusLines, (std::vector<std::string>{
+                                           "# Web Server request: " + sent,
+                                           "Responded to http request with text 'UNKNOWN'"}))
+                    << c.name;
+            }
+            break;
+        }
+    }
+    EXPECT_EQ(state.nBlockedToday, 1);  // the GET split across reads only
+}
+
 TEST_F(PlaceholderServerTest, HeadInSeveralPiecesIsAnsweredOnceWhenComplete) {
     server.StartWebServerCrap();
     const ConnectionId id = net.connect();
@@ -160,20 +211,73 @@ TEST_F(PlaceholderServerTest, ClientThatStopsSendingGetsItsPartialRequestAnswere
     EXPECT_EQ(state.nBlockedToday, 1);
 }
 
-TEST_F(PlaceholderServerTest, IdleConnectionsAreClosedAfterTenSecondsWithoutAReply) {
+TEST_F(PlaceholderServerTest, HeadMustArriveWithinTenSecondsOfTheAcceptHoweverItTrickles) {
     server.StartWebServerCrap();
     const ConnectionId silent = net.connect();
-    const ConnectionId slow = request("GET /x.gif HTTP/1.0\r\n");
-    clock.advance(8s);
-    net.clientSend(slow, "Host: a\r\n");  // activity restarts its time
-    clock.advance(2500ms);
+    clock.advance(3s);
+    const ConnectionId trickling = request("GET /x.gif HTTP/1.0\r\n");
+    // A header line every second would keep a timer that each byte restarts from ever running.
+    const auto trickleFor = [&](platform::Millis span) {
+        for (platform::Millis t{0}; t < span; t += 500ms) {
+            clock.advance(500ms);
+            net.clientSend(trickling, "X-a: b\r\n");
+        }
+    };
+    trickleFor(6500ms);  // 9.5 s after the first accept
+    EXPECT_TRUE(net.isOpen(silent));
+    trickleFor(1500ms);
     EXPECT_FALSE(net.isOpen(silent));
-    EXPECT_TRUE(net.isOpen(slow));
-    clock.advance(9s);
-    EXPECT_FALSE(net.isOpen(slow));
-    EXPECT_EQ(net.reply(slow), "");
+    EXPECT_TRUE(net.isOpen(trickling));
+    trickleFor(1500ms);  // 9.5 s after its own accept
+    EXPECT_TRUE(net.isOpen(trickling));
+    trickleFor(1500ms);
+    EXPECT_FALSE(net.isOpen(trickling));
+    EXPECT_EQ(net.reply(trickling), "");
+    EXPECT_EQ(net.reply(silent), "");
     EXPECT_EQ(state.nBlockedToday, 0);
     EXPECT_EQ(clock.pendingCount(), 0u);  // no sweep keeps running once nothing waits
+
+    // A head completed in time is answered however slowly it came.
+    const ConnectionId slowButInTime = request("GET /y.gif HTTP/1.0\r\n");
+    clock.advance(9500ms);
+    net.clientSend(slowButInTime, "\r\n");
+    EXPECT_EQ(split(net.reply(slowButInTime)).body, kImage);
+}
+
+TEST_F(PlaceholderServerTest, FullListenerDropsTheOldestUnfinishedHeadToLetANewConnectionIn) {
+    net.maxConnections = 3;
+    server.StartWebServerCrap();
+    const ConnectionId oldest = request("GET /a.gif HTTP/1.0\r\n");
+    clock.advance(1s);
+    const ConnectionId silent = net.connect();
+    clock.advance(1s);
+    const ConnectionId newest = request("GET /c.gif HTTP/1.0\r\n");
+    net.clientSend(oldest, "X-a: b\r\n");  // sending lately does not save the oldest
+
+    const ConnectionId probe = request("GET /d.gif HTTP/1.0\r\n\r\n");
+    ASSERT_NE(probe, 0u);
+    EXPECT_EQ(split(net.reply(probe)).body, kImage);
+    EXPECT_FALSE(net.isOpen(oldest));
+    EXPECT_EQ(net.reply(oldest), "");
+    EXPECT_TRUE(net.isOpen(silent));
+    EXPECT_TRUE(net.isOpen(newest));
+
+    // Next in line is the silent one, accepted before the newest.
+    const ConnectionId filler = net.connect();
+    const ConnectionId another = net.connect();
+    ASSERT_NE(another, 0u);
+    EXPECT_FALSE(net.isOpen(silent));
+    EXPECT_TRUE(net.isOpen(newest));
+    EXPECT_TRUE(net.isOpen(filler));
+    EXPECT_EQ(net.connectionCount(), 3u);
+
+    // The survivors are still served, and the dropped ones left nothing behind.
+    net.clientSend(newest, "\r\n");
+    EXPECT_EQ(split(net.reply(newest)).body, kImage);
+    EXPECT_EQ(state.nBlockedToday, 2);
+    clock.advance(20s);
+    EXPECT_EQ(net.connectionCount(), 0u);
+    EXPECT_EQ(clock.pendingCount(), 0u);
 }
 
 TEST_F(PlaceholderServerTest, ManyConnectionsAtOnceAreAllAnswered) {

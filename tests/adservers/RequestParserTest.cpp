@@ -106,6 +106,48 @@ TEST(RequestParser, OnlyAnUpperCaseGetAtTheStartIsAGet) {
     EXPECT_FALSE(RequestParser::parse("GE").isGet);
 }
 
+TEST(RequestParser, RequestLineStartIsDecidedByTheFirstByteThatCannotContinueTheMethod) {
+    struct Case {
+        std::string bytes;
+        LineStart expected;
+    };
+    using enum LineStart;
+    const std::vector<Case> cases = {
+        {"", Undecided},
+        {"G", Undecided},
+        {"GE", Undecided},
+        {"GET", Undecided},
+        {"get", Undecided},  // a lower-case method is still a method: answered once complete
+        {"M-SEARCH", Undecided},
+        {"GET ", Begun},
+        {"GET /x.gif HTTP/1.0\r\n\r\n", Begun},
+        {"POST /x HTTP/1.0\r\n", Begun},
+        {"PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n", Begun},
+        {"GET \x00\xff", Begun},  // only the method is judged here
+        {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11), Impossible},
+        {std::string(1, '\0'), Impossible},
+        {std::string("GE\0", 3), Impossible},
+        {"\xc3\xa9", Impossible},
+        {" GET / HTTP/1.0", Impossible},     // a blank before any method
+        {"\r\nGET / HTTP/1.0", Impossible},  // a leading line break is not skipped
+        {"GET\r\n\r\n", Impossible},
+        {"GET\t/ HTTP/1.0", Impossible},
+        {"GET/ HTTP/1.0", Impossible},
+        {"GET(", Impossible},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RequestParser::lineStart(c.bytes), c.expected) << testing::PrintToString(c.bytes);
+        // Read in two pieces, scanning only the new one, the verdict is the same.
+        for (std::size_t cut = 1; cut < c.bytes.size(); ++cut) {
+            const std::string first = c.bytes.substr(0, cut);
+            const LineStart early = RequestParser::lineStart(first);
+            const LineStart late =
+                early == Undecided ? RequestParser::lineStart(c.bytes, cut) : early;
+            EXPECT_EQ(late, c.expected) << testing::PrintToString(c.bytes) << " cut at " << cut;
+        }
+    }
+}
+
 TEST(RequestParser, ShownPathGetsABlankAfterEachBreakPoint) {
     EXPECT_EQ(RequestParser::shownPath("ads/banner.gif"), "ads/ banner.gif");
     EXPECT_EQ(RequestParser::shownPath("a/b;c&d/"), "a/ b; c& d/ ");

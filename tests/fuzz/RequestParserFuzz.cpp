@@ -30,6 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(RequestParser::headLength(input, cut) == head);
     }
 
+    // Whether the bytes can begin a request line never depends on how they were split.
+    const auto start = RequestParser::lineStart(input);
+    const auto early = RequestParser::lineStart(input.substr(0, cut));
+    using halvern::adservers::LineStart;
+    check(early == LineStart::Undecided ? RequestParser::lineStart(input, cut) == start
+                                        : early == start);
+    const std::size_t blank = input.find(' ');
+    check((start == LineStart::Begun) ==
+          (blank != 0 && blank != std::string_view::npos &&
+           RequestParser::lineStart(input.substr(0, blank)) == LineStart::Undecided));
+
     const auto request = RequestParser::parse(input);
     check(request.isGet == input.starts_with("GET"));
     check(request.host.size() <= size && request.agent.size() <= size);

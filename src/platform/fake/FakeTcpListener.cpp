@@ -41,6 +41,14 @@ TcpListener::ConnectionId FakeTcpListener::connect() {
     if (!m_listening) {
         return 0;
     }
+    if (maxConnections != 0 && connectionCount() >= maxConnections) {
+        if (m_handlers.onFull) {
+            m_handlers.onFull();
+        }
+        if (connectionCount() >= maxConnections) {
+            return 0;
+        }
+    }
     const ConnectionId id = ++m_lastId;
     m_connections[id] = Connection{};
     if (m_handlers.onAccept) {

@@ -37,6 +37,9 @@ public:
 
     /// When false, listen() fails as with a port another program holds.
     bool portFree = true;
+    /// The most connections held at once (0: no limit); at the cap connect() asks the owner to
+    /// make room and gives 0 (the client waits) when it does not.
+    std::size_t maxConnections = 0;
     std::string address;
     int listenCalls = 0;
 

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,6 +20,8 @@ namespace {
 constexpr std::size_t kReadChunk = 16 * 1024;
 // Accepts per wake-up, so a flood of connections cannot keep other handlers waiting.
 constexpr int kAcceptBatch = 64;
+// Connection events handled per wake-up, for the same reason; the rest come at the next one.
+constexpr int kEventBatch = 256;
 // Descriptors kept free for files, pipes and the display connection.
 constexpr rlim_t kSpareDescriptors = 64;
 
@@ -39,7 +43,14 @@ std::size_t descriptorCap(std::size_t wanted) {
 }  // namespace
 
 PosixTcpListener::PosixTcpListener(Scheduler& scheduler, std::size_t maxConnections)
-    : m_scheduler(scheduler), m_maxConnections(descriptorCap(maxConnections)) {}
+    : m_scheduler(scheduler),
+      m_maxConnections(descriptorCap(maxConnections)),
+      m_epollFd(::epoll_create1(EPOLL_CLOEXEC)) {
+    if (m_epollFd >= 0) {
+        m_epollWatch = m_scheduler.watchFd(m_epollFd, Scheduler::kReadable,
+                                           [this](int) { onConnectionsReady(); });
+    }
+}
 
 PosixTcpListener::~PosixTcpListener() {
     m_handlers = {};
@@ -49,10 +60,17 @@ PosixTcpListener::~PosixTcpListener() {
             closeConnection(slot.id);
         }
     }
+    if (m_epollFd >= 0) {
+        m_scheduler.unwatch(m_epollWatch);
+        ::close(m_epollFd);
+    }
 }
 
 bool PosixTcpListener::listen(const std::string& address, std::uint16_t port) {
     close();
+    if (m_epollFd < 0) {
+        return false;  // connections could not be watched
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
@@ -105,8 +123,7 @@ void PosixTcpListener::onListenReady() {
 }
 
 bool PosixTcpListener::acceptOne() {
-    if (m_count >= m_maxConnections) {
-        pauseAccepting(false);
+    if (m_count >= m_maxConnections && !makeRoom()) {
         return false;
     }
     const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -140,9 +157,27 @@ bool PosixTcpListener::acceptOne() {
     if (m_handlers.onAccept) {
         m_handlers.onAccept(id);
     }
-    // The request has usually arrived with the connection: read it now, before any watch.
+    // The request has usually arrived with the connection: read it now, before it is watched.
     readFrom(id);
     return true;
+}
+
+bool PosixTcpListener::makeRoom() {
+    if (m_handlers.onFull) {
+        // Room is made only for a connection that is really there: the backlog may be empty by
+        // now, and a connection closed for nothing is a client served for nothing.
+        pollfd waiting{m_listenFd, POLLIN, 0};
+        if (::poll(&waiting, 1, 0) != 1 || (waiting.revents & POLLIN) == 0) {
+            return false;  // the watch stays on and wakes us for the next one
+        }
+        m_handlers.onFull();
+        if (m_count < m_maxConnections) {
+            return true;
+        }
+    }
+    // Nothing closed: the connection waits in the backlog until one does.
+    pauseAccepting(false);
+    return false;
 }
 
 void PosixTcpListener::pauseAccepting(bool withBackoff) {
@@ -171,6 +206,33 @@ PosixTcpListener::Slot* PosixTcpListener::find(ConnectionId id) {
         return nullptr;
     }
     return &m_slots[fd];
+}
+
+void PosixTcpListener::onConnectionsReady() {
+    std::array<epoll_event, kEventBatch> events;
+    const int n = ::epoll_wait(m_epollFd, events.data(), kEventBatch, 0);
+    for (int i = 0; i < n; ++i) {
+        const ConnectionId id = events[i].data.u64;
+        // An event of a connection that a handler closed meanwhile finds no slot; its descriptor
+        // may already serve a newer connection, whose id differs.
+        const Slot* slot = find(id);
+        if (slot == nullptr) {
+            continue;
+        }
+        const std::uint32_t got = events[i].events;
+        int ready =
+            (got & (EPOLLHUP | EPOLLERR)) ? (Scheduler::kReadable | Scheduler::kWritable) : 0;
+        if (got & EPOLLIN) {
+            ready |= Scheduler::kReadable;
+        }
+        if (got & EPOLLOUT) {
+            ready |= Scheduler::kWritable;
+        }
+        ready &= slot->events;
+        if (ready != 0) {
+            onReady(id, ready);
+        }
+    }
 }
 
 void PosixTcpListener::onReady(ConnectionId id, int ready) {
@@ -347,13 +409,14 @@ void PosixTcpListener::setEvents(int fd, Slot& slot, int events) {
     if (events == slot.events) {
         return;
     }
+    epoll_event event{};
+    event.events = ((events & Scheduler::kReadable) ? EPOLLIN : 0u) |
+                   ((events & Scheduler::kWritable) ? EPOLLOUT : 0u);
+    event.data.u64 = slot.id;
+    // Out of the set while nothing is wanted: epoll would report a hang-up whatever the mask.
+    const int op = events == 0 ? EPOLL_CTL_DEL : (slot.events == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD);
+    ::epoll_ctl(m_epollFd, op, fd, &event);
     slot.events = events;
-    if (slot.watch == 0) {
-        const ConnectionId id = slot.id;
-        slot.watch = m_scheduler.watchFd(fd, events, [this, id](int ready) { onReady(id, ready); });
-    } else {
-        m_scheduler.setWatchEvents(slot.watch, events);
-    }
 }
 
 void PosixTcpListener::closeConnection(ConnectionId id) {
@@ -362,8 +425,8 @@ void PosixTcpListener::closeConnection(ConnectionId id) {
         return;
     }
     const int fd = fdOf(id);
-    if (slot->watch != 0) {
-        m_scheduler.unwatch(slot->watch);
+    if (slot->events != 0) {
+        ::epoll_ctl(m_epollFd, EPOLL_CTL_DEL, fd, nullptr);
     }
     m_scheduler.cancel(slot->lingerTimer);
     ::close(fd);

@@ -203,6 +203,46 @@ TEST_F(PosixTcpListenerTest, ConnectionsBeyondTheCapWaitAndAreServedLater) {
     EXPECT_EQ(listener.connectionCount(), 4u);
 }
 
+TEST_F(PosixTcpListenerTest, AtTheCapTheOwnerIsAskedToMakeRoomOnlyForAWaitingConnection) {
+    PosixTcpListener listener(scheduler, 2);
+    listener.setAcceptOnData(false);
+    std::vector<TcpListener::ConnectionId> open;
+    int asked = 0;
+    bool makeRoom = true;
+    TcpListener::Handlers handlers;
+    handlers.onAccept = [&](TcpListener::ConnectionId id) { open.push_back(id); };
+    handlers.onFull = [&] {
+        ++asked;
+        if (makeRoom) {
+            listener.disconnect(open.front());
+        }
+    };
+    handlers.onClosed = [&](TcpListener::ConnectionId id) { std::erase(open, id); };
+    listener.setHandlers(handlers);
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    std::vector<Client> clients;
+    clients.emplace_back(listener.localPort());
+    clients.emplace_back(listener.localPort());
+    ASSERT_TRUE(runUntil([&] { return open.size() == 2; }));
+    scheduler.wait(30ms);
+    EXPECT_EQ(asked, 0) << "room was made with nobody waiting";
+
+    clients.emplace_back(listener.localPort());
+    ASSERT_TRUE(runUntil([&] { return clients[0].readSome(); }));  // the first one was closed
+    EXPECT_TRUE(runUntil([&] { return open.size() == 2; }));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(listener.connectionCount(), 2u);
+
+    // An owner that closes nothing leaves the newcomer waiting, without being asked in a loop.
+    makeRoom = false;
+    clients.emplace_back(listener.localPort());
+    scheduler.wait(50ms);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(listener.connectionCount(), 2u);
+    listener.disconnect(open.front());
+    EXPECT_TRUE(runUntil([&] { return open.size() == 2 && listener.connectionCount() == 2; }));
+}
+
 Millis processCpuTime() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -257,6 +297,21 @@ TEST_F(PlaceholderOnLoopback, HeadSentInPiecesIsAnsweredOnce) {
     EXPECT_EQ(state.nBlockedToday, 1);
 }
 
+TEST_F(PlaceholderOnLoopback, BytesThatCanNeverBeginARequestAreAnsweredWithoutWaiting) {
+    const std::string tlsHello("\x16\x03\x01\x00\xa5\x01\x00\x00\xa1\x03\x03", 11);
+    for (const std::string& bytes : {tlsHello, std::string("\0\0\0\0", 4)}) {
+        Client client(port());
+        client.send(bytes);
+        // Far below the time a connection may take to send its head.
+        EXPECT_TRUE(runUntil([&] { return client.readSome(); }, 2000ms));
+        EXPECT_TRUE(client.received.starts_with("HTTP/1.0 200 OK\r\n")) << client.received;
+        EXPECT_TRUE(client.received.ends_with("\r\n\r\nUNKNOWN")) << client.received;
+        EXPECT_FALSE(client.wasReset);
+    }
+    EXPECT_EQ(state.nBlockedToday, 0);
+    EXPECT_TRUE(runUntil([&] { return listener.connectionCount() == 0; }));
+}
+
 TEST_F(PlaceholderOnLoopback, ThousandIdleConnectionsDoNotDelayANewRequest) {
     rlimit limit{};
     ::getrlimit(RLIMIT_NOFILE, &limit);
@@ -276,6 +331,48 @@ TEST_F(PlaceholderOnLoopback, ThousandIdleConnectionsDoNotDelayANewRequest) {
     EXPECT_TRUE(isImageReply(replyTo(client)));
     EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_EQ(listener.connectionCount(), 1000u);
+}
+
+TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
+    // The placeholder server behind a listener that holds at most 40 connections, attacked by
+    // five times as many heads that never end.
+    FakeFileSystem files;
+    files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
+    FakeSound sound;
+    PosixTcpListener listener(scheduler, 40);
+    ui::MainForm form;
+    ui::StatsForm stats;
+    core::MainState state;
+    core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
+    adservers::BlockCounter counter{form, state, stats};
+    adservers::PlaceholderServer server{listener, scheduler, files, sound, form,
+                                        state,    counter,   paths, {},    0};
+    server.StartWebServerCrap();
+    std::vector<Client> slow;
+    for (int round = 0; round < 5; ++round) {
+        for (int i = 0; i < 40; ++i) {
+            slow.emplace_back(listener.localPort());
+            slow.back().send("GET /slow HTTP/1.1\r\nHost: a\r\n");
+        }
+        scheduler.wait(20ms);
+        for (Client& client : slow) {
+            client.sendSome("X-a: b\r\n");  // each trickles on, the closed ones included
+        }
+    }
+    ASSERT_TRUE(runUntil([&] { return listener.connectionCount() == 40; }));
+
+    for (int i = 0; i < 5; ++i) {
+        Client probe(listener.localPort());
+        probe.send("GET /probe.gif HTTP/1.0\r\n\r\n");
+        ASSERT_TRUE(runUntil([&] { return probe.readSome(); }, 2000ms)) << "probe " << i;
+        EXPECT_TRUE(probe.received.ends_with("\r\n\r\nGIF89a-image")) << probe.received;
+    }
+    EXPECT_EQ(state.nBlockedToday, 5);
+    EXPECT_LE(listener.connectionCount(), 40u);
+    // The oldest heads made room, without a reply; the newest still wait for theirs.
+    EXPECT_TRUE(runUntil([&] { return slow.front().readSome(); }));
+    EXPECT_EQ(slow.front().received, "");
+    EXPECT_FALSE(slow.back().readSome());
 }
 
 TEST_F(PlaceholderOnLoopback, SilentConnectionsWaitInTheKernelWhileRequestsAreAnswered) {
