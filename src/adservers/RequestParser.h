@@ -38,7 +38,7 @@ struct ParsedRequest {
 class RequestParser {
 public:
     /// Requests whose head grows past this are answered with what arrived.
-    static constexpr std::size_t kMaxHead = 16 * 1024;
+    static constexpr std::size_t kMaxHead = std::size_t{16} * 1024;
 
     /// Where the blank line that ends the head can be, given the buffer; 0 while incomplete.
     /// The search starts at `from`, so a growing buffer is scanned once.

@@ -17,7 +17,7 @@ namespace halvern::platform {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 16 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{16} * 1024;
 // Accepts per wake-up, so a flood of connections cannot keep other handlers waiting.
 constexpr int kAcceptBatch = 64;
 // Connection events handled per wake-up, for the same reason; the rest come at the next one.

@@ -340,8 +340,8 @@ TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
     files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
     FakeSound sound;
     PosixTcpListener listener(scheduler, 40);
-    ui::MainForm form;
-    ui::StatsForm stats;
+    forms::MainForm form;
+    forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
     adservers::BlockCounter counter{form, state, stats};
