@@ -255,8 +255,9 @@ void Bindings::bind(forms::MenuItem& model, QAction& action) {
         if (!alive) {
             return;
         }
-        alive->setSeparator(model.isSeparator());
-        alive->setText(model.isSeparator() ? QString() : qs(model.caption()));
+        const bool separator = isSeparatorCaption(model.caption());
+        alive->setSeparator(separator);
+        alive->setText(separator ? QString() : qs(model.caption()));
         // Only a checked entry shows a check mark; the others show none, as the old menus did.
         alive->setCheckable(model.checked());
         alive->setChecked(model.checked());
@@ -271,6 +272,10 @@ void Bindings::bind(forms::MenuItem& model, QAction& action) {
         model.click();
         repaint();
     });
+}
+
+bool Bindings::isSeparatorCaption(const std::string& caption) {
+    return !caption.empty() && caption.find_first_not_of('-') == std::string::npos;
 }
 
 QCheckBox* Bindings::checkBox(forms::CheckBox& model, int wrapWidth) {
