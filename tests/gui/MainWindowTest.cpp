@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
@@ -87,6 +89,40 @@ TEST_F(MainWindowTest, UserTabClickOnARowReachesTheModel) {
 
     form.A.setTab(ui::MainForm::kTabStartup);
     EXPECT_EQ(rows->row(0).currentIndex(), ui::MainForm::kTabStartup);
+
+    // An assistive tool's Press on a tab of a row picks that page, without any click.
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(&second);
+    ASSERT_NE(bar, nullptr);
+    QAccessibleInterface* tab = bar->child(1);
+    ASSERT_NE(tab, nullptr);
+    ASSERT_NE(tab->actionInterface(), nullptr);
+    tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(form.A.tab(), ui::MainForm::kTabBlock);
+    EXPECT_EQ(window.tabs().currentIndex(), ui::MainForm::kTabBlock);
+    EXPECT_EQ(seen, (std::vector<int>{ui::MainForm::kTabHotKeys, ui::MainForm::kTabStartup,
+                                      ui::MainForm::kTabBlock}));
+}
+
+TEST_F(MainWindowTest, AnOptionToggledWithoutAClickChangesItsSetting) {
+    // The program's option handler: blocking follows the box.
+    bool blocking = true;
+    form.chkAdServers.setChecked(true);
+    int clicks = 0;
+    form.chkAdServers.onClick = [&] {
+        ++clicks;
+        blocking = form.chkAdServers.checked();
+    };
+    QCheckBox* box = checkBoxShowing(form.chkAdServers);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isChecked());
+
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(accessible, nullptr);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(form.chkAdServers.checked());
+    EXPECT_FALSE(blocking);
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(MainWindowTest, OptionClickAndHelpLine) {
