@@ -27,9 +27,13 @@ sys.path.insert(0, HERE)
 import harness  # noqa: E402
 import test_startup  # noqa: E402,F401  (registers its tests)
 import test_adblock  # noqa: E402,F401
+import test_window  # noqa: E402,F401
+import test_stop  # noqa: E402,F401
+import test_command_line  # noqa: E402,F401
 from registry import TESTS  # noqa: E402
 
-TOOLS = ["unshare", "mount", "ip", "cp", "Xvfb", "trayer", "xdotool", "xwininfo", "curl"]
+TOOLS = ["unshare", "mount", "ip", "cp", "Xvfb", "trayer", "openbox", "xdotool", "xwininfo", "xprop",
+         "curl"]
 TEST_TIMEOUT = 150  # seconds for one test, all its program starts included
 
 
