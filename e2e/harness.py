@@ -4,7 +4,8 @@ Each test runs in its own process inside private mount and network namespaces (r
 `unshare --mount --net --fork`). Here that process makes every mount private, puts a copy of /etc over
 /etc (so the program's changes of /etc/hosts and its two copies next to it never reach the machine),
 brings the loopback device up (port 80 is then the namespace's own), starts Xvfb and a tray host, and
-copies the staged program folder into the test's folder.
+copies the staged program folder into the test's folder. A test that needs real window frames starts
+openbox on its display with Sandbox.start_window_manager().
 """
 
 import os

@@ -4,7 +4,8 @@
     python3 e2e/run.py [--app build/app] [-k NAME]... [--keep] [--list]
 
 Every test runs in its own private mount and network namespaces (as root, or as a mapped root
-user where user namespaces are allowed) on its own Xvfb display with a tray host, against its own
+user where user namespaces are allowed) on its own Xvfb display with a tray host (and openbox as
+window manager when the test asks for one: Sandbox.start_window_manager), against its own
 copy of the program folder, with its own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The machine's
 /etc/hosts and port 80 are never touched. Prints one line per test and a closing
 "N passed, M failed, K skipped" line; exits 1 when a test failed.

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 
@@ -48,6 +49,38 @@ TEST_F(MainWindowTest, FollowsTheFormsCaptionPlaceAndVisibility) {
 
     form.frmMain.hide();
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, AStoredPlaceOffTheScreenKeepsTheFrameOnIt) {
+    const QRect area = window.screen()->availableGeometry();
+    for (const QPoint twips : {QPoint(200000, -3000), QPoint(-45000, 150000)}) {
+        form.frmMain.move(twips.x(), twips.y());
+        const QRect frame = window.frameGeometry();
+        EXPECT_TRUE(area.contains(frame.topLeft())) << twips.x() << "," << twips.y();
+        EXPECT_TRUE(area.contains(frame.bottomRight())) << twips.x() << "," << twips.y();
+    }
+}
+
+TEST(MainWindowPlace, TheFrameStaysInTheAreaTitleBarFirst) {
+    struct Case {
+        const char* what;
+        QPoint wanted;
+        QSize frame;
+        QRect area;
+        QPoint place;
+    };
+    const QRect screen(0, 0, 1280, 1024);
+    const Case cases[] = {
+        {"inside", {6, 6}, {525, 440}, screen, {6, 6}},
+        {"above and left", {-40, -300}, {525, 440}, screen, {0, 0}},
+        {"beyond right and bottom", {1200, 1000}, {525, 440}, screen, {755, 584}},
+        {"below a top panel", {6, 6}, {525, 440}, {0, 24, 1280, 1000}, {6, 24}},
+        {"second screen", {1300, 10}, {525, 440}, {1280, 0, 1024, 768}, {1300, 10}},
+        {"larger than the area", {50, 50}, {2000, 1500}, screen, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MainWindow::framePlace(c.wanted, c.frame, c.area), c.place) << c.what;
+    }
 }
 
 TEST_F(MainWindowTest, CancelledCloseKeepsTheProgramAndHidesTheWindow) {
