@@ -63,17 +63,29 @@ bool isQtOption(std::string_view name) {
 
 enum class Request { Run, Help, Version, Refused };
 
-/// Reads the command line before anything else happens; on a refusal, says why on stderr.
-Request readCommandLine(int argc, char** argv) {
+struct CommandLine {
     Request request = Request::Run;
+    /// The arguments for Qt, its options in the "-name value" form it reads.
+    std::vector<std::string> qtArgs;
+};
+
+/// Reads the command line before anything else happens; on a refusal, says why on stderr.
+CommandLine readCommandLine(int argc, char** argv) {
+    CommandLine line;
+    line.qtArgs.emplace_back(argv[0]);
+    const auto refuse = [&line](const std::string& why) {
+        std::fprintf(stderr, "zorvik: %s\n", why.c_str());
+        line.request = Request::Refused;
+        return line;
+    };
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+        const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            request = request == Request::Run ? Request::Help : request;
+            line.request = line.request == Request::Run ? Request::Help : line.request;
             continue;
         }
         if (arg == "--version") {
-            request = request == Request::Run ? Request::Version : request;
+            line.request = line.request == Request::Run ? Request::Version : line.request;
             continue;
         }
         std::string_view name = arg;
@@ -86,43 +98,22 @@ Request readCommandLine(int argc, char** argv) {
         }
         const auto equals = name.find('=');
         const std::string_view option = name.substr(0, equals);
-        if (!option.empty() && isQtOption(option)) {
-            if (equals != std::string_view::npos) {
-                if (equals + 1 == name.size()) {
-                    std::fprintf(stderr, "zorvik: option '%s' needs a value\n", argv[i]);
-                    return Request::Refused;
-                }
-                continue;
-            }
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                std::fprintf(stderr, "zorvik: option '%s' needs a value\n", argv[i]);
-                return Request::Refused;
-            }
-            ++i;
-            continue;
+        if (option.empty() || !isQtOption(option)) {
+            return refuse("unknown argument '" + arg + "'");
         }
-        std::fprintf(stderr, "zorvik: unknown argument '%s'\n", argv[i]);
-        return Request::Refused;
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+            value = name.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        }
+        if (value.empty()) {
+            return refuse("option '" + arg + "' needs a value");
+        }
+        line.qtArgs.push_back("-" + std::string(option));
+        line.qtArgs.emplace_back(value);
     }
-    return request;
-}
-
-/// Qt reads its options only in the "-name value" form; the others are rewritten to it.
-std::vector<std::string> qtArguments(int argc, char** argv) {
-    std::vector<std::string> args{argv[0]};
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg.starts_with("--")) {
-            arg.erase(0, 1);
-        }
-        if (const auto equals = arg.find('='); equals != std::string::npos) {
-            args.push_back(arg.substr(0, equals));
-            args.push_back(arg.substr(equals + 1));
-        } else {
-            args.push_back(arg);
-        }
-    }
-    return args;
+    return line;
 }
 
 /// A stop signal waits from the first moment the program's own code runs, before main() and
@@ -133,7 +124,8 @@ std::vector<std::string> qtArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    switch (readCommandLine(argc, argv)) {
+    CommandLine line = readCommandLine(argc, argv);
+    switch (line.request) {
         case Request::Help:
             std::fputs(kUsage, stdout);
             return std::fflush(stdout) == 0 ? 0 : 1;
@@ -146,13 +138,12 @@ int main(int argc, char** argv) {
         case Request::Run:
             break;
     }
-    std::vector<std::string> args = qtArguments(argc, argv);
     std::vector<char*> qtArgv;
-    for (std::string& arg : args) {
+    for (std::string& arg : line.qtArgs) {
         qtArgv.push_back(arg.data());
     }
     qtArgv.push_back(nullptr);
-    int qtArgc = static_cast<int>(args.size());
+    int qtArgc = static_cast<int>(line.qtArgs.size());
     QApplication app(qtArgc, qtArgv.data());
     // The program lives in the tray: closing its windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -188,6 +179,7 @@ int main(int argc, char** argv) {
 
     bool loading = true;
     bool stopDuringLoad = false;
+    bool exiting = false;
     const auto exitCommand = [&] {
         if (loading) {
             // The load is not a handler the exit may interrupt: its open box closes and its
@@ -197,7 +189,9 @@ int main(int argc, char** argv) {
             scheduler.interrupt();
             return;
         }
-        if (!program.finished()) {
+        // A second signal while the exit runs (it waits between its steps) changes nothing.
+        if (!exiting && !program.finished()) {
+            exiting = true;
             program.mnuFileExit_Click();
         }
     };

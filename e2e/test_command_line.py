@@ -42,7 +42,8 @@ def command_line(sandbox):
         (["run"], 2, "", "unknown argument 'run'"),
         (["-v"], 2, "", "unknown argument '-v'"),
         (["--help", "extra"], 2, "", "unknown argument 'extra'"),
-        (["-platform"], 2, "", "needs a value"),
+        (["-platform"], 2, "", "option '-platform' needs a value"),
+        (["-platform", ""], 2, "", "option '-platform' needs a value"),
         (["--display="], 2, "", "needs a value"),
     ]
     for args, code, out, err in cases:

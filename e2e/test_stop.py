@@ -29,20 +29,34 @@ def term_during_first_box(sandbox):
           "a first-start box is still on screen after the program ended")
 
 
+def signal_held_or_caught(pid, sig):
+    """True once the process holds the signal back or has a handler for it: its own code runs."""
+    try:
+        with open(f"/proc/{pid}/status") as handle:
+            status = dict(line.split(":", 1) for line in handle if ":" in line)
+    except OSError:
+        return False
+    bit = 1 << (sig - 1)
+    return any(int(status.get(key, "0").strip(), 16) & bit for key in ("SigBlk", "SigCgt"))
+
+
 @test("term_at_launch")
 def term_at_launch(sandbox):
-    """A stop signal in the first moments, before the window shows, is handled, not fatal: the
-    process ends by itself and leaves the hosts file alone. (Within the few milliseconds the
-    system needs to load the program's libraries no program can handle a signal.)"""
+    """A stop signal in the first moments, from the time the program's own code runs and before
+    its window shows, is handled, not fatal: the process ends by itself and leaves the hosts file
+    alone. (No program can handle a signal while the system still loads its libraries.)"""
     with open(sandbox.hosts, "rb") as handle:
         hosts_before = handle.read()
-    for sig, delay in ((signal.SIGTERM, 0.1), (signal.SIGINT, 0.25), (signal.SIGHUP, 0.5)):
+    for sig, delay in ((signal.SIGTERM, 0.0), (signal.SIGINT, 0.05), (signal.SIGHUP, 0.3)):
         app = sandbox.launch()
+        check(wait_until(lambda: signal_held_or_caught(app.pid, sig) or not app.alive(), 10,
+                         interval=0.002), f"zorvik never took {sig.name} in hand")
+        log(f"{sig.name} in hand {app.elapsed():.3f} s after launch")
         time.sleep(delay)
         code = app.terminate(timeout=10, sig=sig)
-        log(f"signal {sig.name} {delay:.2f} s after launch: exit code {code}")
+        log(f"signal {sig.name} {delay:.2f} s later: exit code {code}")
         check(code is not None, f"zorvik still runs 10 s after {sig.name}" + app.log_tail())
-        check(code >= 0, f"{sig.name} {delay:.2f} s after launch killed zorvik unhandled "
+        check(code >= 0, f"{sig.name} {delay:.2f} s after the start killed zorvik unhandled "
               f"(signal {-code})" + app.log_tail())
         # A stop that came before the load leaves nothing; one during the load runs the exit,
         # which saves the settings: either way no box stays and the hosts file is untouched.
