@@ -1,13 +1,15 @@
-// Zorvik's composition root: the real platform, the behaviour, the Qt views, and the loop.
-
-#include <fcntl.h>
-#include <unistd.h>
+// Zorvik's composition root: the command line, the real platform, the behaviour, the Qt views,
+// and the loop.
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
-#include <csignal>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "core/MainState.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
@@ -21,69 +23,128 @@
 #include "platform/qt/QtScheduler.h"
 #include "platform/qt/QtSound.h"
 #include "platform/qt/QtTray.h"
+#include "platform/qt/StopSignals.h"
 #include "program/Program.h"
 
 namespace {
 
 using namespace halvern;
 
-int g_signalWrite = -1;
-
-extern "C" void onStopSignal(int signal) {
-    // Only async-signal-safe work here: the loop reads the pipe and runs the exit command.
-    const char byte = static_cast<char>(signal);
-    [[maybe_unused]] const auto written = ::write(g_signalWrite, &byte, 1);
+/// The version is the one the main window's caption shows, the text after its last " v".
+std::string version() {
+    const std::string_view caption = core::kMainCaption;
+    const auto at = caption.rfind(" v");
+    return std::string(at == std::string_view::npos ? caption : caption.substr(at + 2));
 }
 
-/// Turns SIGTERM, SIGINT and SIGHUP into the exit command, run on the loop like any other event.
-class StopSignals {
-public:
-    StopSignals(platform::Scheduler& scheduler, std::function<void()> onStop)
-        : m_scheduler(scheduler) {
-        if (::pipe2(m_pipe, O_NONBLOCK | O_CLOEXEC) != 0) {
-            return;
-        }
-        g_signalWrite = m_pipe[1];
-        m_watch = scheduler.watchFd(m_pipe[0], platform::Scheduler::kReadable,
-                                    [this, onStop = std::move(onStop)](int) {
-                                        char buffer[64];
-                                        while (::read(m_pipe[0], buffer, sizeof buffer) > 0) {
-                                        }
-                                        onStop();
-                                    });
-        struct sigaction action = {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            ::sigaction(signal, &action, nullptr);
-        }
-    }
-    ~StopSignals() {
-        if (m_pipe[0] < 0) {
-            return;
-        }
-        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            std::signal(signal, SIG_DFL);
-        }
-        m_scheduler.unwatch(m_watch);
-        g_signalWrite = -1;
-        ::close(m_pipe[0]);
-        ::close(m_pipe[1]);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
+const char* const kUsage =
+    "Usage: zorvik [--help | --version] [-platform NAME] [-display NAME] [-style NAME]\n"
+    "\n"
+    "Zorvik, the popup blocker and ad stopper, starts in the system tray. It writes the names\n"
+    "of known ad servers into /etc/hosts and answers their requests on 127.0.0.1:80, so it needs\n"
+    "to be able to write /etc/hosts and listen on port 80. Its settings and lists are the .ini\n"
+    "files next to the program. Only one copy runs per user; starting another shows the\n"
+    "running copy's window.\n"
+    "\n"
+    "  -h, --help       print this text and exit\n"
+    "  --version        print the version and exit\n"
+    "  -platform NAME   Qt's own options, handed to Qt: the window system plugin (e.g. xcb),\n"
+    "  -display NAME    the X display (the DISPLAY variable otherwise) and the widget style;\n"
+    "  -style NAME      each also with two dashes and with its value after an equals sign\n"
+    "\n"
+    "Neither --help nor --version starts anything or touches a file. Any other argument is\n"
+    "refused with exit status 2 and nothing started. SIGTERM, SIGINT and SIGHUP run the exit:\n"
+    "the user's own /etc/hosts is put back unless Zorvik starts with the session.\n";
 
-private:
-    platform::Scheduler& m_scheduler;
-    int m_pipe[2] = {-1, -1};
-    platform::Scheduler::Id m_watch = 0;
+/// Qt's options that the program passes on; every one takes a value.
+bool isQtOption(std::string_view name) {
+    return name == "platform" || name == "display" || name == "style";
+}
+
+enum class Request { Run, Help, Version, Refused };
+
+struct CommandLine {
+    Request request = Request::Run;
+    /// The arguments for Qt, its options in the "-name value" form it reads.
+    std::vector<std::string> qtArgs;
 };
+
+/// Reads the command line before anything else happens; on a refusal, says why on stderr.
+CommandLine readCommandLine(int argc, char** argv) {
+    CommandLine line;
+    line.qtArgs.emplace_back(argv[0]);
+    const auto refuse = [&line](const std::string& why) {
+        std::fprintf(stderr, "zorvik: %s\n", why.c_str());
+        line.request = Request::Refused;
+        return line;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            line.request = line.request == Request::Run ? Request::Help : line.request;
+            continue;
+        }
+        if (arg == "--version") {
+            line.request = line.request == Request::Run ? Request::Version : line.request;
+            continue;
+        }
+        std::string_view name = arg;
+        if (name.starts_with("--")) {
+            name.remove_prefix(2);
+        } else if (name.starts_with("-")) {
+            name.remove_prefix(1);
+        } else {
+            name = {};
+        }
+        const auto equals = name.find('=');
+        const std::string_view option = name.substr(0, equals);
+        if (option.empty() || !isQtOption(option)) {
+            return refuse("unknown argument '" + arg + "'");
+        }
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+            value = name.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        }
+        if (value.empty()) {
+            return refuse("option '" + arg + "' needs a value");
+        }
+        line.qtArgs.push_back("-" + std::string(option));
+        line.qtArgs.emplace_back(value);
+    }
+    return line;
+}
+
+/// A stop signal waits from the first moment the program's own code runs, before main() and
+/// before Qt starts its threads, which inherit the held-back signals and so leave them to the
+/// main thread.
+[[maybe_unused]] const bool g_stopSignalsHeldBack = (platform::StopSignals::holdBack(), true);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    CommandLine line = readCommandLine(argc, argv);
+    switch (line.request) {
+        case Request::Help:
+            std::fputs(kUsage, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case Request::Version:
+            std::printf("%s %s\n", core::kServiceName, version().c_str());
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case Request::Refused:
+            std::fputs("Try 'zorvik --help' for more information.\n", stderr);
+            return 2;
+        case Request::Run:
+            break;
+    }
+    std::vector<char*> qtArgv;
+    for (std::string& arg : line.qtArgs) {
+        qtArgv.push_back(arg.data());
+    }
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(line.qtArgs.size());
+    QApplication app(qtArgc, qtArgv.data());
     // The program lives in the tray: closing its windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
@@ -93,7 +154,14 @@ int main(int argc, char** argv) {
     platform::QtDialogs dialogs;
     platform::XdgUserStore userStore(files, platform::XdgUserStore::defaultFolder());
     platform::LinuxShell shell;
-    shell.onQuit = [] { QCoreApplication::quit(); };
+    // Leaving the loop closes every open box and ends every wait, so that the loops nested in
+    // them unwind at once and the main loop ends.
+    const auto endLoops = [&dialogs, &scheduler] {
+        dialogs.endAll();
+        scheduler.interrupt();
+        QCoreApplication::exit(0);
+    };
+    shell.onQuit = endLoops;
     platform::LockFileSingleInstance instance(
         platform::LockFileSingleInstance::defaultRuntimeFolder(), scheduler);
     platform::QtTray tray(appFolder);
@@ -109,19 +177,41 @@ int main(int argc, char** argv) {
     gui::TrayMenuView trayMenu(program.form());
     gui::StatsWindow statsWindow(program.stats(), icon);
 
-    const auto exitCommand = [&program] {
-        if (!program.finished()) {
+    bool loading = true;
+    bool stopDuringLoad = false;
+    bool exiting = false;
+    const auto exitCommand = [&] {
+        if (loading) {
+            // The load is not a handler the exit may interrupt: its open box closes and its
+            // wait ends, and the exit runs as soon as the load has returned.
+            stopDuringLoad = true;
+            dialogs.endAll();
+            scheduler.interrupt();
+            return;
+        }
+        // A second signal while the exit runs (it waits between its steps) changes nothing.
+        if (!exiting && !program.finished()) {
+            exiting = true;
             program.mnuFileExit_Click();
         }
     };
-    StopSignals stopSignals(scheduler, exitCommand);
+    platform::StopSignals stopSignals(scheduler, exitCommand);
+    if (platform::StopSignals::arrived()) {
+        // Stopped before anything started: there is nothing to undo and nothing to save.
+        return 0;
+    }
     // The session ending, or any other way out of the loop, still runs the exit command, which
     // puts the user's hosts file back and saves the settings.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, exitCommand);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, exitCommand);
 
     program.Form_Load();
+    loading = false;
     if (program.finished()) {
+        return 0;
+    }
+    if (stopDuringLoad) {
+        exitCommand();
         return 0;
     }
     return QApplication::exec();

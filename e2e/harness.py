@@ -4,7 +4,8 @@ Each test runs in its own process inside private mount and network namespaces (r
 `unshare --mount --net --fork`). Here that process makes every mount private, puts a copy of /etc over
 /etc (so the program's changes of /etc/hosts and its two copies next to it never reach the machine),
 brings the loopback device up (port 80 is then the namespace's own), starts Xvfb and a tray host, and
-copies the staged program folder into the test's folder.
+copies the staged program folder into the test's folder. A test that needs real window frames starts
+openbox on its display with Sandbox.start_window_manager().
 """
 
 import os
@@ -199,10 +200,20 @@ class Sandbox:
     def _logfile(self, name):
         return open(os.path.join(self.work, name + ".log"), "ab")
 
-    def launch(self):
-        """Starts the program copy; returns its App."""
+    def start_window_manager(self):
+        """Runs openbox on the test's display, so windows get real frames with title bars, as on a
+        desktop; returns once it manages the screen. Without it windows have no frame at all."""
+        openbox = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                   stdout=subprocess.DEVNULL, stderr=self._logfile("openbox"))
+        self._processes.append(openbox)
+        check(wait_until(lambda: openbox.poll() is not None or xwindows.window_manager(), 10)
+              and openbox.poll() is None, "openbox did not take the display")
+        log(f"window manager {xwindows.window_manager()!r}")
+
+    def launch(self, *args):
+        """Starts the program copy with the given arguments; returns its App."""
         self._launches += 1
-        app = App(self, self._launches)
+        app = App(self, self._launches, args)
         self._apps.append(app)
         return app
 
@@ -228,12 +239,12 @@ def _tree(top):
 class App:
     """One run of the program copy."""
 
-    def __init__(self, sandbox, number):
+    def __init__(self, sandbox, number, args=()):
         self.sandbox = sandbox
         self.log_path = os.path.join(sandbox.work, f"zorvik-{number}.log")
         self.started = time.monotonic()
         self.process = subprocess.Popen(
-            [os.path.join(sandbox.app_dir, "zorvik")], cwd=sandbox.work, env=sandbox.env,
+            [os.path.join(sandbox.app_dir, "zorvik"), *args], cwd=sandbox.work, env=sandbox.env,
             stdin=subprocess.DEVNULL, stdout=open(self.log_path, "ab"), stderr=subprocess.STDOUT)
         self.pid = self.process.pid
         log(f"started zorvik #{number} (pid {self.pid})")
@@ -262,9 +273,10 @@ class App:
         except subprocess.TimeoutExpired:
             return None
 
-    def terminate(self, timeout=EXIT_TIMEOUT):
-        """Sends SIGTERM; returns the exit code, or None when the process did not end in time."""
-        self.process.send_signal(signal.SIGTERM)
+    def terminate(self, timeout=EXIT_TIMEOUT, sig=signal.SIGTERM):
+        """Sends SIGTERM (or sig); returns the exit code, or None when the process did not end in
+        time."""
+        self.process.send_signal(sig)
         return self.wait_exit(timeout)
 
     def kill(self):

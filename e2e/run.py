@@ -4,13 +4,16 @@
     python3 e2e/run.py [--app build/app] [-k NAME]... [--keep] [--list]
 
 Every test runs in its own private mount and network namespaces (as root, or as a mapped root
-user where user namespaces are allowed) on its own Xvfb display with a tray host, against its own
+user where user namespaces are allowed) on its own Xvfb display with a tray host (and openbox as
+window manager when the test asks for one: Sandbox.start_window_manager), against its own
 copy of the program folder, with its own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The machine's
 /etc/hosts and port 80 are never touched. Prints one line per test and a closing
 "N passed, M failed, K skipped" line; exits 1 when a test failed.
 """
 
 import argparse
+import glob
+import importlib
 import json
 import os
 import shutil
@@ -25,12 +28,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import harness  # noqa: E402
-import test_startup  # noqa: E402,F401  (registers its tests)
-import test_adblock  # noqa: E402,F401
-import test_slowloris  # noqa: E402,F401
+# Every e2e/test_*.py registers its tests when imported: a new file needs no line here.
+for _name in sorted(os.path.basename(p)[:-3] for p in glob.glob(os.path.join(HERE, "test_*.py"))):
+    importlib.import_module(_name)
 from registry import TESTS  # noqa: E402
 
-TOOLS = ["unshare", "mount", "ip", "cp", "Xvfb", "trayer", "xdotool", "xwininfo", "curl"]
+TOOLS = ["unshare", "mount", "ip", "cp", "Xvfb", "trayer", "openbox", "xdotool", "xwininfo", "xprop",
+         "curl"]
 TEST_TIMEOUT = 150  # seconds for one test, all its program starts included
 
 

@@ -2,7 +2,8 @@
 
 Searching uses xdotool; the polite close request (WM_DELETE_WINDOW, what a title-bar close button
 sends) goes through libX11 with ctypes, because xdotool of Debian 12 has no such command and the test
-display runs no window manager that could send it.
+display usually runs no window manager that could send it. Where a test runs one, the frame it draws
+around a window is read from the window manager's own properties with xprop.
 """
 
 import ctypes
@@ -47,6 +48,66 @@ def size(window):
     rc, out = _xdotool("getwindowgeometry", str(window))
     match = re.search(r"Geometry:\s*(\d+)x(\d+)", out) if rc == 0 else None
     return (int(match.group(1)), int(match.group(2))) if match else None
+
+
+def _xprop(*args):
+    result = subprocess.run(["xprop", *args], capture_output=True, text=True, timeout=10)
+    return result.stdout if result.returncode == 0 else ""
+
+
+def _cardinals(text):
+    """The numbers of an xprop line "NAME(CARDINAL) = 1, 2, 3"; [] when the property is unset."""
+    if "=" not in text:
+        return []
+    return [int(n) for n in re.findall(r"-?\d+", text.split("=", 1)[1])]
+
+
+def window_manager():
+    """The name the running window manager gives itself, or None when none runs."""
+    supporting = _xprop("-root", "-notype", "_NET_SUPPORTING_WM_CHECK")
+    match = re.search(r"window id # (0x[0-9a-fA-F]+)", supporting)
+    if not match:
+        return None
+    out = _xprop("-id", match.group(1), "-notype", "_NET_WM_NAME")
+    found = re.search(r'= "(.*)"', out)
+    return found.group(1) if found else "unnamed"
+
+
+def geometry(window):
+    """(x, y, width, height) of a window's client area in root coordinates, or None when gone."""
+    result = subprocess.run(["xwininfo", "-id", str(window)], capture_output=True, text=True,
+                            timeout=10)
+    if result.returncode != 0:
+        return None
+    fields = {}
+    for key, label in (("x", "Absolute upper-left X"), ("y", "Absolute upper-left Y"),
+                       ("w", "Width"), ("h", "Height")):
+        match = re.search(label + r":\s*(-?\d+)", result.stdout)
+        if not match:
+            return None
+        fields[key] = int(match.group(1))
+    return fields["x"], fields["y"], fields["w"], fields["h"]
+
+
+def frame_extents(window):
+    """(left, right, top, bottom) of the frame the window manager drew around the window, from
+    _NET_FRAME_EXTENTS; None while the window manager has not set it."""
+    numbers = _cardinals(_xprop("-id", str(window), "_NET_FRAME_EXTENTS"))
+    return tuple(numbers) if len(numbers) == 4 else None
+
+
+def screen_size():
+    """(width, height) of the root window."""
+    root = subprocess.run(["xwininfo", "-root"], capture_output=True, text=True, timeout=10)
+    width = re.search(r"Width:\s*(\d+)", root.stdout)
+    height = re.search(r"Height:\s*(\d+)", root.stdout)
+    return int(width.group(1)), int(height.group(1))
+
+
+def work_area():
+    """(x, y, width, height) the window manager leaves to windows (_NET_WORKAREA), or None."""
+    numbers = _cardinals(_xprop("-root", "_NET_WORKAREA"))
+    return tuple(numbers[:4]) if len(numbers) >= 4 else None
 
 
 def press_key(window, key):

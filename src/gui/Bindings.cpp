@@ -102,14 +102,30 @@ QString Bindings::plainCaption(const std::string& caption) {
 }
 
 void Bindings::bind(forms::CheckBox& model, QCheckBox& widget) {
-    follow(model, &widget, [&model, &widget] {
+    // True while the model sets the widget, so that its change is not taken for the user's.
+    auto syncing = std::make_shared<bool>(false);
+    const auto show = [&model, &widget, syncing] {
+        if (widget.isChecked() != model.checked()) {
+            *syncing = true;
+            widget.setChecked(model.checked());
+            *syncing = false;
+        }
+    };
+    follow(model, &widget, [&model, &widget, show] {
         widget.setText(qs(model.caption()));
-        widget.setChecked(model.checked());
+        show();
     });
-    // clicked() comes only from the user; the model decides the value and the widget follows.
-    connect(&widget, &QCheckBox::clicked, &widget, [&model, &widget] {
-        model.click();
-        widget.setChecked(model.checked());
+    // Every change of the box counts, not only a mouse click: the keyboard, an assistive tool's
+    // Toggle action or any other caller of setChecked(). The model takes the new value and raises
+    // its Click once; the widget then shows whatever the handler decided.
+    connect(&widget, &QCheckBox::toggled, &widget, [&model, syncing, show](bool checked) {
+        if (*syncing) {
+            return;
+        }
+        if (model.enabled()) {
+            model.setChecked(checked);
+        }
+        show();
     });
 }
 
@@ -134,14 +150,20 @@ void Bindings::bind(forms::Frame& model, QGroupBox& widget) {
 }
 
 void Bindings::bind(forms::TextBox& model, QLineEdit& widget) {
-    follow(model, &widget, [&model, &widget] {
+    auto syncing = std::make_shared<bool>(false);
+    follow(model, &widget, [&model, &widget, syncing] {
         if (widget.text() != qs(model.text())) {
+            *syncing = true;
             widget.setText(qs(model.text()));
+            *syncing = false;
         }
     });
-    // textEdited() comes only from the user's typing.
-    connect(&widget, &QLineEdit::textEdited, &widget,
-            [&model](const QString& text) { model.setText(text.toStdString()); });
+    // Typing, pasting and an assistive tool's new value all reach the model, which raises Change.
+    connect(&widget, &QLineEdit::textChanged, &widget, [&model, syncing](const QString& text) {
+        if (!*syncing) {
+            model.setText(text.toStdString());
+        }
+    });
 }
 
 void Bindings::bind(forms::TextBox& model, QPlainTextEdit& widget) {
@@ -175,8 +197,9 @@ void Bindings::bind(forms::TextBox& model, QPlainTextEdit& widget) {
 }
 
 void Bindings::bind(forms::ComboBox& model, QComboBox& widget) {
-    follow(model, &widget, [&model, &widget] {
-        const QSignalBlocker blocker(widget);
+    auto syncing = std::make_shared<bool>(false);
+    const auto show = [&model, &widget, syncing] {
+        *syncing = true;
         const QStringList items = qItems(model);
         QStringList shown;
         for (int i = 0; i < widget.count(); ++i) {
@@ -187,12 +210,16 @@ void Bindings::bind(forms::ComboBox& model, QComboBox& widget) {
             widget.addItems(items);
         }
         widget.setCurrentIndex(model.listIndex());
-    });
-    // activated() comes only from the user's choice.
-    connect(&widget, &QComboBox::activated, &widget, [&model, &widget](int index) {
+        *syncing = false;
+    };
+    follow(model, &widget, show);
+    // Any new choice, by mouse, keyboard, wheel or an assistive tool, selects the model's item.
+    connect(&widget, &QComboBox::currentIndexChanged, &widget, [&model, syncing, show](int index) {
+        if (*syncing) {
+            return;
+        }
         model.setListIndex(index);
-        const QSignalBlocker blocker(widget);
-        widget.setCurrentIndex(model.listIndex());
+        show();
     });
 }
 
@@ -255,8 +282,9 @@ void Bindings::bind(forms::MenuItem& model, QAction& action) {
         if (!alive) {
             return;
         }
-        alive->setSeparator(model.isSeparator());
-        alive->setText(model.isSeparator() ? QString() : qs(model.caption()));
+        const bool separator = isSeparatorCaption(model.caption());
+        alive->setSeparator(separator);
+        alive->setText(separator ? QString() : qs(model.caption()));
         // Only a checked entry shows a check mark; the others show none, as the old menus did.
         alive->setCheckable(model.checked());
         alive->setChecked(model.checked());
@@ -271,6 +299,10 @@ void Bindings::bind(forms::MenuItem& model, QAction& action) {
         model.click();
         repaint();
     });
+}
+
+bool Bindings::isSeparatorCaption(const std::string& caption) {
+    return !caption.empty() && caption.find_first_not_of('-') == std::string::npos;
 }
 
 QCheckBox* Bindings::checkBox(forms::CheckBox& model, int wrapWidth) {

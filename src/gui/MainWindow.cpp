@@ -1,11 +1,15 @@
 #include "gui/MainWindow.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTabWidget>
+#include <QWindow>
+#include <algorithm>
 
 #include "forms/MainForm.h"
 #include "gui/ClickableLabel.h"
@@ -101,10 +105,38 @@ void MainWindow::syncForm() {
     if (frm.left() != m_left || frm.top() != m_top) {
         m_left = frm.left();
         m_top = frm.top();
-        move(m_left / kTwipsPerPixel, m_top / kTwipsPerPixel);
+        placeFrame();
     }
     if (frm.visible() != isVisible()) {
         setVisible(frm.visible());
+    }
+}
+
+QPoint MainWindow::framePlace(QPoint wanted, QSize frame, const QRect& area) {
+    // Right and bottom first, so that a frame larger than the area keeps its top left corner,
+    // and with it the title bar, in view.
+    const int x = std::max(area.left(), std::min(wanted.x(), area.right() + 1 - frame.width()));
+    const int y = std::max(area.top(), std::min(wanted.y(), area.bottom() + 1 - frame.height()));
+    return {x, y};
+}
+
+void MainWindow::placeFrame() {
+    const QPoint wanted(m_left / kTwipsPerPixel, m_top / kTwipsPerPixel);
+    QScreen* screen = QGuiApplication::screenAt(wanted);
+    if (!screen) {
+        screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    }
+    QPoint place = wanted;
+    if (screen) {
+        place = framePlace(wanted, frameGeometry().size(), screen->availableGeometry());
+    }
+    // The stored place is where the frame goes, title bar included, not the client area: a
+    // window manager would otherwise push the title bar above the screen. Before the window
+    // exists, move() places the frame too.
+    if (QWindow* handle = windowHandle()) {
+        handle->setFramePosition(place);
+    } else {
+        move(place);
     }
 }
 

@@ -35,6 +35,10 @@ public:
     /// True once the developer zone is unlocked and the window may be resized.
     bool developerZoneOpen() const { return m_developerOpen; }
 
+    /// Where a frame of the given size goes when its place should be wanted: as near to it as
+    /// the area allows, never with its top left corner (the title bar) outside the area.
+    static QPoint framePlace(QPoint wanted, QSize frame, const QRect& area);
+
 protected:
     /// The title-bar close asks the model; a cancelled close leaves the window to the model.
     void closeEvent(QCloseEvent* event) override;
@@ -44,6 +48,8 @@ private:
     void buildMenus();
     void buildClientArea(const QIcon& icon);
     void syncForm();
+    /// Places the frame at the model's position, kept on the screen's available area.
+    void placeFrame();
     void syncDeveloperZone();
     void placeDeveloperPanel();
 

@@ -40,11 +40,19 @@ TabRows::TabRows(QTabWidget& tabs, int perRow, QWidget* parent)
         for (int i = first; i < first + perRow && i < tabs.count(); ++i) {
             bar->addTab(tabs.tabText(i));
         }
-        connect(bar, &QTabBar::tabBarClicked, this, [this, first](int index) {
+        // A click picks a tab even when it is the one its inactive row already marks; any other
+        // change of the row (the keyboard, an assistive tool's Press on a tab) picks it too.
+        const auto pick = [this, first](int index) {
             if (index >= 0 && m_tabs.isTabEnabled(first + index)) {
                 m_tabs.setCurrentIndex(first + index);
             }
-        });
+            // A refused choice changes no page: the rows show the current one again.
+            if (m_tabs.currentIndex() != first + index) {
+                refresh();
+            }
+        };
+        connect(bar, &QTabBar::tabBarClicked, this, pick);
+        connect(bar, &QTabBar::currentChanged, this, pick);
         m_rows.push_back(bar);
         layout->addWidget(bar);
     }

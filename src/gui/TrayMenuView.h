@@ -10,8 +10,8 @@ struct MainForm;
 
 namespace halvern::gui {
 
-/// The tray menu: one entry per child of the form's mnuTray, a line for each "-" entry; it pops
-/// up at the mouse whenever the model asks for it.
+/// The tray menu: one entry per child of the form's mnuTray, a line for each entry whose caption
+/// is a line of dashes; it pops up at the mouse whenever the model asks for it.
 class TrayMenuView final {
 public:
     explicit TrayMenuView(forms::MainForm& form);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +14,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "gui/ClickableLabel.h"
 
@@ -84,6 +87,66 @@ TEST(CheckBoxBinding, WidgetShowsWhatTheHandlerDecided) {
     box->click();
     EXPECT_FALSE(model.checked());
     EXPECT_FALSE(box->isChecked());
+}
+
+/// Runs an assistive tool's named action on a widget, as a screen reader does.
+void accessibleAction(QWidget* widget, const QString& action) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    ASSERT_TRUE(accessible->actionInterface()->actionNames().contains(action));
+    accessible->actionInterface()->doAction(action);
+}
+
+TEST(CheckBoxBinding, ChangesWithoutAClickReachTheModelOnce) {
+    struct Case {
+        const char* how;
+        std::function<void(QCheckBox*)> change;
+    };
+    const Case cases[] = {
+        {"toggle()", [](QCheckBox* box) { box->toggle(); }},
+        {"setChecked()", [](QCheckBox* box) { box->setChecked(true); }},
+        {"accessible Toggle",
+         [](QCheckBox* box) { accessibleAction(box, QAccessibleActionInterface::toggleAction()); }},
+        {"Space key",
+         [](QCheckBox* box) {
+             box->setFocus();
+             QTest::keyClick(box, Qt::Key_Space);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        forms::CheckBox model("chkAdServers", "Block Banner Ads");
+        int clicks = 0;
+        model.onClick = [&] { ++clicks; };
+        Window w;
+        QCheckBox* box = w.add(w.bindings.checkBox(model));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+
+        c.change(box);
+        EXPECT_TRUE(model.checked());
+        EXPECT_TRUE(box->isChecked());
+        EXPECT_EQ(clicks, 1);
+
+        // The program's own change shows on the box and raises the model's Click once, not twice.
+        model.setChecked(false);
+        EXPECT_FALSE(box->isChecked());
+        EXPECT_EQ(clicks, 2);
+    }
+}
+
+TEST(CheckBoxBinding, ABoxOfADisabledControlCannotBeToggled) {
+    forms::CheckBox model("chk", "Block");
+    int clicks = 0;
+    model.onClick = [&] { ++clicks; };
+    model.setEnabled(false);
+    Window w;
+    QCheckBox* box = w.add(w.bindings.checkBox(model));
+
+    box->toggle();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(model.checked());
+    EXPECT_EQ(clicks, 0);
 }
 
 TEST(LabelBinding, ClickAndDoubleClickReachTheModelOnce) {
@@ -192,6 +255,13 @@ TEST(TextBoxBinding, TypingReachesTheModelAndCodeReachesTheWidget) {
     model.setText("/opt/ad.wav");
     EXPECT_EQ(edit->text(), "/opt/ad.wav");
     EXPECT_EQ(changes, 3);
+
+    // An assistive tool sets the value without typing.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(edit);
+    ASSERT_NE(accessible, nullptr);
+    accessible->setText(QAccessible::Value, "/opt/pop.wav");
+    EXPECT_EQ(model.text(), "/opt/pop.wav");
+    EXPECT_EQ(changes, 4);
 }
 
 TEST(TextBoxBinding, MultiLineBoxShowsLinesAndKeepsCrLfInTheModel) {
@@ -226,6 +296,10 @@ TEST(ComboBoxBinding, UserChoiceSelectsTheItemAndRaisesClickOnce) {
     QTest::keyClick(combo, Qt::Key_Up);  // a user's choice: F1
     EXPECT_EQ(model.text(), "F1");
     EXPECT_EQ(clicks, 2);
+
+    combo->setCurrentIndex(0);  // chosen without the popup, as an assistive tool may
+    EXPECT_EQ(model.text(), "none");
+    EXPECT_EQ(clicks, 3);
 }
 
 TEST(Bindings, HoverOnAControlWithATipReportsIt) {

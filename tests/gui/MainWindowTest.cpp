@@ -2,17 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 
-#include "forms/MainForm.h"
-#include "forms/StatsForm.h"
 #include "gui/StatsWindow.h"
 #include "gui/TabRows.h"
 #include "gui/TrayMenuView.h"
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 
 namespace halvern::gui {
 namespace {
@@ -46,6 +49,38 @@ TEST_F(MainWindowTest, FollowsTheFormsCaptionPlaceAndVisibility) {
 
     form.frmMain.hide();
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, AStoredPlaceOffTheScreenKeepsTheFrameOnIt) {
+    const QRect area = window.screen()->availableGeometry();
+    for (const QPoint twips : {QPoint(200000, -3000), QPoint(-45000, 150000)}) {
+        form.frmMain.move(twips.x(), twips.y());
+        const QRect frame = window.frameGeometry();
+        EXPECT_TRUE(area.contains(frame.topLeft())) << twips.x() << "," << twips.y();
+        EXPECT_TRUE(area.contains(frame.bottomRight())) << twips.x() << "," << twips.y();
+    }
+}
+
+TEST(MainWindowPlace, TheFrameStaysInTheAreaTitleBarFirst) {
+    struct Case {
+        const char* what;
+        QPoint wanted;
+        QSize frame;
+        QRect area;
+        QPoint place;
+    };
+    const QRect screen(0, 0, 1280, 1024);
+    const Case cases[] = {
+        {"inside", {6, 6}, {525, 440}, screen, {6, 6}},
+        {"above and left", {-40, -300}, {525, 440}, screen, {0, 0}},
+        {"beyond right and bottom", {1200, 1000}, {525, 440}, screen, {755, 584}},
+        {"below a top panel", {6, 6}, {525, 440}, {0, 24, 1280, 1000}, {6, 24}},
+        {"second screen", {1300, 10}, {525, 440}, {1280, 0, 1024, 768}, {1300, 10}},
+        {"larger than the area", {50, 50}, {2000, 1500}, screen, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MainWindow::framePlace(c.wanted, c.frame, c.area), c.place) << c.what;
+    }
 }
 
 TEST_F(MainWindowTest, CancelledCloseKeepsTheProgramAndHidesTheWindow) {
@@ -87,6 +122,40 @@ TEST_F(MainWindowTest, UserTabClickOnARowReachesTheModel) {
 
     form.A.setTab(forms::MainForm::kTabStartup);
     EXPECT_EQ(rows->row(0).currentIndex(), forms::MainForm::kTabStartup);
+
+    // An assistive tool's Press on a tab of a row picks that page, without any click.
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(&second);
+    ASSERT_NE(bar, nullptr);
+    QAccessibleInterface* tab = bar->child(1);
+    ASSERT_NE(tab, nullptr);
+    ASSERT_NE(tab->actionInterface(), nullptr);
+    tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(form.A.tab(), forms::MainForm::kTabBlock);
+    EXPECT_EQ(window.tabs().currentIndex(), forms::MainForm::kTabBlock);
+    EXPECT_EQ(seen, (std::vector<int>{forms::MainForm::kTabHotKeys, forms::MainForm::kTabStartup,
+                                      forms::MainForm::kTabBlock}));
+}
+
+TEST_F(MainWindowTest, AnOptionToggledWithoutAClickChangesItsSetting) {
+    // The program's option handler: blocking follows the box.
+    bool blocking = true;
+    form.chkAdServers.setChecked(true);
+    int clicks = 0;
+    form.chkAdServers.onClick = [&] {
+        ++clicks;
+        blocking = form.chkAdServers.checked();
+    };
+    QCheckBox* box = checkBoxShowing(form.chkAdServers);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(box->isChecked());
+
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(accessible, nullptr);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(form.chkAdServers.checked());
+    EXPECT_FALSE(blocking);
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(MainWindowTest, OptionClickAndHelpLine) {

@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <csignal>
 #include <string>
 #include <vector>
 
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtScheduler.h"
 #include "platform/qt/QtSound.h"
+#include "platform/qt/StopSignals.h"
 
 namespace halvern::platform {
 namespace {
@@ -76,6 +81,90 @@ TEST(QtScheduler, LocalTimeIsAPlausibleClock) {
     EXPECT_GE(t.year, 2024);
     EXPECT_TRUE(t.month >= 1 && t.month <= 12);
     EXPECT_TRUE(t.hour >= 0 && t.hour < 24);
+}
+
+TEST(QtScheduler, InterruptEndsTheWaitsInProgressOnly) {
+    QtScheduler scheduler;
+    std::vector<int> order;
+    // A wait nested in a wait, as a box's loop inside a handler: both end at once.
+    scheduler.callAfter(10ms, [&] {
+        scheduler.callAfter(10ms, [&] { scheduler.interrupt(); });
+        scheduler.wait(60s);
+        order.push_back(1);
+    });
+    const auto start = scheduler.now();
+    scheduler.wait(60s);
+    order.push_back(2);
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_LT(scheduler.now() - start, 30s);
+
+    // A later wait lasts its time again.
+    const auto again = scheduler.now();
+    scheduler.wait(30ms);
+    EXPECT_GE(scheduler.now() - again, 30ms);
+}
+
+TEST(StopSignals, ASignalBecomesOneEventOfTheLoop) {
+    QtScheduler scheduler;
+    int stops = 0;
+    {
+        StopSignals signals(scheduler, [&] { ++stops; });
+        EXPECT_FALSE(StopSignals::arrived());
+        ASSERT_EQ(std::raise(SIGTERM), 0);  // handled, so the test goes on
+        EXPECT_TRUE(StopSignals::arrived());
+        EXPECT_EQ(stops, 0) << "the exit runs on the loop, not in the signal handler";
+        scheduler.wait(20ms);
+        EXPECT_EQ(stops, 1);
+        ASSERT_EQ(std::raise(SIGINT), 0);
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+        scheduler.wait(20ms);
+        EXPECT_GE(stops, 2);
+    }
+    struct sigaction now = {};
+    ::sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL) << "the handler goes with its StopSignals";
+}
+
+TEST(StopSignals, ASignalHeldBackSinceTheStartIsTakenOver) {
+    QtScheduler scheduler;
+    StopSignals::holdBack();
+    ASSERT_EQ(std::raise(SIGTERM), 0);  // waits: the process goes on
+    int stops = 0;
+    StopSignals signals(scheduler, [&] { ++stops; });
+    EXPECT_TRUE(StopSignals::arrived());
+    scheduler.wait(20ms);
+    EXPECT_EQ(stops, 1);
+
+    sigset_t blocked;
+    ::pthread_sigmask(SIG_SETMASK, nullptr, &blocked);
+    EXPECT_FALSE(sigismember(&blocked, SIGTERM)) << "taken over, the signals are received again";
+}
+
+TEST(QtDialogs, EndAllClosesTheOpenBoxAndOpensNoMore) {
+    QtDialogs dialogs;
+    QtScheduler scheduler;
+    bool shown = false;
+    // The program's exit, run from the loop nested in the open box.
+    scheduler.callAfter(50ms, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            shown = shown || (qobject_cast<QMessageBox*>(widget) && widget->isVisible());
+        }
+        dialogs.endAll();
+    });
+    EXPECT_EQ(dialogs.messageBox("Exit?", "Zorvik", BoxButtons::YesNo, BoxIcon::Question),
+              BoxAnswer::No);
+    EXPECT_TRUE(shown);
+
+    // Later boxes and file dialogs answer at once, as if dismissed, and never show.
+    scheduler.callAfter(50ms, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            EXPECT_FALSE(qobject_cast<QDialog*>(widget) && widget->isVisible());
+        }
+    });
+    EXPECT_EQ(dialogs.messageBox("Again", "Zorvik", BoxButtons::OkCancel, BoxIcon::None),
+              BoxAnswer::Cancel);
+    EXPECT_EQ(dialogs.openFile("Sound", "*.wav", "wav", "/tmp"), std::nullopt);
+    scheduler.wait(80ms);
 }
 
 TEST(QtDialogs, OldStyleFiltersBecomeQtFilters) {

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <algorithm>
 
 namespace halvern::platform {
 namespace {
@@ -50,7 +51,9 @@ BoxAnswer QtDialogs::messageBox(const std::string& text, const std::string& titl
             box.setEscapeButton(QMessageBox::No);
             break;
     }
-    switch (box.exec()) {
+    int result = QMessageBox::NoButton;
+    run(box, result);
+    switch (result) {
         case QMessageBox::Ok:
             return BoxAnswer::Ok;
         case QMessageBox::Yes:
@@ -77,9 +80,15 @@ BoxAnswer QtDialogs::messageBox(const std::string& text, const std::string& titl
 std::optional<std::string> QtDialogs::openFile(const std::string& title, const std::string& filter,
                                                const std::string& defaultExtension,
                                                const std::string& initialPath) {
-    QString chosen = QFileDialog::getOpenFileName(nullptr, QString::fromStdString(title),
-                                                  QString::fromStdString(initialPath),
-                                                  QString::fromStdString(qtFilter(filter)));
+    QFileDialog dialog(nullptr, QString::fromStdString(title), QString::fromStdString(initialPath),
+                       QString::fromStdString(qtFilter(filter)));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    int result = QDialog::Rejected;
+    if (!run(dialog, result) || result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    QString chosen = dialog.selectedFiles().constFirst();
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
@@ -89,6 +98,29 @@ std::optional<std::string> QtDialogs::openFile(const std::string& title, const s
         chosen = withExtension;
     }
     return chosen.toStdString();
+}
+
+bool QtDialogs::run(QDialog& dialog, int& result) {
+    if (m_ended) {
+        return false;
+    }
+    m_open.emplace_back(&dialog);
+    result = dialog.exec();
+    std::erase_if(m_open, [&dialog](const QPointer<QDialog>& open) {
+        return open.isNull() || open.data() == &dialog;
+    });
+    return !m_ended;
+}
+
+void QtDialogs::endAll() {
+    m_ended = true;
+    // Each box's own loop ends with it; the callers return in turn as their loops unwind.
+    const auto open = m_open;
+    for (const QPointer<QDialog>& dialog : open) {
+        if (dialog) {
+            dialog->reject();
+        }
+    }
 }
 
 std::string QtDialogs::qtFilter(const std::string& filter) {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QPointer>
+#include <vector>
+
 #include "platform/Dialogs.h"
+
+class QDialog;
 
 namespace halvern::platform {
 
@@ -14,8 +19,19 @@ public:
                                         const std::string& defaultExtension,
                                         const std::string& initialPath) override;
 
+    /// The program is ending: every open box closes as if dismissed (its loop ends, the caller
+    /// gets the answer that does nothing) and no box opens any more.
+    void endAll();
+
     /// Turns an old-style filter ("Sounds|*.wav|All|*.*" or a bare "*.wav") into Qt's form.
     static std::string qtFilter(const std::string& filter);
+
+private:
+    /// Runs a dialog modally unless the program is ending; false when it did not run to an end.
+    bool run(QDialog& dialog, int& result);
+
+    bool m_ended = false;
+    std::vector<QPointer<QDialog>> m_open;
 };
 
 }  // namespace halvern::platform

@@ -119,7 +119,15 @@ void QtScheduler::wait(Millis duration) {
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(std::max<Millis::rep>(duration.count(), 0)),
                        Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    m_waits.push_back(&loop);
     loop.exec();
+    std::erase(m_waits, &loop);
+}
+
+void QtScheduler::interrupt() {
+    for (QEventLoop* loop : m_waits) {
+        loop->quit();
+    }
 }
 
 }  // namespace halvern::platform

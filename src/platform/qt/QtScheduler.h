@@ -4,9 +4,11 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/Scheduler.h"
 
+class QEventLoop;
 class QSocketNotifier;
 class QTimer;
 
@@ -31,6 +33,10 @@ public:
     void pump() override;
     void wait(Millis duration) override;
 
+    /// Ends every wait now in progress at once, as when the program is stopped during one; later
+    /// waits last their full time again.
+    void interrupt();
+
 private:
     struct Watch {
         std::unique_ptr<QSocketNotifier> read;
@@ -46,6 +52,7 @@ private:
     Id m_lastId = 0;
     std::map<Id, std::pair<QTimer*, Callback>> m_timers;
     std::map<Id, Watch> m_watches;
+    std::vector<QEventLoop*> m_waits;
 };
 
 }  // namespace halvern::platform
