@@ -18,7 +18,11 @@ public:
     const std::string& shortcut() const { return m_shortcut; }
     void setShortcut(std::string shortcut) { update(m_shortcut, std::move(shortcut)); }
 
-    bool isSeparator() const { return caption().starts_with("-"); }
+    /// A separator line: a caption that is nothing but dashes. A caption that only begins with
+    /// dashes ("-- Block ...", an entry without a hot key) is an ordinary entry.
+    bool isSeparator() const {
+        return !caption().empty() && caption().find_first_not_of('-') == std::string::npos;
+    }
 
     const std::vector<MenuItem*>& children() const { return m_children; }
     void setChildren(std::vector<MenuItem*> children) { m_children = std::move(children); }

@@ -282,7 +282,7 @@ void Bindings::bind(forms::MenuItem& model, QAction& action) {
         if (!alive) {
             return;
         }
-        const bool separator = isSeparatorCaption(model.caption());
+        const bool separator = model.isSeparator();
         alive->setSeparator(separator);
         alive->setText(separator ? QString() : qs(model.caption()));
         // Only a checked entry shows a check mark; the others show none, as the old menus did.
@@ -299,10 +299,6 @@ void Bindings::bind(forms::MenuItem& model, QAction& action) {
         model.click();
         repaint();
     });
-}
-
-bool Bindings::isSeparatorCaption(const std::string& caption) {
-    return !caption.empty() && caption.find_first_not_of('-') == std::string::npos;
 }
 
 QCheckBox* Bindings::checkBox(forms::CheckBox& model, int wrapWidth) {

@@ -76,9 +76,6 @@ public:
     /// A caption as a plain label shows it: "&&" is one ampersand, a single "&" marks the access
     /// key and is not shown.
     static QString plainCaption(const std::string& caption);
-    /// Only a caption that is a line of dashes ("-", "---") makes a menu entry a separator; a
-    /// caption that merely begins with one ("-- Block Popup Ads") is an ordinary entry.
-    static bool isSeparatorCaption(const std::string& caption);
     /// The text broken at blanks into lines no wider than width.
     static QString wrapped(const QString& text, const QFontMetrics& metrics, int width);
 

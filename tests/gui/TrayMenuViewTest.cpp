@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "program/Program.h"
-#include "gui/Bindings.h"
-#include "support/FakePlatform.h"
 #include "forms/MainForm.h"
+#include "gui/Bindings.h"
+#include "program/Program.h"
+#include "support/FakePlatform.h"
 
 namespace halvern::gui {
 namespace {
@@ -69,7 +69,8 @@ TEST(TrayMenuView, OnlyALineOfDashesIsASeparator) {
         {"-", true},    {"---", true}, {"--", true},  {"-- Block Popup Ads - ON", false},
         {"- x", false}, {"-x", false}, {"x-", false}, {"", false}};
     for (const Case& c : cases) {
-        EXPECT_EQ(Bindings::isSeparatorCaption(c.caption), c.separator) << '"' << c.caption << '"';
+        const forms::MenuItem item("mnu", c.caption);
+        EXPECT_EQ(item.isSeparator(), c.separator) << '"' << c.caption << '"';
     }
 }
 
