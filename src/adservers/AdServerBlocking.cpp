@@ -261,7 +261,8 @@ void AdServerBlocking::BackupUserHostsFile() {
     if (edited || !present(backup)) {
         // The user's own part: the file without the lines the program added to it.
         std::string own = current.value_or("");
-        if (current && rec.complete) {
+        // After an edit the record cannot tell which of its two entries the user edited.
+        if (current && (rec.complete || (edited && rec.pendingComplete))) {
             int nDefault = 0;
             int nUser = 0;
             const std::vector<std::string> defaultNames =
@@ -340,10 +341,10 @@ void AdServerBlocking::RestoreFullHostsFile() {
     saveRecord();
     if (m_files.copy(full, hostsFile)) {
         m_files.remove(full);
+        // Saved with the next change: until then the pending entry describes the file.
         rec.hosts = rec.pending;
         rec.complete = true;
         rec.parked.clear();
-        saveRecord();
         m_shell.flushNameCaches();
         m_state.bHostsFullySet = true;
         run(m_callbacks.Save);
@@ -398,8 +399,8 @@ void AdServerBlocking::RestoreUserHostsFile() {
         m_state.bHostsFullySet = false;
         rec.hosts = rec.pending;
         rec.complete = false;
-        saveRecord();
     } else {
+        saveRecord();
         reportRestoreFailure();
     }
     m_form.lblHelpText.setCaption("Done copying files...");
@@ -408,8 +409,8 @@ void AdServerBlocking::RestoreUserHostsFile() {
 void AdServerBlocking::parkCompleteFile(const std::string& text) {
     const std::string full = m_paths.strHostsFile + kFullSuffix;
     if (m_files.copy(m_paths.strHostsFile, full)) {
+        // Saved with the change that follows at once.
         record().parked = fingerprint(text);
-        saveRecord();
     }
 }
 
@@ -481,7 +482,8 @@ AdServerBlocking::Record& AdServerBlocking::record() {
         return *m_record;
     }
     Record& rec = m_record.emplace();
-    std::istringstream in(m_files.read(m_paths.file(kRecordFile)).value_or(""));
+    m_savedRecord = m_files.read(m_paths.file(kRecordFile)).value_or("");
+    std::istringstream in(m_savedRecord);
     for (std::string line; std::getline(in, line);) {
         const auto eq = line.find('=');
         if (eq == std::string::npos) {
@@ -508,11 +510,13 @@ AdServerBlocking::Record& AdServerBlocking::record() {
 
 void AdServerBlocking::saveRecord() {
     const Record& rec = record();
-    m_files.write(
-        m_paths.file(kRecordFile),
+    std::string text =
         "Hosts=" + rec.hosts + "\nComplete=" + (rec.complete ? "1" : "0") +
-            "\nPending=" + rec.pending + "\nPendingComplete=" + (rec.pendingComplete ? "1" : "0") +
-            "\nParked=" + rec.parked + "\nUserHasNone=" + (rec.userHasNone ? "1" : "0") + "\n");
+        "\nPending=" + rec.pending + "\nPendingComplete=" + (rec.pendingComplete ? "1" : "0") +
+        "\nParked=" + rec.parked + "\nUserHasNone=" + (rec.userHasNone ? "1" : "0") + "\n";
+    if (text != m_savedRecord && m_files.write(m_paths.file(kRecordFile), text)) {
+        m_savedRecord = std::move(text);
+    }
 }
 
 std::string AdServerBlocking::restoreFailureText(const std::string& hostsFile,
@@ -560,9 +564,10 @@ bool AdServerBlocking::replaceHostsFile(const std::string& text, bool complete) 
     if (!m_files.write(hostsFile, text)) {
         return false;
     }
+    // Not saved now (each save is a synced write): the pending entry already describes the file
+    // on disk, and the next change saves this one with it.
     rec.hosts = print;
     rec.complete = complete;
-    saveRecord();
     m_shell.flushNameCaches();
     return true;
 }

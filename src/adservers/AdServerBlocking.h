@@ -160,6 +160,8 @@ private:
     /// The allowed list: slots 0..n, "" for a gap, slot n always "".
     std::vector<std::string> m_strExcludeArray{""};
     std::optional<Record> m_record;
+    /// The record's text as last read or written.
+    std::string m_savedRecord;
     /// True while the exit's own steps run.
     bool m_inExit = false;
 };
