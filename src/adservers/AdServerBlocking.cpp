@@ -123,11 +123,13 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
         return;
     }
 
-    const std::string hostsText = m_files.read(m_paths.strHostsFile).value_or("");
+    const std::optional<std::string> current = m_files.read(m_paths.strHostsFile);
+    const std::string hostsText = current.value_or("");
     const HostsFileBuilder::Removal removal =
         HostsFileBuilder::remove(hostsText, defaultNames, userNames);
     logRejected(removal.rejected);
-    const bool ok = writeHostsFile(removal.text, false);
+    // A missing file has no entries to take out and is not made.
+    const bool ok = !current || writeHostsFile(removal.text, false);
     if (ok) {
         m_state.bHostsFullySet = false;
     }
@@ -262,7 +264,7 @@ void AdServerBlocking::BackupUserHostsFile() {
         // The user's own part: the file without the lines the program added to it.
         std::string own = current.value_or("");
         // After an edit the record cannot tell which of its two entries the user edited.
-        if (current && (rec.complete || (edited && rec.pendingComplete))) {
+        if (current && (rec.complete || (edited && !rec.pending.empty() && rec.pendingComplete))) {
             int nDefault = 0;
             int nUser = 0;
             const std::vector<std::string> defaultNames =
@@ -368,7 +370,10 @@ void AdServerBlocking::RestoreUserHostsFile() {
         return;
     }
     if (!rec.userHasNone && !present(backup)) {
-        RemoveBanListFromHostsFile();
+        // No hosts file at all: nothing to take out, and none is made.
+        if (current) {
+            RemoveBanListFromHostsFile();
+        }
         return;
     }
     // Only the complete file this program built is parked; never the user's own or a stranger.
@@ -399,6 +404,8 @@ void AdServerBlocking::RestoreUserHostsFile() {
         m_state.bHostsFullySet = false;
         rec.hosts = rec.pending;
         rec.complete = false;
+        // What the next start compares the file with: the user's own, put back.
+        saveRecord();
     } else {
         saveRecord();
         reportRestoreFailure();

@@ -321,10 +321,12 @@ TEST_F(HostsFileDanceTest, NextStartPutsTheParkedCompleteFileBack) {
 
 TEST_F(HostsFileDanceTest, HandEditBetweenRunsBecomesTheUsersOwnFileAndSurvivesTheExit) {
     // The edit lands on the user's file put back at exit, or on the complete file left in place
-    // while starting with the session; either way it is the user's from then on.
-    const std::string line = "10.0.0.8 printer\r\n";
+    // while starting with the session; either way it is the user's from then on. A block line
+    // the user adds to their own file is theirs too.
     for (const bool withSession : {false, true}) {
         SCOPED_TRACE(withSession ? "left complete" : "left the user's");
+        const std::string line =
+            withSession ? "10.0.0.8 printer\r\n" : "127.0.0.1 ads5.tracker.example\r\n";
         fake.files.remove(kBackup);
         fake.files.remove(kFull);
         fake.files.put(kHosts, kUsersOwn);

@@ -89,7 +89,9 @@ TEST_F(HostsCrashTest, KilledAtAnyMomentTheHostsFileIsWholeAndTheBackupIntact) {
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the worker ended by itself, status " << status;
+        ASSERT_TRUE(WIFSIGNALED(status))
+            << "kill " << kill << ": the worker ended by itself (3: it took its own hosts file "
+            << "for someone else's), status " << WEXITSTATUS(status);
 
         // The hosts file is always there and always one whole version.
         ASSERT_TRUE(fs::exists(hosts)) << "kill " << kill;
