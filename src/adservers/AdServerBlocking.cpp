@@ -89,6 +89,10 @@ void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
     m_form.lblHelpText.setCaption("Tweaking Hosts Entries...");
     m_form.lblHelpText.setCaption("Set File Contents...");
     const bool ok = writeHostsFile(merge.text, true);
+    // The write-failure box is a nested loop too.
+    if (stopped()) {
+        return;
+    }
 
     if (ok && bShow) {
         const auto allowed = static_cast<int>(m_strExcludeArray.size()) - 1;
@@ -130,6 +134,9 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     logRejected(removal.rejected);
     // A missing file has no entries to take out and is not made.
     const bool ok = !current || writeHostsFile(removal.text, false);
+    if (stopped()) {
+        return;
+    }
     if (ok) {
         m_state.bHostsFullySet = false;
     }

@@ -161,6 +161,19 @@ TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
     EXPECT_EQ(fake.shell.cacheFlushes, 0);
 }
 
+TEST_F(AdServerBlockingTest, ExitDuringTheWriteFailureBoxStopsTheBuildAndTheRemoval) {
+    fake.files.put(kHosts, "127.0.0.1 a.example\n");
+    fake.files.setReadOnly(kHosts);
+    lists({"a.example", "b.example"});
+    fake.dialogs.whileOpen = [&](const auto&) { state.bExiting = true; };
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+    state.bExiting = false;
+    blocking.RemoveBanListFromHostsFile();
+    EXPECT_EQ(fake.dialogs.boxes().size(), 2u);
+    EXPECT_EQ(saves, 0) << "nothing is saved after the exit";
+    EXPECT_TRUE(form.cmdAllow.enabled()) << "the removal stopped at the box";
+}
+
 TEST_F(AdServerBlockingTest, RemovalTakesOutListLinesEvenTheLastWithoutLineBreak) {
     fake.files.put(kHosts,
                    "127.0.0.1 a.example\r\n\r\n127.0.0.1 localhost\r\n"
