@@ -369,10 +369,29 @@ void AdServerBlocking::RestoreUserHostsFile() {
     const std::optional<std::string> current = m_files.read(hostsFile);
     const std::string print = fingerprint(current);
     if (rec.known() && !rec.isOurs(print)) {
-        // Someone else changed the file during the run: it is theirs now and stays.
+        // Someone else changed the file during the run: the change is the user's and stays;
+        // only the program's lines go, and what is left is the user's own from now on.
         if (m_callbacks.AddToStatus) {
             m_callbacks.AddToStatus("#" + hostsFile +
-                                    " was changed by someone else: it is left as it is");
+                                    " was changed during the run: the change is kept as the "
+                                    "user's own hosts file");
+        }
+        if (current) {
+            int nDefault = 0;
+            int nUser = 0;
+            const std::vector<std::string> defaultNames =
+                readList(m_paths.getLocalBanIniFileName(), nDefault);
+            const std::vector<std::string> userNames =
+                readList(m_paths.getUserBanIniFileName(), nUser);
+            const std::string own = HostsFileBuilder::withoutAdded(
+                *current, defaultNames, userNames, m_files.read(backup).value_or(""));
+            if (m_files.write(backup, own)) {
+                rec.userHasNone = false;
+            }
+            if (replaceHostsFile(own, false)) {
+                m_state.bHostsFullySet = false;
+            }
+            saveRecord();
         }
         return;
     }

@@ -364,6 +364,23 @@ TEST_F(HostsFileDanceTest, HandEditBetweenRunsBecomesTheUsersOwnFileAndSurvivesT
     }
 }
 
+TEST_F(HostsFileDanceTest, EditDuringTheRunIsKeptAndTheListStillGoesAtExit) {
+    startUp();
+    const std::string line = "10.0.0.9 scanner\r\n";
+    fake.files.put(kHosts, hosts() + line);
+    blocking.restoreHostsFileAtExit();
+    const std::string own = "# my machine\r\n127.0.0.1 localhost\r\n10.0.0.7 nas\r\n" + line;
+    EXPECT_EQ(hosts(), own);
+    EXPECT_EQ(fake.files.text(kBackup), own);
+    EXPECT_FALSE(state.bHostsFullySet);
+
+    // The next start takes it as the user's own, without a second edit.
+    startUp();
+    EXPECT_TRUE(hosts().ends_with(own));
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(hosts(), own);
+}
+
 TEST_F(HostsFileDanceTest, OnlyTheCopyParkedByTheProgramIsInstalled) {
     struct Case {
         const char* what;
