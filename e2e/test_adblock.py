@@ -22,8 +22,12 @@ def blocked_names(sandbox):
 
 
 def hosts_text():
-    with open("/etc/hosts", "rb") as handle:
-        return handle.read()
+    """The bytes of /etc/hosts; b"" while there is none."""
+    try:
+        with open("/etc/hosts", "rb") as handle:
+            return handle.read()
+    except FileNotFoundError:
+        return b""
 
 
 def lacking_entries(names):
@@ -176,6 +180,25 @@ def adblock_hand_edit_survives(sandbox):
 
 def lacking_user_lines(text):
     return [line for line in USER_HOSTS.splitlines() if line and line not in text.splitlines()]
+
+
+@test("adblock_missing_hosts_stays_missing")
+def adblock_missing_hosts_stays_missing(sandbox):
+    """Without /etc/hosts at start, blocking builds one, and exit takes it away again."""
+    names, placeholder = start_with_user_hosts(sandbox)
+    os.remove("/etc/hosts")
+    app = start_and_settle(sandbox)
+    wait_blocking(sandbox, names, placeholder)
+    check(app.terminate() is not None, "zorvik did not end on SIGTERM")
+    set_ini_value(sandbox.ini, "Settings", "bStartup", "False")
+    for run in (1, 2):
+        app = sandbox.launch()
+        wait_blocking(sandbox, names, placeholder)
+        check(app.terminate() is not None, "zorvik did not end on SIGTERM")
+        check(not os.path.exists("/etc/hosts"),
+              f"exit {run} left a /etc/hosts of {len(read_or_none('/etc/hosts') or b'')} bytes "
+              "where there was none")
+        check(not os.path.exists("/etc/hostszvb"), "a backup of no file was made")
 
 
 STRESS_SECONDS = 70  # the whole loop; each round is one start, or one start and its exit
