@@ -267,7 +267,9 @@ void AdServerBlocking::BackupUserHostsFile() {
         rec.hosts = rec.pending;
         rec.complete = rec.pendingComplete;
     }
-    if (edited || !present(backup)) {
+    // A user known to have no hosts file gets no backup of the program's file.
+    const bool makeBackup = !present(backup) && (edited || !rec.known() || !rec.userHasNone);
+    if (edited || makeBackup) {
         // The user's own part: the file without the lines the program added to it.
         std::string own = current.value_or("");
         // After an edit the record cannot tell which of its two entries the user edited.
@@ -284,7 +286,7 @@ void AdServerBlocking::BackupUserHostsFile() {
             own = HostsFileBuilder::withoutAdded(*current, defaultNames, userNames,
                                                  m_files.read(backup).value_or(""));
         }
-        if (!present(backup)) {
+        if (makeBackup) {
             if (current) {
                 m_files.write(backup, own);
             }
