@@ -88,8 +88,9 @@ public:
     void RestoreFullHostsFile();
     /// Parks the complete file the program built in "zvf" and puts the user's backup back over
     /// it (or takes the hosts file away when the user had none); without a backup only the list
-    /// entries are taken out. A hosts file edited meanwhile is left alone; a failed restore is
-    /// reported and keeps the backup.
+    /// entries are taken out. A hosts file changed by someone else during the run keeps the
+    /// change (it becomes the user's own) and loses only the program's lines; a failed restore
+    /// is reported and keeps the backup.
     void RestoreUserHostsFile();
 
     /// The start-up steps after the backup: web server, commands, complete file, rebuild of a
@@ -111,11 +112,12 @@ public:
     static std::string fingerprint(const std::optional<std::string>& text);
 
 private:
-    /// What the program put in the hosts file, kept in a small file of its own and rewritten
-    /// (atomically) around every change of the hosts file, so that it always describes the file
-    /// even after a kill: "pending" is written before a change, "hosts" after it. A hosts file
-    /// that matches neither was changed by someone else. The settings file is no place for it:
-    /// it is saved at other moments, and not at all while the settings load.
+    /// What the program put in the hosts file, kept in a small file of its own (replaced
+    /// atomically), so that it describes the file even after a kill: "pending" is saved before
+    /// every change of the hosts file, and "hosts" takes its value once the change is done (saved
+    /// with the next change, or at exit). A hosts file that matches neither was changed by
+    /// someone else. The settings file is no place for it: it is saved at other moments, and
+    /// not at all while the settings load.
     struct Record {
         std::string hosts;             // fingerprint of what the program last put there
         bool complete = false;         // and whether that held the block list
