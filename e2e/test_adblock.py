@@ -1,9 +1,13 @@
 """Ad-server blocking on the real binary: the hosts file and the placeholder server on port 80."""
 
 import os
+import random
+import signal
 import subprocess
+import time
 
-from harness import check, log, read_ini, set_ini_value, start_and_settle, wait_until
+from harness import (EXIT_TIMEOUT, check, log, read_ini, set_ini_value, start_and_settle,
+                     wait_until)
 from registry import test
 
 
@@ -224,10 +228,6 @@ def hosts_state(text, names):
 def adblock_kill_and_term_stress(sandbox):
     """SIGKILL and SIGTERM at random moments of starts and exits never leave /etc/hosts torn,
     blocked after a completed exit, or the user's backup lost."""
-    import random
-    import signal
-    import time
-
     names, placeholder = start_with_user_hosts(sandbox)
     app = start_and_settle(sandbox)
     wait_blocking(sandbox, names, placeholder)
@@ -271,14 +271,14 @@ def adblock_kill_and_term_stress(sandbox):
             if sig == "kill":
                 time.sleep(rng.uniform(0.0, 0.6))
                 app.kill()
-            code = app.wait_exit(EXIT_TIMEOUT_STRESS)
+            code = app.wait_exit(EXIT_TIMEOUT)
             completed = sig == "term" and code == 0
         else:
             if sig == "kill":
                 app.kill()
             else:
                 app.process.send_signal(signal.SIGTERM)
-            code = app.wait_exit(EXIT_TIMEOUT_STRESS)
+            code = app.wait_exit(EXIT_TIMEOUT)
             completed = sig == "term" and code == 0
         check(code is not None, f"round {rounds}: zorvik did not end after SIG{sig.upper()}"
               + app.log_tail())
@@ -315,6 +315,3 @@ def adblock_kill_and_term_stress(sandbox):
     wait_blocking(sandbox, names, placeholder)
     check(app.terminate() is not None, "zorvik did not end on SIGTERM")
     check(hosts_text() == USER_HOSTS, "the final exit did not put the user's file back")
-
-
-EXIT_TIMEOUT_STRESS = 10.0
