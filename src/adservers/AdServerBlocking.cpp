@@ -443,9 +443,14 @@ void AdServerBlocking::RestoreUserHostsFile() {
 
 void AdServerBlocking::parkCompleteFile(const std::string& text) {
     const std::string full = m_paths.strHostsFile + kFullSuffix;
-    if (m_files.copy(m_paths.strHostsFile, full)) {
-        // Saved with the change that follows at once.
-        record().parked = fingerprint(text);
+    // Recorded first: a kill before the copy leaves the old copy or none, which the next start
+    // rebuilds rather than installs; a kill after it leaves the copy the record names.
+    Record& rec = record();
+    const std::string previous = rec.parked;
+    rec.parked = fingerprint(text);
+    saveRecord();
+    if (!m_files.copy(m_paths.strHostsFile, full)) {
+        rec.parked = previous;
     }
 }
 
