@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <sstream>
 
 #include "adservers/HostsFileBuilder.h"
 #include "core/ListFiles.h"
@@ -72,16 +74,26 @@ void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
     m_form.lblStatus.setCaption("Processing Excluded Ad Servers...");
     m_form.lblHelpText.setCaption("Processing Excluded Ad Servers...");
     pump();
+    // An exit ran meanwhile and put the user's file back: it stays so.
+    if (stopped()) {
+        return;
+    }
 
     // No message runs from the read to the write, so no other change of the file is lost.
     const std::string& hostsFile = m_paths.strHostsFile;
     const std::string hostsText = m_files.read(hostsFile).value_or("");
+    const std::string usersOwn =
+        record().userHasNone ? "" : m_files.read(hostsFile + kBackupSuffix).value_or("");
     const HostsFileBuilder::Merge merge =
-        HostsFileBuilder::merge(hostsText, defaultNames, userNames, m_strExcludeArray);
+        HostsFileBuilder::merge(hostsText, defaultNames, userNames, m_strExcludeArray, usersOwn);
     logRejected(merge.rejected);
     m_form.lblHelpText.setCaption("Tweaking Hosts Entries...");
     m_form.lblHelpText.setCaption("Set File Contents...");
-    const bool ok = merge.text == hostsText || writeHostsFile(merge.text);
+    const bool ok = writeHostsFile(merge.text, true);
+    // The write-failure box is a nested loop too.
+    if (stopped()) {
+        return;
+    }
 
     if (ok && bShow) {
         const auto allowed = static_cast<int>(m_strExcludeArray.size()) - 1;
@@ -112,12 +124,20 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     m_form.lblHelpText.setCaption("Processing " + std::to_string(userCount) + " Hosts...");
     int nUser = 0;
     const std::vector<std::string> userNames = readList(m_paths.getUserBanIniFileName(), nUser);
+    if (stopped()) {
+        return;
+    }
 
-    const std::string hostsText = m_files.read(m_paths.strHostsFile).value_or("");
+    const std::optional<std::string> current = m_files.read(m_paths.strHostsFile);
+    const std::string hostsText = current.value_or("");
     const HostsFileBuilder::Removal removal =
         HostsFileBuilder::remove(hostsText, defaultNames, userNames);
     logRejected(removal.rejected);
-    const bool ok = removal.text == hostsText || writeHostsFile(removal.text);
+    // A missing file has no entries to take out and is not made.
+    const bool ok = !current || writeHostsFile(removal.text, false);
+    if (stopped()) {
+        return;
+    }
     if (ok) {
         m_state.bHostsFullySet = false;
     }
@@ -236,27 +256,107 @@ std::vector<std::string> AdServerBlocking::readList(const std::string& path, int
 }
 
 void AdServerBlocking::BackupUserHostsFile() {
-    const std::string backup = m_paths.strHostsFile + kBackupSuffix;
-    if (!m_files.exists(backup)) {
-        m_files.copy(m_paths.strHostsFile, backup);
+    const std::string& hostsFile = m_paths.strHostsFile;
+    const std::string backup = hostsFile + kBackupSuffix;
+    m_record.reset();
+    Record& rec = record();
+    const std::optional<std::string> current = m_files.read(hostsFile);
+    const std::string print = fingerprint(current);
+    const bool edited = rec.known() && !rec.isOurs(print);
+    if (!edited && rec.known() && print != rec.hosts) {
+        // Killed between a change and its record: the change is what is there.
+        rec.hosts = rec.pending;
+        rec.complete = rec.pendingComplete;
     }
+    // A user known to have no hosts file gets no backup of the program's file.
+    const bool makeBackup = !present(backup) && (edited || !rec.known() || !rec.userHasNone);
+    if (edited || makeBackup) {
+        // The user's own part: the file without the lines the program added to it.
+        std::string own = current.value_or("");
+        // After an edit the record cannot tell which of its two entries the user edited.
+        if (current && (rec.complete || (edited && !rec.pending.empty() && rec.pendingComplete))) {
+            int nDefault = 0;
+            int nUser = 0;
+            const std::vector<std::string> defaultNames =
+                readList(m_paths.getLocalBanIniFileName(), nDefault);
+            const std::vector<std::string> userNames =
+                readList(m_paths.getUserBanIniFileName(), nUser);
+            if (stopped()) {
+                return;
+            }
+            own = HostsFileBuilder::withoutAdded(*current, defaultNames, userNames,
+                                                 m_files.read(backup).value_or(""));
+        }
+        if (makeBackup) {
+            if (current) {
+                m_files.write(backup, own);
+            }
+            rec.userHasNone = !current.has_value();
+        } else if (edited) {
+            // Edited since the last exit: the edit is the user's, the backup and the parked
+            // copy (built on the old file) are out of date.
+            if (current) {
+                m_files.write(backup, own);
+            }
+            rec.userHasNone = !current.has_value();
+            m_files.remove(hostsFile + kFullSuffix);
+            rec.parked.clear();
+            if (m_callbacks.AddToStatus) {
+                m_callbacks.AddToStatus("#" + hostsFile +
+                                        " was changed since the last exit: it is kept as the "
+                                        "user's own hosts file");
+            }
+        }
+    }
+    if (edited || !rec.known()) {
+        rec.hosts = print;
+        rec.complete = false;
+    }
+    rec.pending.clear();
+    saveRecord();
+    // The flag in the settings may be stale (saved at other moments): the file decides.
+    m_state.bHostsFullySet = rec.complete && print == rec.hosts;
 }
 
 void AdServerBlocking::RestoreFullHostsFile() {
     const std::string& hostsFile = m_paths.strHostsFile;
     const std::string full = hostsFile + kFullSuffix;
-    if (!m_files.exists(full)) {
+    const std::optional<std::string> parked = m_files.read(full);
+    // Only the copy the program parked itself goes in: anything else there is rebuilt.
+    if (!parked || record().parked.empty() || fingerprint(parked) != record().parked) {
+        if (m_files.exists(full)) {
+            m_files.remove(full);
+            if (m_callbacks.AddToStatus) {
+                m_callbacks.AddToStatus("#" + full +
+                                        " is not the hosts file Zorvik parked: the list is "
+                                        "built again");
+            }
+        }
         ReadLocalBanListAndUpdateHostsFile(true);
         return;
     }
     m_form.lblHelpText.setCaption("Restore " + kN + "  " + kN +
                                   " Hosts File instead of the users original hosts file..");
     pump();
+    if (stopped()) {
+        return;
+    }
     m_scheduler.wait(300ms);
+    if (stopped()) {
+        return;
+    }
     // One atomic copy replaces the hosts file: the machine is never without one. The complete
     // file goes only once it is in place.
+    Record& rec = record();
+    rec.pending = fingerprint(parked);
+    rec.pendingComplete = true;
+    saveRecord();
     if (m_files.copy(full, hostsFile)) {
         m_files.remove(full);
+        // Saved with the next change: until then the pending entry describes the file.
+        rec.hosts = rec.pending;
+        rec.complete = true;
+        rec.parked.clear();
         m_shell.flushNameCaches();
         m_state.bHostsFullySet = true;
         run(m_callbacks.Save);
@@ -268,27 +368,111 @@ void AdServerBlocking::RestoreUserHostsFile() {
     const std::string& hostsFile = m_paths.strHostsFile;
     const std::string backup = hostsFile + kBackupSuffix;
     const std::string full = hostsFile + kFullSuffix;
-    if (!m_files.exists(backup)) {
-        RemoveBanListFromHostsFile();
+    Record& rec = record();
+    const std::optional<std::string> current = m_files.read(hostsFile);
+    const std::string print = fingerprint(current);
+    if (rec.known() && !rec.isOurs(print)) {
+        // Someone else changed the file during the run: the change is the user's and stays;
+        // only the program's lines go, and what is left is the user's own from now on.
+        if (m_callbacks.AddToStatus) {
+            m_callbacks.AddToStatus("#" + hostsFile +
+                                    " was changed during the run: the change is kept as the "
+                                    "user's own hosts file");
+        }
+        if (current) {
+            int nDefault = 0;
+            int nUser = 0;
+            const std::vector<std::string> defaultNames =
+                readList(m_paths.getLocalBanIniFileName(), nDefault);
+            const std::vector<std::string> userNames =
+                readList(m_paths.getUserBanIniFileName(), nUser);
+            const std::string own = HostsFileBuilder::withoutAdded(
+                *current, defaultNames, userNames, m_files.read(backup).value_or(""));
+            if (m_files.write(backup, own)) {
+                rec.userHasNone = false;
+            }
+            if (replaceHostsFile(own, false)) {
+                m_state.bHostsFullySet = false;
+            }
+            saveRecord();
+        }
         return;
     }
+    if (!rec.userHasNone && !present(backup)) {
+        // No hosts file at all: nothing to take out, and none is made.
+        if (current) {
+            RemoveBanListFromHostsFile();
+        }
+        return;
+    }
+    // Only the complete file this program built is parked; never the user's own or a stranger.
+    const bool built = current && rec.known() && print == rec.hosts && rec.complete;
     m_form.lblHelpText.setCaption("Delete  " + kN + "  Hosts File " + full + "...");
     m_scheduler.wait(200ms);
-    // The complete file is parked by an atomic copy, and the hosts file is then replaced whole
-    // by the backup: a crash at any point leaves one of the two in place.
-    if (!m_files.exists(hostsFile) || !m_files.copy(hostsFile, full)) {
-        m_files.remove(full);
+    if (built) {
+        parkCompleteFile(*current);
     }
     m_form.lblHelpText.setCaption("Restore Original User Hosts File...");
     m_scheduler.wait(200ms);
-    if (m_files.copy(backup, hostsFile)) {
+
+    bool ok = false;
+    if (rec.userHasNone) {
+        // There was no hosts file: nothing is what goes back.
+        rec.pending = fingerprint(std::nullopt);
+        rec.pendingComplete = false;
+        saveRecord();
+        ok = !m_files.exists(hostsFile) || m_files.remove(hostsFile);
+    } else if (const auto own = m_files.isDirectory(backup) ? std::nullopt : m_files.read(backup)) {
+        rec.pending = fingerprint(own);
+        rec.pendingComplete = false;
+        saveRecord();
+        ok = m_files.copy(backup, hostsFile);
+    }
+    if (ok) {
         m_shell.flushNameCaches();
         m_state.bHostsFullySet = false;
+        rec.hosts = rec.pending;
+        rec.complete = false;
+        // What the next start compares the file with: the user's own, put back.
+        saveRecord();
+    } else {
+        saveRecord();
+        reportRestoreFailure();
     }
     m_form.lblHelpText.setCaption("Done copying files...");
 }
 
+void AdServerBlocking::parkCompleteFile(const std::string& text) {
+    const std::string full = m_paths.strHostsFile + kFullSuffix;
+    // Recorded first: a kill before the copy leaves the old copy or none, which the next start
+    // rebuilds rather than installs; a kill after it leaves the copy the record names.
+    Record& rec = record();
+    const std::string previous = rec.parked;
+    rec.parked = fingerprint(text);
+    saveRecord();
+    if (!m_files.copy(m_paths.strHostsFile, full)) {
+        rec.parked = previous;
+    }
+}
+
+void AdServerBlocking::reportRestoreFailure() {
+    const std::string& hostsFile = m_paths.strHostsFile;
+    const std::string backup = hostsFile + kBackupSuffix;
+    if (m_callbacks.AddToStatus) {
+        m_callbacks.AddToStatus("#Could not put the user's own hosts file back: " + hostsFile +
+                                " still blocks the listed ad servers; the user's file stays in " +
+                                backup);
+    }
+    m_form.lblStatus.setCaption(m_form.lblStatus.caption() + kCrLf + kN +
+                                " could not put your own hosts file back.");
+    m_dialogs.messageBox(restoreFailureText(hostsFile, backup), kN, platform::BoxButtons::Ok,
+                         platform::BoxIcon::Warning);
+}
+
 void AdServerBlocking::startUpHostsFile() {
+    if (stopped()) {
+        return;
+    }
     if (m_state.bBlockAdServers) {
         run(m_callbacks.StartWebServerCrap);
     }
@@ -298,6 +482,9 @@ void AdServerBlocking::startUpHostsFile() {
             RestoreFullHostsFile();
         }
     }
+    if (stopped()) {
+        return;
+    }
     if (m_state.bBlockAdServers &&
         m_files.size(m_paths.strHostsFile).value_or(0) < kTooSmallBytes) {
         ReadLocalBanListAndUpdateHostsFile(true);
@@ -305,9 +492,80 @@ void AdServerBlocking::startUpHostsFile() {
 }
 
 void AdServerBlocking::restoreHostsFileAtExit() {
+    m_inExit = true;
     if (m_state.bBlockAdServers && !m_form.chkStartup.checked()) {
         RestoreUserHostsFile();
     }
+    m_inExit = false;
+}
+
+bool AdServerBlocking::present(const std::string& path) const {
+    return m_files.exists(path) || m_files.isDirectory(path);
+}
+
+std::string AdServerBlocking::fingerprint(const std::optional<std::string>& text) {
+    if (!text) {
+        return "none";
+    }
+    // FNV-1a: not a defence against anyone, only a cheap way to tell two files apart.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : *text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char print[48];
+    std::snprintf(print, sizeof print, "%zu-%016llx", text->size(),
+                  static_cast<unsigned long long>(hash));
+    return print;
+}
+
+AdServerBlocking::Record& AdServerBlocking::record() {
+    if (m_record) {
+        return *m_record;
+    }
+    Record& rec = m_record.emplace();
+    m_savedRecord = m_files.read(m_paths.file(kRecordFile)).value_or("");
+    std::istringstream in(m_savedRecord);
+    for (std::string line; std::getline(in, line);) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        const std::string key = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        if (key == "Hosts") {
+            rec.hosts = value;
+        } else if (key == "Complete") {
+            rec.complete = value == "1";
+        } else if (key == "Pending") {
+            rec.pending = value;
+        } else if (key == "PendingComplete") {
+            rec.pendingComplete = value == "1";
+        } else if (key == "Parked") {
+            rec.parked = value;
+        } else if (key == "UserHasNone") {
+            rec.userHasNone = value == "1";
+        }
+    }
+    return rec;
+}
+
+void AdServerBlocking::saveRecord() {
+    const Record& rec = record();
+    std::string text =
+        "Hosts=" + rec.hosts + "\nComplete=" + (rec.complete ? "1" : "0") +
+        "\nPending=" + rec.pending + "\nPendingComplete=" + (rec.pendingComplete ? "1" : "0") +
+        "\nParked=" + rec.parked + "\nUserHasNone=" + (rec.userHasNone ? "1" : "0") + "\n";
+    if (text != m_savedRecord && m_files.write(m_paths.file(kRecordFile), text)) {
+        m_savedRecord = std::move(text);
+    }
+}
+
+std::string AdServerBlocking::restoreFailureText(const std::string& hostsFile,
+                                                 const std::string& backup) {
+    return kN + " encountered a problem:" + kCrLf + kCrLf + kN +
+           " could not put your own hosts file back. The file named '" + hostsFile +
+           "' still blocks the listed ad servers." + kCrLf + kCrLf +
+           "Your own hosts file is kept, unchanged, in the file named '" + backup + "'.";
 }
 
 void AdServerBlocking::logRejected(const std::vector<std::string>& rejected) {
@@ -321,14 +579,38 @@ void AdServerBlocking::logRejected(const std::vector<std::string>& rejected) {
     }
 }
 
-bool AdServerBlocking::writeHostsFile(const std::string& text) {
-    if (m_files.write(m_paths.strHostsFile, text)) {
-        m_shell.flushNameCaches();
+bool AdServerBlocking::writeHostsFile(const std::string& text, bool complete) {
+    if (replaceHostsFile(text, complete)) {
         return true;
     }
     m_dialogs.messageBox(writeFailureText(m_paths.strHostsFile), kN, platform::BoxButtons::Ok,
                          platform::BoxIcon::Warning);
     return false;
+}
+
+bool AdServerBlocking::replaceHostsFile(const std::string& text, bool complete) {
+    Record& rec = record();
+    const std::string print = fingerprint(text);
+    const std::string& hostsFile = m_paths.strHostsFile;
+    if (fingerprint(m_files.read(hostsFile)) == print) {
+        // Already so: nothing is written, the record learns what the file is.
+        rec.hosts = print;
+        rec.complete = complete;
+        saveRecord();
+        return true;
+    }
+    rec.pending = print;
+    rec.pendingComplete = complete;
+    saveRecord();
+    if (!m_files.write(hostsFile, text)) {
+        return false;
+    }
+    // Not saved now (each save is a synced write): the pending entry already describes the file
+    // on disk, and the next change saves this one with it.
+    rec.hosts = print;
+    rec.complete = complete;
+    m_shell.flushNameCaches();
+    return true;
 }
 
 void AdServerBlocking::showProgress(bool shown) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ public:
     /// A hosts file this long or longer can hold the complete list; a shorter one is rebuilt.
     static constexpr std::uint64_t kFullySetBytes = 14001;
     static constexpr std::uint64_t kTooSmallBytes = 10000;
+    /// The record of what the program put in the hosts file, in the program folder.
+    static constexpr const char* kRecordFile = "zvhosts.dat";
 
     /// Installs the click handler of chkAdServers.
     AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
@@ -75,12 +78,19 @@ public:
     /// Enables or disables the commands that edit the ad-server lists.
     void setAdServerButtonsEnabled(bool enabled);
 
-    /// Copies the user's hosts file to "zvb" unless a backup exists: it is never replaced.
+    /// Copies the user's hosts file to "zvb" unless a backup exists. A hosts file that is no
+    /// longer what the program left there was edited by hand: it becomes the user's own (the
+    /// backup is refreshed from it, without the program's lines) and the parked copy, built on
+    /// the old one, is dropped. Also derives bHostsFullySet from the file.
     void BackupUserHostsFile();
-    /// Puts the complete file "zvf" back over the hosts file, or builds it when there is none.
+    /// Puts the complete file "zvf" back over the hosts file when it is the one the program
+    /// parked, or builds it.
     void RestoreFullHostsFile();
-    /// Parks the hosts file in "zvf" and puts the user's backup back over it; without a
-    /// backup only the list entries are taken out.
+    /// Parks the complete file the program built in "zvf" and puts the user's backup back over
+    /// it (or takes the hosts file away when the user had none); without a backup only the list
+    /// entries are taken out. A hosts file changed by someone else during the run keeps the
+    /// change (it becomes the user's own) and loses only the program's lines; a failed restore
+    /// is reported and keeps the backup.
     void RestoreUserHostsFile();
 
     /// The start-up steps after the backup: web server, commands, complete file, rebuild of a
@@ -95,11 +105,47 @@ public:
 
     /// The message shown when the hosts file cannot be written.
     static std::string writeFailureText(const std::string& hostsFile);
+    /// The message shown when the user's own hosts file could not be put back at exit.
+    static std::string restoreFailureText(const std::string& hostsFile, const std::string& backup);
+
+    /// A short fingerprint of a file's content (its size and a 64-bit hash), "none" for no file.
+    static std::string fingerprint(const std::optional<std::string>& text);
 
 private:
+    /// What the program put in the hosts file, kept in a small file of its own (replaced
+    /// atomically), so that it describes the file even after a kill: "pending" is saved before
+    /// every change of the hosts file, and "hosts" takes its value once the change is done (saved
+    /// with the next change, or at exit). A hosts file that matches neither was changed by
+    /// someone else. The settings file is no place for it: it is saved at other moments, and
+    /// not at all while the settings load.
+    struct Record {
+        std::string hosts;             // fingerprint of what the program last put there
+        bool complete = false;         // and whether that held the block list
+        std::string pending;           // fingerprint of the change begun last
+        bool pendingComplete = false;  // and whether it held the block list
+        std::string parked;            // fingerprint of the complete copy parked in "zvf"
+        bool userHasNone = false;      // the user had no hosts file: exit takes it away
+        bool known() const { return !hosts.empty(); }
+        bool isOurs(const std::string& print) const {
+            return print == hosts || (!pending.empty() && print == pending);
+        }
+    };
+
+    /// True once the exit has begun, outside the exit's own steps: the caller stops.
+    bool stopped() const { return m_state.bExiting && !m_inExit; }
+    Record& record();
+    void saveRecord();
+    /// Replaces the hosts file, keeping the record true to it; complete says whether the new
+    /// text holds the block list.
+    bool replaceHostsFile(const std::string& text, bool complete);
+    /// Parks the hosts file, the complete one the program built, in "zvf".
+    void parkCompleteFile(const std::string& text);
+    void reportRestoreFailure();
+    /// A file, or a folder in its place.
+    bool present(const std::string& path) const;
     std::vector<std::string> readList(const std::string& path, int& count);
     void logRejected(const std::vector<std::string>& rejected);
-    bool writeHostsFile(const std::string& text);
+    bool writeHostsFile(const std::string& text, bool complete);
     void showProgress(bool shown);
     void pump();
     void run(const std::function<void()>& callback) const;
@@ -115,6 +161,11 @@ private:
     Callbacks m_callbacks;
     /// The allowed list: slots 0..n, "" for a gap, slot n always "".
     std::vector<std::string> m_strExcludeArray{""};
+    std::optional<Record> m_record;
+    /// The record's text as last read or written.
+    std::string m_savedRecord;
+    /// True while the exit's own steps run.
+    bool m_inExit = false;
 };
 
 }  // namespace halvern::adservers

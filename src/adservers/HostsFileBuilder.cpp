@@ -66,6 +66,13 @@ NameSet blockedNamesOf(std::string_view text) {
     return names;
 }
 
+/// The lines of a text without their line endings.
+NameSet linesOf(std::string_view text) {
+    NameSet lines;
+    forEachLine(text, [&](std::string_view body, std::string_view) { lines.insert(body); });
+    return lines;
+}
+
 }  // namespace
 
 std::string_view HostsFileBuilder::lineEnding(std::string_view text) {
@@ -80,7 +87,8 @@ std::string_view HostsFileBuilder::blockedName(std::string_view line) {
 HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
                                                 std::span<const std::string> defaultNames,
                                                 std::span<const std::string> userNames,
-                                                std::span<const std::string> allowedNames) {
+                                                std::span<const std::string> allowedNames,
+                                                std::string_view usersOwn) {
     Merge result;
     const std::string_view eol = lineEnding(hostsText);
     // Presence is tested by whole line: a longer name that starts with this one is no match.
@@ -91,6 +99,18 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
             allowed.insert(name);
         }
     }
+    // Only lines the program could have added go: those of listed names that are not lines of
+    // the user's own file.
+    NameSet listed;
+    std::vector<std::string> ignored;
+    const auto insert = [&](std::string_view name) { listed.insert(name); };
+    forEachName(defaultNames, ignored, insert);
+    forEachName(userNames, ignored, insert);
+    const NameSet own = linesOf(usersOwn);
+    const auto dropped = [&](std::string_view body) {
+        const std::string_view name = blockedName(body);
+        return allowed.contains(name) && listed.contains(name) && !own.contains(body);
+    };
 
     result.newLines.reserve((defaultNames.size() + userNames.size()) * 32);
     const auto add = [&](std::string_view name) {
@@ -106,12 +126,34 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
     result.text.reserve(result.newLines.size() + hostsText.size());
     result.text = result.newLines;
     forEachLine(hostsText, [&](std::string_view body, std::string_view raw) {
-        if (body.empty() || allowed.contains(blockedName(body))) {
+        if (body.empty() || dropped(body)) {
             return;
         }
         result.text.append(raw);
     });
     return result;
+}
+
+std::string HostsFileBuilder::withoutAdded(std::string_view hostsText,
+                                           std::span<const std::string> defaultNames,
+                                           std::span<const std::string> userNames,
+                                           std::string_view usersOwn) {
+    NameSet listed;
+    std::vector<std::string> ignored;
+    const auto insert = [&](std::string_view name) { listed.insert(name); };
+    forEachName(defaultNames, ignored, insert);
+    forEachName(userNames, ignored, insert);
+    const NameSet own = linesOf(usersOwn);
+    std::string text;
+    text.reserve(hostsText.size());
+    forEachLine(hostsText, [&](std::string_view body, std::string_view raw) {
+        const std::string_view name = blockedName(body);
+        if (!name.empty() && listed.contains(name) && !own.contains(body)) {
+            return;
+        }
+        text.append(raw);
+    });
+    return text;
 }
 
 HostsFileBuilder::Removal HostsFileBuilder::remove(std::string_view hostsText,

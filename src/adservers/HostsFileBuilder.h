@@ -37,17 +37,25 @@ public:
     };
 
     /// Adds a block line for every default and user name without its whole line in the file
-    /// (a name listed twice and absent is added twice), drops the lines of the allowed names,
-    /// wherever they came from, and every empty line. Other lines keep their bytes and order.
-    /// Entries are trimmed of blanks; empty ones are gaps.
+    /// (a name listed twice and absent is added twice), drops every empty line and the lines of
+    /// the allowed names that the program could have added: names of the two lists whose line is
+    /// not one of the user's own file (usersOwn, the backup). Other lines keep their bytes and
+    /// order. Entries are trimmed of blanks; empty ones are gaps.
     static Merge merge(std::string_view hostsText, std::span<const std::string> defaultNames,
                        std::span<const std::string> userNames,
-                       std::span<const std::string> allowedNames);
+                       std::span<const std::string> allowedNames, std::string_view usersOwn = {});
 
     /// Takes out every whole line "127.0.0.1 name" of a listed name, a last line without a line
     /// break included. Everything else stays byte for byte, empty lines too.
     static Removal remove(std::string_view hostsText, std::span<const std::string> defaultNames,
                           std::span<const std::string> userNames);
+
+    /// The user's own part of a file the program had completed: every block line of a listed
+    /// name is taken out unless the same line is in the user's earlier file (usersOwn).
+    static std::string withoutAdded(std::string_view hostsText,
+                                    std::span<const std::string> defaultNames,
+                                    std::span<const std::string> userNames,
+                                    std::string_view usersOwn);
 
     /// The text's own line ending: that of its first line break, LF when it has none.
     static std::string_view lineEnding(std::string_view text);

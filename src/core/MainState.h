@@ -46,6 +46,9 @@ struct MainState {
     bool bInTray = false;
     bool bIconAdded = false;
     bool bWebServerOn = false;
+    /// Set as the exit begins: from then on no step of the start runs and nothing is written but
+    /// the exit's own steps (the exit can run inside a nested loop of the start).
+    bool bExiting = false;
     std::string strLastHost, strLastAgent;
 };
 

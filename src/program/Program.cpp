@@ -206,8 +206,16 @@ void Program::Impl::TimerStartup_Timer() {
     } else {
         tray.GoToTray();
     }
+    // An exit can run inside a message box or a nested loop of any step below; once it has
+    // begun, no further step of the start runs.
+    if (st.bExiting) {
+        return;
+    }
 
     hosts.BackupUserHostsFile();
+    if (st.bExiting) {
+        return;
+    }
     if (!st.bBlockAdServers && !st.bBlockIEPopups) {
         p.dialogs.messageBox(kN + "  is not blocking any ads!" + kCrLf + kCrLf +
                                  "You have both ad blocking options un-checked." + kCrLf + kCrLf +
@@ -216,8 +224,14 @@ void Program::Impl::TimerStartup_Timer() {
                                  kCrLf + kCrLf + "Then check one of the ad blocking options.",
                              kN + "  - No Ads Being Blocked", platform::BoxButtons::Ok,
                              platform::BoxIcon::Information);
+        if (st.bExiting) {
+            return;
+        }
     }
     hosts.startUpHostsFile();
+    if (st.bExiting) {
+        return;
+    }
     form.lblStatus.setCaption("That's it!  " + kN + "  has configured your computer to " +
                               "block most banner and pop-up / pop-under ads (you will still see "
                               "some ads).");
@@ -256,6 +270,9 @@ void Program::Impl::firstStart() {
             "are available for download (similar to virus definitions). ",
         "Firewalls and Parental Control programs. Message " + std::to_string(++n) + " of 3",
         platform::BoxButtons::Ok, platform::BoxIcon::Information);
+    if (st.bExiting) {
+        return;
+    }
     p.dialogs.messageBox(
         "IMPORTANT: YOU MUST RESTART YOUR COMPUTER TO MAKE SURE ALL BLOCKING WORKS CORRECTLY!" +
             kCrLf + kCrLf + "After you restart your computer, " + kN +
@@ -277,9 +294,11 @@ bool Program::Impl::Form_QueryUnload(forms::UnloadMode mode) {
 }
 
 void Program::Impl::mnuFileExit_Click() {
-    if (finished) {
+    // Once: a second exit command inside the first one's pauses does nothing.
+    if (finished || st.bExiting) {
         return;
     }
+    st.bExiting = true;
     server.StopWebServer();
     tray.TrayIconDelete();
     StartupSeams::run(seams.discardBrowserTracker);
@@ -296,6 +315,7 @@ void Program::Impl::Form_Unload() {
         return;
     }
     unloaded = true;
+    st.bExiting = true;
     TimerStartup.setEnabled(false);
     hosts.restoreHostsFileAtExit();
     server.StopWebServer();

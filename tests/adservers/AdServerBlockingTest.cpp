@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,19 @@ TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
     EXPECT_EQ(fake.shell.cacheFlushes, 0);
 }
 
+TEST_F(AdServerBlockingTest, ExitDuringTheWriteFailureBoxStopsTheBuildAndTheRemoval) {
+    fake.files.put(kHosts, "127.0.0.1 a.example\n");
+    fake.files.setReadOnly(kHosts);
+    lists({"a.example", "b.example"});
+    fake.dialogs.whileOpen = [&](const auto&) { state.bExiting = true; };
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+    state.bExiting = false;
+    blocking.RemoveBanListFromHostsFile();
+    EXPECT_EQ(fake.dialogs.boxes().size(), 2u);
+    EXPECT_EQ(saves, 0) << "nothing is saved after the exit";
+    EXPECT_TRUE(form.cmdAllow.enabled()) << "the removal stopped at the box";
+}
+
 TEST_F(AdServerBlockingTest, RemovalTakesOutListLinesEvenTheLastWithoutLineBreak) {
     fake.files.put(kHosts,
                    "127.0.0.1 a.example\r\n\r\n127.0.0.1 localhost\r\n"
@@ -300,12 +314,10 @@ TEST_F(HostsFileDanceTest, FirstStartBacksUpAndBuildsThenExitPutsTheUsersFileBac
     EXPECT_EQ(form.lblHelpText.caption(), "Done copying files...");
 }
 
-TEST_F(HostsFileDanceTest, NextStartPutsTheCompleteFileBackAndNeverReplacesTheBackup) {
+TEST_F(HostsFileDanceTest, NextStartPutsTheParkedCompleteFileBack) {
     startUp();
     blocking.restoreHostsFileAtExit();
     const std::string complete = fake.files.text(kFull);
-    // The user edits the hosts file between runs: the backup stays the first one.
-    fake.files.put(kHosts, kUsersOwn + "10.0.0.8 printer\r\n");
     const int builds = fake.files.writes(kHosts);
 
     const auto before = fake.clock.now();
@@ -318,6 +330,192 @@ TEST_F(HostsFileDanceTest, NextStartPutsTheCompleteFileBackAndNeverReplacesTheBa
     EXPECT_EQ(fake.clock.now() - before, 300ms);
     EXPECT_EQ(form.lblHelpText.caption(),
               "Done Restoring Zorvik  Hosts File from the users backup.");
+}
+
+TEST_F(HostsFileDanceTest, HandEditBetweenRunsBecomesTheUsersOwnFileAndSurvivesTheExit) {
+    // The edit lands on the user's file put back at exit, or on the complete file left in place
+    // while starting with the session; either way it is the user's from then on. A block line
+    // the user adds to their own file is theirs too.
+    for (const bool withSession : {false, true}) {
+        SCOPED_TRACE(withSession ? "left complete" : "left the user's");
+        const std::string line =
+            withSession ? "10.0.0.8 printer\r\n" : "127.0.0.1 ads5.tracker.example\r\n";
+        fake.files.remove(kBackup);
+        fake.files.remove(kFull);
+        fake.files.put(kHosts, kUsersOwn);
+        form.chkStartup.setChecked(withSession);
+        startUp();
+        blocking.restoreHostsFileAtExit();
+        fake.files.put(kHosts, hosts() + line);
+
+        startUp();
+        const std::string own =
+            withSession ? "# my machine\r\n127.0.0.1 localhost\r\n10.0.0.7 nas\r\n" + line
+                        : kUsersOwn + line;
+        EXPECT_EQ(fake.files.text(kBackup), own);
+        EXPECT_FALSE(fake.files.exists(kFull)) << "the parked copy was built on the old file";
+        EXPECT_TRUE(hosts().ends_with("10.0.0.7 nas\r\n" + line));
+        EXPECT_NE(hosts().find("127.0.0.1 ads599.tracker.example\r\n"), std::string::npos);
+        EXPECT_TRUE(state.bHostsFullySet);
+
+        form.chkStartup.setChecked(false);
+        blocking.restoreHostsFileAtExit();
+        EXPECT_EQ(hosts(), own);
+    }
+}
+
+TEST_F(HostsFileDanceTest, EditDuringTheRunIsKeptAndTheListStillGoesAtExit) {
+    startUp();
+    const std::string line = "10.0.0.9 scanner\r\n";
+    fake.files.put(kHosts, hosts() + line);
+    blocking.restoreHostsFileAtExit();
+    const std::string own = "# my machine\r\n127.0.0.1 localhost\r\n10.0.0.7 nas\r\n" + line;
+    EXPECT_EQ(hosts(), own);
+    EXPECT_EQ(fake.files.text(kBackup), own);
+    EXPECT_FALSE(state.bHostsFullySet);
+
+    // The next start takes it as the user's own, without a second edit.
+    startUp();
+    EXPECT_TRUE(hosts().ends_with(own));
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(hosts(), own);
+}
+
+TEST_F(HostsFileDanceTest, OnlyTheCopyParkedByTheProgramIsInstalled) {
+    struct Case {
+        const char* what;
+        std::optional<std::string> parked;
+    };
+    for (const Case& c : {Case{"garbage", std::string("garbage\n")}, Case{"empty", std::string()},
+                          Case{"another complete file", kUsersOwn + "127.0.0.1 x.example\r\n"}}) {
+        SCOPED_TRACE(c.what);
+        fake.files.remove(kBackup);
+        fake.files.put(kHosts, kUsersOwn);
+        startUp();
+        blocking.restoreHostsFileAtExit();
+        ASSERT_TRUE(fake.files.exists(kFull));
+        fake.files.put(kFull, *c.parked);
+
+        startUp();
+        EXPECT_NE(hosts(), *c.parked);
+        EXPECT_NE(hosts().find("127.0.0.1 ads0.tracker.example\r\n"), std::string::npos);
+        EXPECT_TRUE(hosts().ends_with("127.0.0.1 localhost\r\n10.0.0.7 nas\r\n"));
+        EXPECT_FALSE(fake.files.exists(kFull));
+        EXPECT_TRUE(state.bHostsFullySet);
+    }
+}
+
+TEST_F(HostsFileDanceTest, ExitParksOnlyTheCompleteFileThisProgramBuilt) {
+    startUp();
+    blocking.restoreHostsFileAtExit();
+    const std::string complete = fake.files.text(kFull);
+    // The next run ends before its start-up step: the user's file is in place and is not parked
+    // over the complete copy.
+    blocking.restoreHostsFileAtExit();
+    EXPECT_EQ(fake.files.text(kFull), complete);
+    EXPECT_EQ(hosts(), kUsersOwn);
+
+    // A build that could not be written leaves nothing of the program's to park either.
+    startUp();
+    fake.files.setReadOnly(kHosts, false);
+    blocking.restoreHostsFileAtExit();
+    fake.files.remove(kFull);
+    fake.files.setReadOnly(kHosts);
+    startUp();
+    fake.files.setReadOnly(kHosts, false);
+    blocking.restoreHostsFileAtExit();
+    EXPECT_FALSE(fake.files.exists(kFull));
+    EXPECT_EQ(hosts(), kUsersOwn);
+}
+
+TEST_F(HostsFileDanceTest, StaleFullySetFlagDoesNotKeepTheListOut) {
+    // A user's file long enough to pass for a complete one, and a flag that still says complete
+    // (a crash after the exit put the user's file back and before the settings were saved).
+    const std::string bigOwn = kUsersOwn + "# " + std::string(20000, '=') + "\r\n";
+    fake.files.put(kHosts, bigOwn);
+    startUp();
+    blocking.restoreHostsFileAtExit();
+    ASSERT_EQ(hosts(), bigOwn);
+    fake.files.remove(kFull);
+    state.bHostsFullySet = true;
+
+    startUp();
+    EXPECT_NE(hosts().find("127.0.0.1 ads0.tracker.example\r\n"), std::string::npos);
+    EXPECT_TRUE(state.bHostsFullySet);
+}
+
+TEST_F(HostsFileDanceTest, FailedRestoreAtExitIsReportedAndKeepsTheBackup) {
+    struct Case {
+        const char* what;
+        bool backupIsFolder;
+    };
+    for (const Case c : {Case{"hosts file cannot be written", false},
+                         Case{"a folder in place of the backup", true}}) {
+        SCOPED_TRACE(c.what);
+        fake.files.setReadOnly(kHosts, false);
+        fake.files.put(kHosts, kUsersOwn);
+        fake.files.remove(kBackup);
+        fake.dialogs.clear();
+        log.clear();
+        startUp();
+        const std::string complete = hosts();
+        if (c.backupIsFolder) {
+            fake.files.remove(kBackup);
+            fake.files.makeDirectories(kBackup);
+        } else {
+            fake.files.setReadOnly(kHosts);
+        }
+        blocking.restoreHostsFileAtExit();
+
+        EXPECT_EQ(hosts(), complete);
+        if (!c.backupIsFolder) {
+            EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
+        }
+        ASSERT_EQ(fake.dialogs.boxes().size(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes()[0].text,
+                  AdServerBlocking::restoreFailureText(kHosts, kBackup));
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(),
+                  "#Could not put the user's own hosts file back: /etc/hosts still blocks the "
+                  "listed ad servers; the user's file stays in /etc/hostszvb");
+        EXPECT_TRUE(form.lblStatus.caption().ends_with(
+            "\r\nZorvik could not put your own hosts file back."));
+        EXPECT_TRUE(state.bHostsFullySet);
+    }
+}
+
+TEST_F(HostsFileDanceTest, MissingHostsFileIsMissingAgainAfterExit) {
+    fake.files.remove(kHosts);
+    startUp();
+    EXPECT_FALSE(fake.files.exists(kBackup));
+    EXPECT_TRUE(hosts().starts_with("127.0.0.1 ads0.tracker.example\n"));
+    // The first exit starts with the session and leaves the list in place.
+    form.chkStartup.setChecked(true);
+    blocking.restoreHostsFileAtExit();
+    form.chkStartup.setChecked(false);
+
+    // Every later exit takes the file away again.
+    for (int run = 0; run < 2; ++run) {
+        startUp();
+        EXPECT_TRUE(hosts().starts_with("127.0.0.1 ads0.tracker.example\n"));
+        blocking.restoreHostsFileAtExit();
+        EXPECT_FALSE(fake.files.exists(kHosts)) << run;
+        EXPECT_TRUE(fake.files.exists(kFull)) << run;
+        EXPECT_FALSE(fake.files.exists(kBackup)) << run;
+    }
+}
+
+TEST_F(HostsFileDanceTest, AllowedListTakesOutOnlyLinesTheProgramAdded) {
+    // localhost is listed and allowed; the user's own localhost line stays, the program's other
+    // allowed line goes.
+    lists({"a.example", "localhost", "b.example"}, {}, {"localhost", "b.example"});
+    fake.files.put(kHosts, kUsersOwn + "127.0.0.1 b.example\r\n");
+    blocking.BackupUserHostsFile();
+    fake.files.put(kBackup, kUsersOwn);
+    blocking.startUpHostsFile();
+    EXPECT_EQ(hosts(),
+              "127.0.0.1 a.example\r\n# my machine\r\n127.0.0.1 localhost\r\n"
+              "10.0.0.7 nas\r\n");
 }
 
 TEST_F(HostsFileDanceTest, ExitLeavesTheCompleteFileWhenStartingWithTheSession) {

@@ -205,6 +205,27 @@ TEST(HostsFileBuilder, LineEndingIsTheFirstLineBreaks) {
     EXPECT_EQ(HostsFileBuilder::lineEnding("\na"), "\n");
 }
 
+TEST(HostsFileBuilder, AllowedNamesTakeOutOnlyLinesTheProgramCouldHaveAdded) {
+    const std::string own = "127.0.0.1 localhost\n127.0.0.1 mine.example\n";
+    const std::string hosts = "127.0.0.1 b.example\n" + own;
+    const Names defaults = {"localhost", "b.example", "mine.example"};
+    // localhost and mine.example are lines of the user's own file; other.example is no list's.
+    const auto merge = HostsFileBuilder::merge(
+        hosts + "127.0.0.1 other.example\n", defaults, {},
+        Names{"localhost", "b.example", "mine.example", "other.example"}, own);
+    EXPECT_EQ(merge.text, own + "127.0.0.1 other.example\n");
+    EXPECT_EQ(merge.added, 0);
+}
+
+TEST(HostsFileBuilder, WithoutAddedKeepsTheUsersOwnLinesOfListedNames) {
+    const std::string usersOwn = "127.0.0.1 localhost\n127.0.0.1 a.example\n";
+    const std::string complete = "127.0.0.1 a.example\n127.0.0.1 b.example\r\n" + usersOwn +
+                                 "10.0.0.8 printer\n127.0.0.1 c.example";
+    EXPECT_EQ(HostsFileBuilder::withoutAdded(complete, Names{"a.example", "b.example"},
+                                             Names{"c.example"}, usersOwn),
+              "127.0.0.1 a.example\n127.0.0.1 localhost\n127.0.0.1 a.example\n10.0.0.8 printer\n");
+}
+
 TEST(HostsFileBuilder, ScalesLinearly) {
     // 20,000 names over a 20,000-line file: a quadratic merge would take minutes here.
     Names defaults;

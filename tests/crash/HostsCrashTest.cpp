@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,7 +25,7 @@ using halvern::adservers::HostsFileBuilder;
 
 namespace {
 
-constexpr int kKills = 200;
+constexpr int kMaxKills = 200;
 
 std::string slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -72,24 +74,49 @@ TEST_F(HostsCrashTest, KilledAtAnyMomentTheHostsFileIsWholeAndTheBackupIntact) {
     spill(hosts, usersOwn);
     ::chmod(hosts.c_str(), 0640);
 
-    std::mt19937 rng(std::random_device{}());
-    std::uniform_int_distribution<int> delayUs(0, 60000);
-    int sawUsersOwn = 0;
-    int sawComplete = 0;
-    const auto started = std::chrono::steady_clock::now();
-    for (int kill = 0; kill < kKills; ++kill) {
+    // How long the worker takes to its first complete file (much longer under the sanitizers):
+    // the kills fall within three times that, so they land in both halves of its loop.
+    const auto launch = [&] {
         const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
         if (pid == 0) {
             ::execl(HOSTS_CRASH_WORKER, HOSTS_CRASH_WORKER, root.c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
+        return pid;
+    };
+    const auto calibrate = std::chrono::steady_clock::now();
+    const pid_t probe = launch();
+    ASSERT_GT(probe, 0);
+    while (slurp(hosts) != complete &&
+           std::chrono::steady_clock::now() - calibrate < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    const auto firstComplete = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - calibrate);
+    ::kill(probe, SIGKILL);
+    ::waitpid(probe, nullptr, 0);
+    ASSERT_EQ(slurp(hosts), complete) << "the worker never completed the hosts file";
+    const int maxDelayUs = std::max(
+        60000, static_cast<int>(std::min<std::int64_t>(3 * firstComplete.count(), 2000000)));
+    // About 15 s of kills at most, a start of the worker included.
+    const int kKills = std::min(kMaxKills, 15000000 / (maxDelayUs / 2 + 20000));
+
+    std::mt19937 rng(std::random_device{}());
+    std::uniform_int_distribution<int> delayUs(0, maxDelayUs);
+    int sawUsersOwn = 0;
+    int sawComplete = 0;
+    const auto started = std::chrono::steady_clock::now();
+    for (int kill = 0; kill < kKills; ++kill) {
+        const pid_t pid = launch();
+        ASSERT_GE(pid, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs(rng)));
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the worker ended by itself, status " << status;
+        ASSERT_TRUE(WIFSIGNALED(status))
+            << "kill " << kill << ": the worker ended by itself (3: it took its own hosts file "
+            << "for someone else's), status " << WEXITSTATUS(status);
 
         // The hosts file is always there and always one whole version.
         ASSERT_TRUE(fs::exists(hosts)) << "kill " << kill;
@@ -115,6 +142,8 @@ TEST_F(HostsCrashTest, KilledAtAnyMomentTheHostsFileIsWholeAndTheBackupIntact) {
     EXPECT_GT(sawUsersOwn, 0);
     EXPECT_GT(sawComplete, 0);
     EXPECT_LT(took, std::chrono::seconds(30));
+    std::printf("first complete file after %lld ms; ",
+                static_cast<long long>(firstComplete.count() / 1000));
     std::printf("%d kills: %d with the user's file, %d with the complete file\n", kKills,
                 sawUsersOwn, sawComplete);
 }

@@ -5,6 +5,7 @@
 //   hosts_crash_worker <folder>    the folder holds app/ (the lists) and etc/hosts
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "adservers/AdServerBlocking.h"
@@ -29,8 +30,15 @@ int main(int argc, char** argv) {
     const core::AppPaths paths(folder + "/app", folder + "/etc/hosts");
     forms::MainForm form;
     forms::StatsForm stats;
+    // Every status line here means a fault: after a kill, the next start must recognise the
+    // hosts file and the parked copy as the program's own, never as someone else's edit.
+    adservers::AdServerBlocking::Callbacks callbacks;
+    callbacks.AddToStatus = [](const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::_Exit(3);
+    };
     adservers::AdServerBlocking blocking(files, dialogs, shell, clock, state, paths, form, stats,
-                                         {});
+                                         callbacks);
     blocking.setExcludeArray();
     state.bBlockAdServers = true;
     for (;;) {

@@ -172,4 +172,82 @@ TEST_F(ProgramTest, StoresTheInstallPathAndKeepsTheMessengerChoice) {
     EXPECT_TRUE(fake.shell.commands.empty()) << "no service is stopped on Linux";
 }
 
+/// Exits that arrive while the start is inside one of its nested loops (a message box, the
+/// build's repaints, the pause before the parked copy goes in): the exit runs whole, and nothing
+/// of the start runs or is written after it.
+struct ExitDuringStartTest : ProgramTest {
+    static inline const std::string kHosts = "/etc/hosts";
+    static inline const std::string kUsersOwn = "127.0.0.1 localhost\n10.0.0.7 nas\n";
+
+    void SetUp() override {
+        std::string list = "[DomainCount]\r\nN=600\r\n[Domains]\r\n";
+        for (int i = 0; i < 600; ++i) {
+            list += "D" + std::to_string(i) + "=ads" + std::to_string(i) + ".tracker.example\r\n";
+        }
+        fake.files.put("/opt/halvern/zorvikhosts.ini", list);
+        fake.files.put(kHosts, kUsersOwn);
+    }
+    bool blocked() const {
+        return fake.files.text(kHosts).find("127.0.0.1 ads") != std::string::npos;
+    }
+};
+
+TEST_F(ExitDuringStartTest, ExitInsideTheBuildOrThePauseIsNotUndoneByTheStart) {
+    // A first run builds the list and parks it at exit; the second run takes the parked copy
+    // back after a 300 ms pause, the third (without the copy) builds the list again.
+    markStartedBefore();
+    fake.files.put(kIni, "[Settings]\r\nbStartup=False\r\n");
+    {
+        Program first{fake.platform};
+        first.Form_Load();
+        fake.clock.advance(3s);
+        ASSERT_TRUE(blocked());
+        first.mnuFileExit_Click();
+        ASSERT_EQ(fake.files.text(kHosts), kUsersOwn);
+        ASSERT_TRUE(fake.files.exists("/etc/hostszvf"));
+    }
+    const std::string parked = fake.files.text("/etc/hostszvf");
+    struct Case {
+        const char* what;
+        std::chrono::milliseconds at;
+        bool withParkedCopy;
+    };
+    for (const Case c : {Case{"in the pause before the parked copy goes in", 2600ms, true},
+                         Case{"in a repaint of the build", 2500ms, false}}) {
+        SCOPED_TRACE(c.what);
+        if (!c.withParkedCopy) {
+            fake.files.remove("/etc/hostszvf");
+        }
+        Program run{fake.platform};
+        const auto start = fake.clock.now();
+        run.Form_Load();
+        // Scheduled after the start-up timer: at the same moment it runs inside the tick.
+        fake.clock.callAfter(c.at, [&] { run.mnuFileExit_Click(); });
+        fake.clock.advance(10s);
+
+        EXPECT_TRUE(run.finished());
+        EXPECT_GE(fake.clock.now() - start, c.at);
+        EXPECT_EQ(fake.files.text(kHosts), kUsersOwn) << "blocked after the exit";
+        EXPECT_EQ(ini().get("Settings", "bHostsFullySet"), "False");
+        EXPECT_FALSE(run.state().bWebServerOn);
+        if (c.withParkedCopy) {
+            EXPECT_EQ(fake.files.text("/etc/hostszvf"), parked);
+        }
+    }
+}
+
+TEST_F(ExitDuringStartTest, ExitWhileTheFirstStartBoxIsOpenEndsTheStart) {
+    fake.dialogs.whileOpen = [&](const halvern::platform::FakeDialogs::Box&) {
+        program.mnuFileExit_Click();
+    };
+    program.Form_Load();
+    fake.clock.advance(10s);
+
+    EXPECT_TRUE(program.finished());
+    ASSERT_EQ(fake.dialogs.boxes().size(), 1u) << "no second box after the exit";
+    EXPECT_EQ(fake.files.text(kHosts), kUsersOwn);
+    EXPECT_FALSE(fake.files.exists("/etc/hostszvb"));
+    EXPECT_FALSE(program.state().bWebServerOn);
+}
+
 }  // namespace
