@@ -11,11 +11,11 @@
 #include <QTabBar>
 #include <QTest>
 
+#include "forms/MainForm.h"
+#include "forms/StatsForm.h"
 #include "gui/StatsWindow.h"
 #include "gui/TabRows.h"
 #include "gui/TrayMenuView.h"
-#include "forms/MainForm.h"
-#include "forms/StatsForm.h"
 
 namespace halvern::gui {
 namespace {
