@@ -217,21 +217,15 @@ std::string AdServerBlocking::writeFailureText(const std::string& hostsFile) {
 }
 
 std::vector<std::string> AdServerBlocking::readList(const std::string& path, int& count) {
-    const int total =
-        std::max(0, int{core::ListFiles::readCount(m_files, path).value_or(std::int16_t{0})});
-    std::vector<std::string> names(static_cast<std::size_t>(total));
-    count = core::ListFiles::forEachEntry(m_files, path, [&](int index, const std::string& entry) {
-        if (index < 0 || index >= total) {
-            return;
-        }
-        names[static_cast<std::size_t>(index)] = entry;
-        // Repaint every 50 entries, not on each, so the loop stays cheap.
-        if (index % 50 == 49) {
-            m_form.ProgressBar1.setValue(std::min(100, index * 100 / total));
-            pump();
-        }
-    });
-    return names;
+    core::ListFiles::List list = core::ListFiles::read(m_files, path);
+    count = list.count;
+    list.slots.pop_back();  // slot N is always empty
+    // Repaint every 50 entries, not on each, so the loop stays cheap.
+    for (int index = 49; index < count; index += 50) {
+        m_form.ProgressBar1.setValue(std::min(100, index * 100 / count));
+        pump();
+    }
+    return std::move(list.slots);
 }
 
 void AdServerBlocking::BackupUserHostsFile() {
