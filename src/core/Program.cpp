@@ -143,7 +143,19 @@ void Program::Impl::Form_Load() {
     form.cmdHelpOnline.setVisible(false);
     form.lblhelpaudio.setVisible(false);
 
-    if (!p.instance.acquire()) {
+    const platform::LockResult lock = p.instance.acquire();
+    if (lock.outcome == platform::LockOutcome::Unavailable) {
+        // Copies that cannot see each other would both rewrite the hosts file, and the first to
+        // exit would put the user's file back under the other: better not to start at all.
+        p.dialogs.messageBox(kN + " cannot start: it could not use its lock file '" + lock.path +
+                                 "' (" + lock.error + "), which keeps two copies of " + kN +
+                                 " from running at once." + kCrLf + kCrLf +
+                                 "Remove what is in the lock file's place, then start " + kN +
+                                 " again.",
+                             kN, platform::BoxButtons::Ok, platform::BoxIcon::Critical);
+        p.shell.terminate(1);
+    }
+    if (lock.outcome == platform::LockOutcome::HeldByAnotherCopy) {
         // Another copy runs: ask it to show itself, give it time to do so, and leave without
         // writing anything.
         p.instance.signalRunningCopy();
@@ -154,6 +166,7 @@ void Program::Impl::Form_Load() {
 
     hosts.setExcludeArray();
     paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.shell);
+    p.files.recover(paths.strHostsFile);
     settings.LoadSettings();
     form.frmMain.move(100, 100);
     if (!form.chkRunIE.checked()) {
