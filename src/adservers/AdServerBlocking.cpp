@@ -25,6 +25,21 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
     return text;
 }
 
+/// The hosts file's text ("" when missing), or nothing when it is there but cannot be read: a
+/// build on an empty text would put the block list alone in place of the user's file.
+std::optional<std::string> readHostsText(platform::FileSystem& files, platform::Dialogs& dialogs,
+                                         const std::string& path) {
+    platform::ReadResult read = files.readLimited(path, platform::FileSystem::kMaxFileBytes);
+    if (read.refused()) {
+        dialogs.messageBox(kN + " could not read the file named '" + path + "': " + read.error +
+                               "." + kCrLf + kCrLf + kN +
+                               " leaves it as it is and does not change its ad server entries.",
+                           kN, platform::BoxButtons::Ok, platform::BoxIcon::Warning);
+        return std::nullopt;
+    }
+    return std::move(read.content).value_or("");
+}
+
 /// The block lines as the summary lists them: a dash, a blank and the name, CR LF ended.
 std::string summaryLines(const std::string& newLines) {
     std::string lines = replaceAll(newLines, "127.0.0.1", "-");
@@ -74,7 +89,12 @@ void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
 
     // No message runs from the read to the write, so no other change of the file is lost.
     const std::string& hostsFile = m_paths.strHostsFile;
-    const std::string hostsText = m_files.read(hostsFile).value_or("");
+    const auto hostsRead = readHostsText(m_files, m_dialogs, hostsFile);
+    if (!hostsRead) {
+        showProgress(false);
+        return;
+    }
+    const std::string& hostsText = *hostsRead;
     const HostsFileBuilder::Merge merge =
         HostsFileBuilder::merge(hostsText, defaultNames, userNames, m_strExcludeArray);
     logRejected(merge.rejected);
@@ -112,7 +132,12 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     int nUser = 0;
     const std::vector<std::string> userNames = readList(m_paths.getUserBanIniFileName(), nUser);
 
-    const std::string hostsText = m_files.read(m_paths.strHostsFile).value_or("");
+    const auto hostsRead = readHostsText(m_files, m_dialogs, m_paths.strHostsFile);
+    if (!hostsRead) {
+        showProgress(false);
+        return;
+    }
+    const std::string& hostsText = *hostsRead;
     const HostsFileBuilder::Removal removal =
         HostsFileBuilder::remove(hostsText, defaultNames, userNames);
     logRejected(removal.rejected);

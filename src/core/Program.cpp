@@ -111,6 +111,9 @@ void Program::Impl::wire() {
     form.Command2.onClick = [this] { p.shell.openInEditor(paths.strHostsFile + "zvb"); };
     form.mnuHelpReadMe.onClick = [this] { p.shell.openInEditor(paths.file("readme.txt")); };
     p.instance.onShowRequest = [this] { tray.mnuTraySettings_Click(); };
+    p.files.onReadRefused = [this](const std::string& path, const platform::ReadResult& result) {
+        log.AddToStatus("#File not read: '" + path + "': " + result.error);
+    };
 }
 
 void Program::Impl::writeSetting(const std::string& key, const std::string& value) {
@@ -150,8 +153,7 @@ void Program::Impl::Form_Load() {
         p.dialogs.messageBox(kN + " cannot start: it could not use its lock file '" + lock.path +
                                  "' (" + lock.error + "), which keeps two copies of " + kN +
                                  " from running at once." + kCrLf + kCrLf +
-                                 "Remove what is in the lock file's place, then start " + kN +
-                                 " again.",
+                                 "Check that file and its folder, then start " + kN + " again.",
                              kN, platform::BoxButtons::Ok, platform::BoxIcon::Critical);
         p.shell.terminate(1);
     }

@@ -20,7 +20,8 @@ enum class ReadFailure {
 struct ReadResult {
     std::optional<std::string> content;
     ReadFailure failure = ReadFailure::None;
-    /// The system's error text for Failed, the size for TooLarge; empty otherwise.
+    /// Why the file was not read, in words ("not a regular file", "20000000 bytes, over the
+    /// limit of 16777216 bytes", the system's error text); empty when it was read or is missing.
     std::string error;
 
     /// The file is there but was not read.
@@ -72,6 +73,8 @@ public:
 protected:
     /// Passes a refused read to onReadRefused and returns it.
     ReadResult reported(const std::string& path, ReadResult result) const;
+    static ReadResult notAFile();
+    static ReadResult tooLarge(std::uint64_t size, std::uint64_t limit);
 };
 
 }  // namespace halvern::platform

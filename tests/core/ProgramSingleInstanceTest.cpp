@@ -24,8 +24,8 @@ TEST(ProgramSingleInstance, ALockThatCannotBeTakenStopsTheStartWithoutWritingAny
     EXPECT_EQ(box.text,
               "Zorvik cannot start: it could not use its lock file "
               "'/run/user/1000/zorvik-1000.lock' (Is a directory), which keeps two copies of "
-              "Zorvik from running at once.\r\n\r\nRemove what is in the lock file's place, then "
-              "start Zorvik again.");
+              "Zorvik from running at once.\r\n\r\nCheck that file and its folder, then start "
+              "Zorvik again.");
     EXPECT_EQ(box.icon, BoxIcon::Critical);
     EXPECT_EQ(fake.instance.signals, 0) << "there is no running copy to signal";
     EXPECT_FALSE(fake.tray.shown);

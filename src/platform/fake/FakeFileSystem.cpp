@@ -21,14 +21,13 @@ ReadResult FakeFileSystem::readLimited(const std::string& path, std::uint64_t ma
         return {std::nullopt, ReadFailure::Missing, {}};
     }
     if (m_special.contains(path)) {
-        return reported(path, {std::nullopt, ReadFailure::NotAFile, {}});
+        return reported(path, notAFile());
     }
     if (m_unreadable.contains(path)) {
         return reported(path, {std::nullopt, ReadFailure::Failed, "Permission denied"});
     }
     if (it->second.size() > maxBytes) {
-        return reported(path, {std::nullopt, ReadFailure::TooLarge,
-                               std::to_string(it->second.size()) + " bytes"});
+        return reported(path, tooLarge(it->second.size(), maxBytes));
     }
     return {it->second, ReadFailure::None, {}};
 }

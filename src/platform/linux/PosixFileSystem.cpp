@@ -190,19 +190,19 @@ ReadResult PosixFileSystem::readLimited(const std::string& path, std::uint64_t m
     }
     // A device such as /dev/zero never ends, and a FIFO or a socket holds no file's content.
     if (!S_ISREG(st.st_mode)) {
-        return reported(path, {std::nullopt, ReadFailure::NotAFile, {}});
+        return reported(path, notAFile());
     }
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size > maxBytes) {
-        return reported(path,
-                        {std::nullopt, ReadFailure::TooLarge, std::to_string(size) + " bytes"});
+        return reported(path, tooLarge(size, maxBytes));
     }
     auto text = readAllAt(fd.get(), maxBytes, static_cast<std::size_t>(size));
     if (!text) {
         const bool grew = errno == EFBIG;
-        return reported(path, {std::nullopt, grew ? ReadFailure::TooLarge : ReadFailure::Failed,
-                               grew ? "more than " + std::to_string(maxBytes) + " bytes"
-                                    : std::string(std::strerror(errno))});
+        return reported(path,
+                        {std::nullopt, grew ? ReadFailure::TooLarge : ReadFailure::Failed,
+                         grew ? "grew over the limit of " + std::to_string(maxBytes) + " bytes"
+                              : std::string(std::strerror(errno))});
     }
     return {std::move(text), ReadFailure::None, {}};
 }

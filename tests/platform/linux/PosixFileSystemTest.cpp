@@ -287,7 +287,7 @@ TEST_F(PosixFileSystemTest, AFileBeyondTheLimitIsRefusedAndReported) {
     const ReadResult refused = files.readLimited(path, 100);
     EXPECT_FALSE(refused.content);
     EXPECT_EQ(refused.failure, ReadFailure::TooLarge);
-    EXPECT_EQ(refused.error, "101 bytes");
+    EXPECT_EQ(refused.error, "101 bytes, over the limit of 100 bytes");
     EXPECT_EQ(files.readLimited(dir / "missing", 100).failure, ReadFailure::Missing);
     EXPECT_EQ(told,
               (std::vector<std::pair<std::string, ReadFailure>>{{path, ReadFailure::TooLarge}}))
