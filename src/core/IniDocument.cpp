@@ -134,6 +134,12 @@ bool IniDocument::scanLine(std::string_view text, std::size_t& pos, ScannedLine&
     if (pos >= text.size()) {
         return false;
     }
+    // Blank lines can be most of a file: they take the shortest way.
+    if (text[pos] == '\n') {
+        line = ScannedLine{ScannedLine::Kind::Other, pos, 0, 0, {}};
+        ++pos;
+        return true;
+    }
     const auto lineFeed = text.find('\n', pos);
     std::size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed;
     const std::size_t begin = pos;
