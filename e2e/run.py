@@ -27,6 +27,7 @@ sys.path.insert(0, HERE)
 import harness  # noqa: E402
 import test_startup  # noqa: E402,F401  (registers its tests)
 import test_adblock  # noqa: E402,F401
+import test_files  # noqa: E402,F401
 from registry import TESTS  # noqa: E402
 
 TOOLS = ["unshare", "mount", "ip", "cp", "Xvfb", "trayer", "xdotool", "xwininfo", "curl"]
