@@ -223,9 +223,8 @@ TEST(IniDocument, RunsOfSkippedLinesKeepTheirTextAndPlace) {
 
 TEST(IniDocument, ManyBlankLinesAroundTheKeysReadAndWriteBack) {
     // Blank lines around the keys; the parse keeps a slice of the text for each run of them.
-    std::string text = std::string(200'000, '\n') + "[Settings]\n" +
-                       std::string(200'000, '\n') + "bMinimized=1\n" +
-                       std::string(200'000, '\n');
+    std::string text = std::string(200'000, '\n') + "[Settings]\n" + std::string(200'000, '\n') +
+                       "bMinimized=1\n" + std::string(200'000, '\n');
     IniDocument doc = IniDocument::parse(text);
     EXPECT_EQ(doc.get("settings", "bminimized"), "1");
     doc.set("Settings", "bStartup", "True");
