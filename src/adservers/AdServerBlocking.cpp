@@ -27,6 +27,21 @@ std::string replaceAll(std::string text, std::string_view from, std::string_view
     return text;
 }
 
+/// The hosts file as it is now: its text, or nothing when it is missing. A file that is there but
+/// cannot be read (not a regular file, beyond the size limit) is refused with a box, and the
+/// caller changes nothing.
+platform::ReadResult readHostsFile(platform::FileSystem& files, platform::Dialogs& dialogs,
+                                   const std::string& path) {
+    platform::ReadResult read = files.readLimited(path, platform::FileSystem::kMaxFileBytes);
+    if (read.refused()) {
+        dialogs.messageBox(kN + " could not read the file named '" + path + "': " + read.error +
+                               "." + kCrLf + kCrLf + kN +
+                               " leaves it as it is and does not change its ad server entries.",
+                           kN, platform::BoxButtons::Ok, platform::BoxIcon::Warning);
+    }
+    return read;
+}
+
 /// The block lines as the summary lists them: a dash, a blank and the name, CR LF ended.
 std::string summaryLines(const std::string& newLines) {
     std::string lines = replaceAll(newLines, "127.0.0.1", "-");
@@ -81,7 +96,12 @@ void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
 
     // No message runs from the read to the write, so no other change of the file is lost.
     const std::string& hostsFile = m_paths.strHostsFile;
-    const std::string hostsText = m_files.read(hostsFile).value_or("");
+    const platform::ReadResult hostsRead = readHostsFile(m_files, m_dialogs, hostsFile);
+    if (hostsRead.refused()) {
+        showProgress(false);
+        return;
+    }
+    const std::string hostsText = hostsRead.content.value_or("");
     const std::string usersOwn =
         record().userHasNone ? "" : m_files.read(hostsFile + kBackupSuffix).value_or("");
     const HostsFileBuilder::Merge merge =
@@ -128,7 +148,12 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
         return;
     }
 
-    const std::optional<std::string> current = m_files.read(m_paths.strHostsFile);
+    const platform::ReadResult hostsRead = readHostsFile(m_files, m_dialogs, m_paths.strHostsFile);
+    if (hostsRead.refused()) {
+        showProgress(false);
+        return;
+    }
+    const std::optional<std::string>& current = hostsRead.content;
     const std::string hostsText = current.value_or("");
     const HostsFileBuilder::Removal removal =
         HostsFileBuilder::remove(hostsText, defaultNames, userNames);
@@ -238,21 +263,15 @@ std::string AdServerBlocking::writeFailureText(const std::string& hostsFile) {
 }
 
 std::vector<std::string> AdServerBlocking::readList(const std::string& path, int& count) {
-    const int total =
-        std::max(0, int{core::ListFiles::readCount(m_files, path).value_or(std::int16_t{0})});
-    std::vector<std::string> names(static_cast<std::size_t>(total));
-    count = core::ListFiles::forEachEntry(m_files, path, [&](int index, const std::string& entry) {
-        if (index < 0 || index >= total) {
-            return;
-        }
-        names[static_cast<std::size_t>(index)] = entry;
-        // Repaint every 50 entries, not on each, so the loop stays cheap.
-        if (index % 50 == 49) {
-            m_form.ProgressBar1.setValue(std::min(100, index * 100 / total));
-            pump();
-        }
-    });
-    return names;
+    core::ListFiles::List list = core::ListFiles::read(m_files, path);
+    count = list.count;
+    list.slots.pop_back();  // slot N is always empty
+    // Repaint every 50 entries, not on each, so the loop stays cheap.
+    for (int index = 49; index < count; index += 50) {
+        m_form.ProgressBar1.setValue(std::min(100, index * 100 / count));
+        pump();
+    }
+    return std::move(list.slots);
 }
 
 void AdServerBlocking::BackupUserHostsFile() {
@@ -406,7 +425,7 @@ void AdServerBlocking::RestoreUserHostsFile() {
         return;
     }
     // Only the complete file this program built is parked; never the user's own or a stranger.
-    const bool built = current && rec.known() && print == rec.hosts && rec.complete;
+    const bool built = current && rec.known() && rec.isOurComplete(print);
     m_form.lblHelpText.setCaption("Delete  " + kN + "  Hosts File " + full + "...");
     m_scheduler.wait(200ms);
     if (built) {

@@ -129,6 +129,12 @@ private:
         bool isOurs(const std::string& print) const {
             return print == hosts || (!pending.empty() && print == pending);
         }
+        /// The file with this fingerprint is the complete file the program wrote: the last one
+        /// recorded, or the one it was writing when the record was last saved.
+        bool isOurComplete(const std::string& print) const {
+            return (print == hosts && complete) ||
+                   (!pending.empty() && print == pending && pendingComplete);
+        }
     };
 
     /// True once the exit has begun, outside the exit's own steps: the caller stops.

@@ -110,57 +110,105 @@ void IniDocument::NameIndex::clear() {
 }
 
 IniDocument IniDocument::parse(std::string_view text) {
+    return parseOwned(std::string(text));
+}
+
+IniDocument IniDocument::parseOwned(std::string text) {
     IniDocument doc;
-    doc.m_source = std::string(text);
-    const auto firstBreak = text.find('\n');
+    doc.m_source = std::move(text);
+    const std::string_view source = doc.m_source;
+    const auto firstBreak = source.find('\n');
     if (firstBreak != std::string_view::npos) {
-        doc.m_lineEnding = firstBreak > 0 && text[firstBreak - 1] == '\r' ? "\r\n" : "\n";
+        doc.m_lineEnding = firstBreak > 0 && source[firstBreak - 1] == '\r' ? "\r\n" : "\n";
     }
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        const auto lineFeed = text.find('\n', pos);
-        std::size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed;
-        // Every CR before the break goes, so a rewrite reads back as the same lines.
-        while (end > pos && text[end - 1] == '\r') {
-            --end;
-        }
-        // An editor's byte-order mark must not hide the first section header.
-        const bool bom = pos == 0 && text.substr(0, end).starts_with(kUtf8Bom);
-        doc.addLine(pos, end - pos, bom ? kUtf8Bom.size() : 0);
-        if (lineFeed == std::string_view::npos) {
-            doc.m_endsWithNewline = false;
-            break;
-        }
-        pos = lineFeed + 1;
+    ScannedLine line;
+    while (scanLine(source, pos, line)) {
+        doc.addLine(line);
     }
+    doc.m_endsWithNewline = source.empty() || source.back() == '\n';
     return doc;
 }
 
-void IniDocument::addLine(std::size_t begin, std::size_t size, std::size_t contentOffset) {
-    const std::string_view raw = std::string_view(m_source).substr(begin, size);
-    const std::string_view trimmed = trimLeft(raw.substr(contentOffset));
-    Line line;
-    line.begin = begin;
-    line.size = size;
+bool IniDocument::scanLine(std::string_view text, std::size_t& pos, ScannedLine& line) {
+    if (pos >= text.size()) {
+        return false;
+    }
+    // Blank lines can be most of a file: they take the shortest way.
+    if (text[pos] == '\n') {
+        line = ScannedLine{ScannedLine::Kind::Other, pos, 0, 0, {}};
+        ++pos;
+        return true;
+    }
+    const auto lineFeed = text.find('\n', pos);
+    std::size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed;
+    const std::size_t begin = pos;
+    pos = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+    // Every CR before the break goes, so a rewrite reads back as the same lines.
+    while (end > begin && text[end - 1] == '\r') {
+        --end;
+    }
+    const std::string_view raw = text.substr(begin, end - begin);
+    line = ScannedLine{ScannedLine::Kind::Other, begin, raw.size(), 0, {}};
+    // An editor's byte-order mark must not hide the first section header.
+    const bool bom = begin == 0 && raw.starts_with(kUtf8Bom);
+    const std::string_view trimmed = trimLeft(raw.substr(bom ? kUtf8Bom.size() : 0));
     if (trimmed.starts_with('[')) {
         const auto close = trimmed.find(']');
-        const auto name = trimmed.substr(1, close == std::string_view::npos ? close : close - 1);
-        addSection(std::move(line), trimBlanks(name));
+        line.kind = ScannedLine::Kind::Header;
+        line.name =
+            trimBlanks(trimmed.substr(1, close == std::string_view::npos ? close : close - 1));
+        return true;
+    }
+    const auto equals = raw.find('=');
+    if (equals == std::string_view::npos || trimmed.starts_with(';')) {
+        return true;
+    }
+    line.name = trimBlanks(raw.substr(0, equals));
+    if (!line.name.empty()) {
+        line.kind = ScannedLine::Kind::Key;
+        line.equals = equals;
+    }
+    return true;
+}
+
+std::string_view IniDocument::valueOf(std::string_view lineText, std::size_t equals) {
+    std::string_view value = trimBlanks(lineText.substr(equals + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool IniDocument::sameName(std::string_view a, std::string_view b) {
+    return equalsNoCase(a, b);
+}
+
+void IniDocument::addLine(const ScannedLine& scanned) {
+    if (scanned.kind == ScannedLine::Kind::Header) {
+        addSection(Line{scanned.begin, scanned.size, kNone, 0, LineKind::Header}, scanned.name);
         return;
     }
     Section& section = m_sections.back();
-    const auto equals = raw.find('=');
-    const std::string_view key = trimBlanks(raw.substr(0, equals));
-    const std::size_t index = section.lines.size();
-    if (section.hasHeader && equals != std::string_view::npos && !key.empty() &&
-        !trimmed.starts_with(';')) {
-        line.equals = equals;
-        section.keys.insertFirst(hashName(key), index, [&](std::size_t n) {
-            return equalsNoCase(keyOf(section.lines[n]), key);
+    if (scanned.kind == ScannedLine::Kind::Key && section.hasHeader) {
+        const std::size_t index = section.lines.size();
+        section.lines.push_back(
+            Line{scanned.begin, scanned.size, scanned.equals, 0, LineKind::Key});
+        section.keys.insertFirst(hashName(scanned.name), index, [&](std::size_t n) {
+            return equalsNoCase(keyOf(section.lines[n]), scanned.name);
         });
         section.lastKeyLine = index;
+        return;
     }
-    section.lines.push_back(std::move(line));
+    // Lines the reading rules skip join the run before them: no object per blank line.
+    if (!section.lines.empty() && section.lines.back().kind == LineKind::Other &&
+        section.lines.back().edit == 0) {
+        Line& run = section.lines.back();
+        run.size = scanned.begin + scanned.size - run.begin;
+        return;
+    }
+    section.lines.push_back(Line{scanned.begin, scanned.size, kNone, 0, LineKind::Other});
 }
 
 std::size_t IniDocument::addSection(Line header, std::string_view name) {
@@ -177,8 +225,40 @@ std::size_t IniDocument::addSection(Line header, std::string_view name) {
 }
 
 std::string_view IniDocument::textOf(const Line& line) const {
-    return line.isEdited ? std::string_view(line.edited)
-                         : std::string_view(m_source).substr(line.begin, line.size);
+    return line.edit != 0 ? std::string_view(m_edits[line.edit - 1])
+                          : std::string_view(m_source).substr(line.begin, line.size);
+}
+
+void IniDocument::setText(Line& line, std::string text) {
+    if (line.edit == 0) {
+        m_edits.push_back(std::move(text));
+        line.edit = static_cast<std::uint32_t>(m_edits.size());
+    } else {
+        m_edits[line.edit - 1] = std::move(text);
+    }
+}
+
+void IniDocument::appendText(const Line& line, std::string& out) const {
+    const std::string_view text = textOf(line);
+    if (line.kind != LineKind::Other || line.edit != 0) {
+        out += text;
+        return;
+    }
+    // A run of lines: each written with the document's line ending, without its CRs.
+    std::size_t pos = 0;
+    for (;;) {
+        const auto lineFeed = text.find('\n', pos);
+        std::size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed;
+        while (end > pos && text[end - 1] == '\r') {
+            --end;
+        }
+        out += text.substr(pos, end - pos);
+        if (lineFeed == std::string_view::npos) {
+            return;
+        }
+        out += m_lineEnding;
+        pos = lineFeed + 1;
+    }
 }
 
 std::string_view IniDocument::keyOf(const Line& line) const {
@@ -186,12 +266,7 @@ std::string_view IniDocument::keyOf(const Line& line) const {
 }
 
 std::string_view IniDocument::valueOf(const Line& line) const {
-    std::string_view value = trimBlanks(textOf(line).substr(line.equals + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
-    }
-    return value;
+    return valueOf(textOf(line), line.equals);
 }
 
 std::size_t IniDocument::findSection(std::string_view section) const {
@@ -263,9 +338,8 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     }
     std::size_t index = findSection(sectionName);
     if (index == kNone) {
-        Line header;
-        header.isEdited = true;
-        header.edited = "[" + std::string(sectionName) + "]";
+        Line header{0, 0, kNone, 0, LineKind::Header};
+        setText(header, "[" + std::string(sectionName) + "]");
         index = addSection(std::move(header), sectionName);
     }
     Section& target = m_sections[index];
@@ -274,14 +348,11 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
         Line& line = target.lines[existing];
         std::string text(textOf(line).substr(0, line.equals + 1));
         text += withoutLineBreaks(value);
-        line.edited = std::move(text);
-        line.isEdited = true;
+        setText(line, std::move(text));
         return;
     }
-    Line line;
-    line.equals = name.size();
-    line.isEdited = true;
-    line.edited = std::string(name) + "=" + withoutLineBreaks(value);
+    Line line{0, 0, name.size(), 0, LineKind::Key};
+    setText(line, std::string(name) + "=" + withoutLineBreaks(value));
     // Only blank or comment lines follow the last key line, so no indexed line moves.
     const std::size_t at = target.lastKeyLine + 1;
     target.lines.insert(target.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
@@ -330,14 +401,15 @@ std::string IniDocument::text() const {
         }
     }
     std::string out;
-    out.reserve(total);
+    // A run's LF endings may grow to CR LF: about right is enough.
+    out.reserve(total + total / 8);
     bool first = true;
     for (const Section& section : m_sections) {
         for (const Line& line : section.lines) {
             if (!first) {
                 out += m_lineEnding;
             }
-            out += textOf(line);
+            appendText(line, out);
             first = false;
         }
     }

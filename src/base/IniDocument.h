@@ -20,7 +20,28 @@ public:
 
     IniDocument() = default;
     /// Parses once; accepts LF and CR LF (the first line ending found decides the one written).
+    /// Blank and comment lines cost nothing beyond the text; each key line costs a few words.
     static IniDocument parse(std::string_view text);
+    /// The same, taking over the text instead of copying it.
+    static IniDocument parseOwned(std::string text);
+
+    /// One line of INI text as the reading rules see it.
+    struct ScannedLine {
+        enum class Kind { Other, Header, Key };
+        Kind kind = Kind::Other;
+        std::size_t begin = 0;  // the line's text, without its line break and the CRs before it
+        std::size_t size = 0;
+        std::size_t equals = 0;  // Key: the position of the first '=' in the line
+        std::string_view name;   // Header: the section name; Key: the key; both trimmed
+    };
+    /// Reads the line that starts at pos and moves pos past its line break; false at the end of
+    /// the text. A line with a key before its '=' is a Key line here, although only the lines
+    /// under a section header are keys of a section.
+    static bool scanLine(std::string_view text, std::size_t& pos, ScannedLine& line);
+    /// A key line's value as get() reads it, uncut: trimmed, one pair of quotes taken off.
+    static std::string_view valueOf(std::string_view lineText, std::size_t equals);
+    /// Whether two section or key names are the same for the reading rules.
+    static bool sameName(std::string_view a, std::string_view b);
 
     /// The value of the first matching key of the first matching section, or nothing.
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
@@ -50,13 +71,15 @@ public:
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    /// A line: a slice of the parsed text until an edit gives it text of its own.
+    enum class LineKind : std::uint8_t { Header, Key, Other };
+    /// A header, a key line, or a run of other lines (blank, comment, no key) that follow one
+    /// another: a slice of the parsed text until an edit gives a line text of its own.
     struct Line {
         std::size_t begin = 0;
         std::size_t size = 0;
         std::size_t equals = kNone;  // position of '=' on a key=value line, else kNone
-        bool isEdited = false;
-        std::string edited;
+        std::uint32_t edit = 0;      // 1 + index of the line's own text in m_edits, 0 for none
+        LineKind kind = LineKind::Other;
     };
 
     /// Open-addressed table from a case-insensitive name hash to a number (a line or a
@@ -92,16 +115,19 @@ private:
     };
 
     std::string_view textOf(const Line& line) const;
+    void appendText(const Line& line, std::string& out) const;
+    void setText(Line& line, std::string text);
     std::string_view keyOf(const Line& line) const;
     std::string_view valueOf(const Line& line) const;
     std::size_t findSection(std::string_view section) const;
     const Line* findKeyLine(std::string_view section, std::string_view key) const;
     std::size_t findKey(const Section& section, std::string_view key) const;
     std::size_t addSection(Line header, std::string_view name);
-    void addLine(std::size_t begin, std::size_t size, std::size_t contentOffset);
+    void addLine(const ScannedLine& scanned);
     void indexKeys(Section& section);
 
-    std::string m_source;  // the parsed text, which unedited lines are slices of
+    std::string m_source;              // the parsed text, which unedited lines are slices of
+    std::vector<std::string> m_edits;  // the text of edited and added lines
     std::vector<Section> m_sections = std::vector<Section>(1);  // [0]: lines before any header
     NameIndex m_sectionIndex;  // section name -> index in m_sections of its first section
     std::string m_lineEnding = "\r\n";

@@ -4,11 +4,13 @@ namespace halvern::core {
 
 IniFile::IniFile(platform::FileSystem& files, std::string path)
     : m_files(files), m_path(std::move(path)) {
-    auto text = m_files.read(m_path);
-    if (text) {
-        m_document = base::IniDocument::parse(*text);
+    auto read = m_files.readLimited(m_path, platform::FileSystem::kMaxSettingsBytes);
+    if (read.content) {
+        m_document = base::IniDocument::parseOwned(std::move(*read.content));
     } else {
-        m_unreadable = m_files.exists(m_path);
+        // A FIFO, a device or a file far beyond any real size holds no settings: it reads as
+        // missing. Content that could not be read at all is never written over.
+        m_unreadable = read.failure == platform::ReadFailure::Failed;
     }
 }
 

@@ -8,8 +8,9 @@
 namespace halvern::core {
 
 /// An INI file on disk: parsed once when opened, edited in memory, written whole and atomically
-/// by save(). A missing or unreadable file opens empty; one that exists but could not be read is
-/// never overwritten, since its unseen content would be lost.
+/// by save(). A missing file, a FIFO or device, or one larger than the settings limit opens
+/// empty; one that exists but could not be read is never overwritten, since its unseen content
+/// would be lost.
 class IniFile {
 public:
     IniFile(platform::FileSystem& files, std::string path);

@@ -11,67 +11,141 @@ using base::ValueConversion::trimBlanks;
 
 namespace {
 
-base::IniDocument readDocument(const platform::FileSystem& files, const std::string& path) {
-    const auto text = files.read(path);
-    return text ? base::IniDocument::parse(*text) : base::IniDocument();
+using Kind = base::IniDocument::ScannedLine::Kind;
+
+/// The index of an item key "D" + index (any case, no leading zeros) below the most entries a
+/// list can hold, or -1.
+int itemIndex(std::string_view key) {
+    if (key.size() < 2 || key.size() > 6 || (key[0] != 'D' && key[0] != 'd') ||
+        (key[1] == '0' && key.size() > 2)) {
+        return -1;
+    }
+    int index = 0;
+    for (char c : key.substr(1)) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        index = index * 10 + (c - '0');
+    }
+    return index < ListFiles::kMaxEntries ? index : -1;
 }
 
-/// The reading loop over a parsed list: onEntry(i, entry) for each non-empty entry i < N.
-/// Returns N, or 0 when the list reads as empty.
-template <typename OnEntry>
-int walkEntries(const base::IniDocument& doc, const std::string& countSection,
-                const std::string& itemSection, const OnEntry& onEntry) {
-    const auto count = base::ValueConversion::toInt16(doc.get(countSection, "N", ""));
-    const int n = count && *count > 0 ? *count : 0;
-    std::string key;
-    for (int i = 0; i < n; ++i) {
-        key = "D";
-        key += std::to_string(i);
-        const auto value = doc.view(itemSection, key);
-        // The value is trimmed before the cut to the read buffer, and the cut may end in blanks.
-        const std::string_view entry =
-            value ? trimBlanks(value->substr(0, base::IniDocument::kReadBuffer - 1))
-                  : std::string_view();
-        if (!entry.empty()) {
-            onEntry(i, entry);
+/// What one pass over a list file's text finds: the count's text and the first value of each
+/// item key, as views into the text. Nothing is kept per line of the file.
+struct Scan {
+    std::optional<std::string_view> countText;
+    std::vector<std::pair<int, std::string_view>> items;  // in file order, first of each index
+};
+
+/// Walks the text with the reading rules: only the first section of each name counts, and in it
+/// the first line of each key.
+Scan scanList(std::string_view text, std::string_view countSection, std::string_view itemSection) {
+    Scan scan;
+    enum class In { Other, Count, Items } in = In::Other;
+    bool countSeen = false;
+    bool itemsSeen = false;
+    std::vector<bool> itemSeen;
+    std::size_t pos = 0;
+    base::IniDocument::ScannedLine line;
+    while (base::IniDocument::scanLine(text, pos, line)) {
+        if (line.kind == Kind::Header) {
+            in = In::Other;
+            if (!countSeen && base::IniDocument::sameName(line.name, trimBlanks(countSection))) {
+                in = In::Count;
+                countSeen = true;
+            } else if (!itemsSeen &&
+                       base::IniDocument::sameName(line.name, trimBlanks(itemSection))) {
+                in = In::Items;
+                itemsSeen = true;
+            }
+            continue;
+        }
+        if (line.kind != Kind::Key || in == In::Other) {
+            continue;
+        }
+        const std::string_view lineText = text.substr(line.begin, line.size);
+        if (in == In::Count) {
+            if (!scan.countText && base::IniDocument::sameName(line.name, "N")) {
+                scan.countText = base::IniDocument::valueOf(lineText, line.equals);
+            }
+            continue;
+        }
+        const int index = itemIndex(line.name);
+        if (index < 0) {
+            continue;
+        }
+        if (itemSeen.empty()) {
+            itemSeen.resize(ListFiles::kMaxEntries);
+        }
+        if (!itemSeen[static_cast<std::size_t>(index)]) {
+            itemSeen[static_cast<std::size_t>(index)] = true;
+            scan.items.emplace_back(index, base::IniDocument::valueOf(lineText, line.equals));
         }
     }
-    return n;
+    return scan;
+}
+
+/// The count as the profile call reads it: cut to the read buffer.
+std::string_view cutToBuffer(std::string_view value) {
+    return value.substr(0, base::IniDocument::kReadBuffer - 1);
+}
+
+std::string readText(const platform::FileSystem& files, const std::string& path) {
+    // A FIFO, a device or a file far beyond any real list size reads as a missing file.
+    return files.readLimited(path, platform::FileSystem::kMaxSettingsBytes).content.value_or("");
+}
+
+/// The list of a file in one pass, with the given section names.
+ListFiles::List readList(const platform::FileSystem& files, const std::string& path,
+                         std::string_view countSection, std::string_view itemSection) {
+    const std::string text = readText(files, path);
+    const Scan scan = scanList(text, countSection, itemSection);
+    const auto count = base::ValueConversion::toInt16(cutToBuffer(scan.countText.value_or("")));
+    ListFiles::List list;
+    list.count = count && *count > 0 ? *count : 0;
+    list.slots.resize(static_cast<std::size_t>(list.count) + 1);
+    for (const auto& [index, value] : scan.items) {
+        // The value is trimmed before the cut to the read buffer, and the cut may end in blanks.
+        const std::string_view entry = trimBlanks(cutToBuffer(value));
+        if (index < list.count && !entry.empty()) {
+            list.slots[static_cast<std::size_t>(index)] = entry;
+        }
+    }
+    return list;
 }
 
 }  // namespace
 
 namespace ListFiles {
 
+List read(const platform::FileSystem& files, const std::string& path) {
+    return readList(files, path, kCountSection, kItemSection);
+}
+
 std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path) {
-    return base::ValueConversion::toInt16(readDocument(files, path).get(kCountSection, "N", ""));
+    return base::ValueConversion::toInt16(readCountText(files, path).value_or(""));
 }
 
 std::optional<std::string> readCountText(const platform::FileSystem& files,
                                          const std::string& path) {
-    auto text = readDocument(files, path).get(kCountSection, "N");
-    if (text && text->size() >= base::IniDocument::kReadBuffer) {
-        text->resize(base::IniDocument::kReadBuffer - 1);
-    }
-    return text;
+    const std::string text = readText(files, path);
+    const auto count = scanList(text, kCountSection, kItemSection).countText;
+    return count ? std::optional<std::string>(cutToBuffer(*count)) : std::nullopt;
 }
 
 int forEachEntry(const platform::FileSystem& files, const std::string& path,
                  const std::function<void(int index, const std::string& entry)>& onEntry) {
-    return walkEntries(
-        readDocument(files, path), kCountSection, kItemSection,
-        [&](int index, std::string_view entry) { onEntry(index, std::string(entry)); });
+    const List list = read(files, path);
+    for (int i = 0; i < list.count; ++i) {
+        if (!list.slots[static_cast<std::size_t>(i)].empty()) {
+            onEntry(i, list.slots[static_cast<std::size_t>(i)]);
+        }
+    }
+    return list.count;
 }
 
 std::vector<std::string> readArray(const platform::FileSystem& files, const std::string& path) {
-    const base::IniDocument doc = readDocument(files, path);
-    std::vector<std::string> slots;
-    const auto count = base::ValueConversion::toInt16(doc.get(kCountSection, "N", ""));
-    slots.resize(count && *count > 0 ? static_cast<std::size_t>(*count) + 1 : 1);
-    walkEntries(doc, kCountSection, kItemSection, [&](int index, std::string_view entry) {
-        slots[static_cast<std::size_t>(index)] = entry;
-    });
-    return slots;
+    return read(files, path).slots;
 }
 
 }  // namespace ListFiles
@@ -79,8 +153,11 @@ std::vector<std::string> readArray(const platform::FileSystem& files, const std:
 void LoadListBox(forms::ListBox& list, const std::string& countSection,
                  const std::string& itemSection, const platform::FileSystem& files,
                  const std::string& path) {
-    walkEntries(readDocument(files, path), countSection, itemSection,
-                [&](int, std::string_view entry) { list.addItem(std::string(entry)); });
+    for (std::string& entry : readList(files, path, countSection, itemSection).slots) {
+        if (!entry.empty()) {
+            list.addItem(std::move(entry));
+        }
+    }
 }
 
 bool SaveListBox(const forms::ListBox& list, const std::string& countSection,

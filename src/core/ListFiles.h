@@ -12,13 +12,25 @@
 namespace halvern::core {
 
 /// The numbered-list files: [DomainCount] N = count, [Domains] D0 .. D(N-1) = entries.
-/// Each operation parses the file once, whatever the count.
+/// Each operation reads the file once, in one pass that keeps nothing per line: memory follows
+/// the entries, not the file's size. A FIFO, a device or a file larger than the settings limit
+/// reads as a missing file (the file system reports the refusal).
 namespace ListFiles {
 
 inline constexpr const char* kCountSection = "DomainCount";
 inline constexpr const char* kItemSection = "Domains";
 /// The most entries a list can hold: the count is a 16-bit signed number.
 inline constexpr int kMaxEntries = 32767;
+
+/// A list as read in one pass: its count N (0 for a list that reads as empty, as a negative N
+/// does) and the in-memory array shape: slots 0..N, slot i = trimmed entry i or "" for a gap,
+/// slot N "".
+struct List {
+    int count = 0;
+    std::vector<std::string> slots = std::vector<std::string>(1);
+};
+/// Reads the whole list in one pass.
+List read(const platform::FileSystem& files, const std::string& path);
 
 /// The count N as a 16-bit number, or nothing when missing, not a number or out of range.
 std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path);

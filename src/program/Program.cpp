@@ -114,6 +114,9 @@ void Program::Impl::wire() {
     form.Command2.onClick = [this] { p.shell.openInEditor(paths.strHostsFile + "zvb"); };
     form.mnuHelpReadMe.onClick = [this] { p.shell.openInEditor(paths.file("readme.txt")); };
     p.instance.onShowRequest = [this] { tray.mnuTraySettings_Click(); };
+    p.files.onReadRefused = [this](const std::string& path, const platform::ReadResult& result) {
+        log.AddToStatus("#File not read: '" + path + "': " + result.error);
+    };
 }
 
 void Program::Impl::writeSetting(const std::string& key, const std::string& value) {
@@ -146,7 +149,18 @@ void Program::Impl::Form_Load() {
     form.cmdHelpOnline.setVisible(false);
     form.lblhelpaudio.setVisible(false);
 
-    if (!p.instance.acquire()) {
+    const platform::LockResult lock = p.instance.acquire();
+    if (lock.outcome == platform::LockOutcome::Unavailable) {
+        // Copies that cannot see each other would both rewrite the hosts file, and the first to
+        // exit would put the user's file back under the other: better not to start at all.
+        p.dialogs.messageBox(kN + " cannot start: it could not use its lock file '" + lock.path +
+                                 "' (" + lock.error + "), which keeps two copies of " + kN +
+                                 " from running at once." + kCrLf + kCrLf +
+                                 "Check that file and its folder, then start " + kN + " again.",
+                             kN, platform::BoxButtons::Ok, platform::BoxIcon::Critical);
+        p.shell.terminate(1);
+    }
+    if (lock.outcome == platform::LockOutcome::HeldByAnotherCopy) {
         // Another copy runs: ask it to show itself, give it time to do so, and leave without
         // writing anything.
         p.instance.signalRunningCopy();
@@ -157,6 +171,7 @@ void Program::Impl::Form_Load() {
 
     hosts.setExcludeArray();
     paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.shell);
+    p.files.recover(paths.strHostsFile);
     settings.LoadSettings();
     form.frmMain.move(100, 100);
     if (!form.chkRunIE.checked()) {

@@ -12,6 +12,7 @@
 using halvern::base::IniDocument;
 using halvern::core::IniFile;
 using halvern::platform::FakeFileSystem;
+using halvern::platform::FileSystem;
 
 namespace {
 
@@ -200,6 +201,38 @@ TEST(IniDocument, GarbageNeverCrashes) {
     }
 }
 
+TEST(IniDocument, RunsOfSkippedLinesKeepTheirTextAndPlace) {
+    const std::string text =
+        "; head\r\n\r\n[S]\r\n\r\n; about A\r\nno equals\r\n =no "
+        "key\r\nA=1\r\n\r\n\r\n;tail\r\n\r\n";
+    IniDocument doc = IniDocument::parse(text);
+    EXPECT_EQ(doc.text(), text);
+    EXPECT_EQ(doc.get("S", "A"), "1");
+    doc.set("S", "B", "2");
+    doc.set("T", "C", "3");
+    EXPECT_EQ(
+        doc.text(),
+        "; head\r\n\r\n[S]\r\n\r\n; about A\r\nno equals\r\n =no key\r\nA=1\r\nB=2\r\n\r\n\r\n"
+        ";tail\r\n\r\n[T]\r\nC=3\r\n");
+    EXPECT_TRUE(doc.remove("S", "A"));
+    EXPECT_EQ(IniDocument::parse(doc.text()).get("S", "B"), "2");
+
+    // Every line of a run is written with the file's own ending, without stray CRs.
+    EXPECT_EQ(IniDocument::parse("[S]\nA=1\r\n\r\r\n; c\r\n\nx\r").text(), "[S]\nA=1\n\n; c\n\nx");
+}
+
+TEST(IniDocument, ManyBlankLinesAroundTheKeysReadAndWriteBack) {
+    // Blank lines around the keys; the parse keeps a slice of the text for each run of them.
+    std::string text = std::string(200'000, '\n') + "[Settings]\n" + std::string(200'000, '\n') +
+                       "bMinimized=1\n" + std::string(200'000, '\n');
+    IniDocument doc = IniDocument::parse(text);
+    EXPECT_EQ(doc.get("settings", "bminimized"), "1");
+    doc.set("Settings", "bStartup", "True");
+    const std::string written = doc.text();
+    EXPECT_EQ(written.size(), text.size() + std::string("bStartup=True\n").size());
+    EXPECT_EQ(IniDocument::parse(written).get("Settings", "bStartup"), "True");
+}
+
 TEST(IniFile, OpensEmptyAndSavesOnlyWhenChanged) {
     FakeFileSystem files;
     IniFile missing(files, "/app/new.ini");
@@ -228,6 +261,27 @@ TEST(IniFile, FailedOrUnsafeWritesReportFailureAndKeepTheFile) {
     unreadable.set("S", "K", "new");
     EXPECT_FALSE(unreadable.save()) << "content we never saw would be lost";
     EXPECT_EQ(files.text("/app/b.ini"), "[Other]\nkeep=me\n");
+}
+
+TEST(IniFile, AFifoOrAnOversizedFileOpensEmptyAndOnlyTheOversizedOneIsReplaced) {
+    FakeFileSystem files;
+    int refused = 0;
+    files.onReadRefused = [&](const std::string&, const auto&) { ++refused; };
+    files.putSpecial("/app/fifo.ini");
+    IniFile fifo(files, "/app/fifo.ini");
+    EXPECT_EQ(fifo.get("Settings", "bMinimized", "0"), "0");
+    fifo.set("Settings", "bMinimized", "True");
+    EXPECT_FALSE(fifo.save()) << "a FIFO is never written";
+
+    const std::string huge =
+        "[Settings]\nbMinimized=True\n" + std::string(FileSystem::kMaxSettingsBytes, ';');
+    files.put("/app/zorvik.ini", huge);
+    IniFile oversized(files, "/app/zorvik.ini");
+    EXPECT_EQ(oversized.get("Settings", "bMinimized", "0"), "0") << "taken as missing";
+    oversized.set("Settings", "bStartup", "False");
+    EXPECT_TRUE(oversized.save());
+    EXPECT_EQ(files.text("/app/zorvik.ini"), "[Settings]\r\nbStartup=False\r\n");
+    EXPECT_EQ(refused, 2);
 }
 
 }  // namespace

@@ -2,17 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/IniDocument.h"
+#include "base/ValueConversion.h"
 #include "platform/fake/FakeFileSystem.h"
 
+using halvern::base::IniDocument;
 using halvern::core::FindListItem;
 using halvern::core::LoadListBox;
 using halvern::core::SaveListBox;
 using halvern::forms::ListBox;
 using halvern::platform::FakeFileSystem;
+using halvern::platform::FileSystem;
+using halvern::platform::ReadFailure;
+using halvern::platform::ReadResult;
+namespace ValueConversion = halvern::base::ValueConversion;
 namespace ListFiles = halvern::core::ListFiles;
 
 namespace {
@@ -164,6 +172,120 @@ TEST_F(ListFilesTest, FindListItemComparesTrimmedAndLowerCasedSelectingAsItWalks
     ListBox empty{"empty"};
     EXPECT_FALSE(FindListItem("x", empty, index));
     EXPECT_EQ(empty.listIndex(), -1);
+}
+
+/// The list as the INI document's own lookups read it, key by key: what the one-pass reader
+/// must agree with.
+ListFiles::List byLookups(const std::string& text) {
+    const IniDocument doc = IniDocument::parse(text);
+    const auto count = ValueConversion::toInt16(doc.get("DomainCount", "N", ""));
+    ListFiles::List list;
+    list.count = count && *count > 0 ? *count : 0;
+    list.slots.assign(static_cast<std::size_t>(list.count) + 1, "");
+    for (int i = 0; i < list.count; ++i) {
+        if (const auto value = doc.view("Domains", "D" + std::to_string(i))) {
+            list.slots[static_cast<std::size_t>(i)] =
+                ValueConversion::trimBlanks(value->substr(0, IniDocument::kReadBuffer - 1));
+        }
+    }
+    return list;
+}
+
+TEST_F(ListFilesTest, OnePassReadAgreesWithKeyByKeyLookups) {
+    const std::string cases[] = {
+        "[DomainCount]\nN=3\n[Domains]\nD0=a\nd1=b\nD2=c\n",
+        "[Domains]\nD0=items before the count\n[DomainCount]\nN=1\n",
+        "[DomainCount]\nN=3\n[Domains]\nD0=first\nD0=second\nD01=no\n[domains]\nD1=ignored\n",
+        "[ DomainCount ]\n N = 2 \n[Domains]\n D1 = \"quoted\" \n;D0=comment\n",
+        "[DomainCount]\nN=2\nn=5\n[Domains]\nD0=x\n[DomainCount]\nN=9\n",
+        "[DomainCount]\nN=-4\n[Domains]\nD0=x\n",
+        "D0=before any section\n[DomainCount]\nN=1\n",
+        "\xEF\xBB\xBF[DomainCount]\r\nN=1\r\n[Domains]\r\nD0=bom\r\n",
+        "[DomainCount]\nN=32767\n[Domains]\nD32766=last\nD32767=beyond\nD99999=far\n",
+        "[DomainCount]\nN=1\n[Domains]\nD0=" + std::string(300, 'x') + "\n",
+        "[DomainCount]\nN=2\n[Domains]\nD0=" + std::string(248, ' ') + "ab\nD1=\t'  '\n",
+        "[DomainCount]\nN=" + std::string(249, '0') + "3\n[Domains]\nD0=cut count\n",
+    };
+    for (const std::string& text : cases) {
+        put(text);
+        const ListFiles::List got = ListFiles::read(files, kPath);
+        const ListFiles::List expected = byLookups(text);
+        EXPECT_EQ(got.count, expected.count) << text;
+        EXPECT_EQ(got.slots, expected.slots) << text;
+    }
+
+    // Random files made of the pieces the rules turn on.
+    const char* const pieces[] = {"[DomainCount]",
+                                  "[Domains]",
+                                  "[ domains ]",
+                                  "[Other]",
+                                  "N=",
+                                  " n = 3",
+                                  "D0=",
+                                  "d1 =",
+                                  "D2",
+                                  "D01=",
+                                  "=",
+                                  "x",
+                                  " y ",
+                                  "\"",
+                                  "'",
+                                  ";",
+                                  "1",
+                                  "2",
+                                  "\n",
+                                  "\r\n",
+                                  "\n",
+                                  "\r"};
+    std::uint32_t seed = 2024;
+    for (int round = 0; round < 500; ++round) {
+        std::string text;
+        for (int i = 0; i < 40; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            text += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        put(text);
+        const ListFiles::List got = ListFiles::read(files, kPath);
+        const ListFiles::List expected = byLookups(text);
+        ASSERT_EQ(got.count, expected.count) << text;
+        ASSERT_EQ(got.slots, expected.slots) << text;
+    }
+}
+
+TEST_F(ListFilesTest, AFifoOrAnOversizedFileReadsAsAMissingListInOneRead) {
+    std::vector<std::pair<std::string, ReadFailure>> refused;
+    files.onReadRefused = [&](const std::string& path, const ReadResult& result) {
+        refused.emplace_back(path, result.failure);
+    };
+    const std::string oneEntry = "[DomainCount]\nN=1\n[Domains]\nD0=ads.example\n";
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        ReadFailure failure;
+    } cases[] = {
+        {"FIFO", [&] { files.putSpecial(kPath); }, ReadFailure::NotAFile},
+        {"oversized",
+         [&] {
+             put(oneEntry + std::string(FileSystem::kMaxSettingsBytes - oneEntry.size() + 1, '\n'));
+         },
+         ReadFailure::TooLarge},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        refused.clear();
+        const ListFiles::List read = ListFiles::read(files, kPath);
+        EXPECT_EQ(read.count, 0) << c.name;
+        EXPECT_EQ(read.slots, std::vector<std::string>{""}) << c.name;
+        EXPECT_EQ(ListFiles::readCountText(files, kPath), std::nullopt) << c.name;
+        EXPECT_EQ(loaded(), std::vector<std::string>{}) << c.name;
+        EXPECT_EQ(refused,
+                  (std::vector<std::pair<std::string, ReadFailure>>(3, {kPath, c.failure})))
+            << c.name << ": each operation reads the file once";
+        files.remove(kPath);
+    }
+    // Just within the limit, the list is read.
+    put(oneEntry + std::string(FileSystem::kMaxSettingsBytes - oneEntry.size(), '\n'));
+    EXPECT_EQ(ListFiles::read(files, kPath).slots, (std::vector<std::string>{"ads.example", ""}));
 }
 
 }  // namespace

@@ -12,11 +12,29 @@ std::string parentOf(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> FakeFileSystem::read(const std::string& path) const {
+    return readLimited(path, kMaxFileBytes).content;
+}
+
+ReadResult FakeFileSystem::readLimited(const std::string& path, std::uint64_t maxBytes) const {
     auto it = m_files.find(path);
-    if (it == m_files.end() || m_unreadable.contains(path)) {
-        return std::nullopt;
+    if (it == m_files.end()) {
+        return {std::nullopt, ReadFailure::Missing, {}};
     }
-    return it->second;
+    if (m_special.contains(path)) {
+        return reported(path, notAFile());
+    }
+    if (m_unreadable.contains(path)) {
+        return reported(path, {std::nullopt, ReadFailure::Failed, "Permission denied"});
+    }
+    if (it->second.size() > maxBytes) {
+        return reported(path, tooLarge(it->second.size(), maxBytes));
+    }
+    return {it->second, ReadFailure::None, {}};
+}
+
+void FakeFileSystem::putSpecial(const std::string& path) {
+    m_files[path];
+    m_special.insert(path);
 }
 
 bool FakeFileSystem::writable(const std::string& path) const {
@@ -24,7 +42,7 @@ bool FakeFileSystem::writable(const std::string& path) const {
 }
 
 bool FakeFileSystem::write(const std::string& path, const std::string& content) {
-    if (!writable(path) || m_directories.contains(path)) {
+    if (!writable(path) || m_directories.contains(path) || m_special.contains(path)) {
         return false;
     }
     m_files[path] = content;
@@ -56,8 +74,12 @@ bool FakeFileSystem::copy(const std::string& from, const std::string& to) {
 
 bool FakeFileSystem::rename(const std::string& from, const std::string& to) {
     auto it = m_files.find(from);
-    if (it == m_files.end() || !writable(from) || !writable(to)) {
+    if (it == m_files.end() || !writable(from) || !writable(to) || m_special.contains(to)) {
         return false;
+    }
+    if (m_special.contains(from)) {
+        m_special.erase(from);
+        m_special.insert(to);
     }
     std::string content = std::move(it->second);
     m_files.erase(it);
@@ -70,6 +92,7 @@ bool FakeFileSystem::remove(const std::string& path) {
     if (!writable(path)) {
         return false;
     }
+    m_special.erase(path);
     return m_files.erase(path) > 0;
 }
 

@@ -2,16 +2,19 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
 namespace halvern::platform {
 
 /// Files in memory. Folders exist implicitly above every file, or explicitly by makeDirectories.
-/// A test can make a path read-only (writes, renames onto it and deletes fail) or unreadable.
+/// A test can make a path read-only (writes, renames onto it and deletes fail), unreadable, or
+/// a FIFO or device (there, but never read, written or copied).
 class FakeFileSystem final : public FileSystem {
 public:
     std::optional<std::string> read(const std::string& path) const override;
+    ReadResult readLimited(const std::string& path, std::uint64_t maxBytes) const override;
     bool write(const std::string& path, const std::string& content) override;
     bool exists(const std::string& path) const override { return m_files.contains(path); }
     bool isDirectory(const std::string& path) const override;
@@ -20,6 +23,8 @@ public:
     bool rename(const std::string& from, const std::string& to) override;
     bool remove(const std::string& path) override;
     bool makeDirectories(const std::string& path) override;
+    /// Records the path; there is nothing to finish in memory.
+    void recover(const std::string& path) override { recovered.push_back(path); }
 
     /// Puts a file in place without counting it as a write.
     void put(const std::string& path, std::string content) { m_files[path] = std::move(content); }
@@ -27,8 +32,12 @@ public:
     std::string text(const std::string& path) const;
     void setReadOnly(const std::string& path, bool readOnly = true);
     void setUnreadable(const std::string& path, bool unreadable = true);
+    /// Puts a FIFO or device in place of the path.
+    void putSpecial(const std::string& path);
     /// Number of successful writes of a path (copy and rename onto it count).
     int writes(const std::string& path) const;
+    /// The paths recover() was called for, in order.
+    std::vector<std::string> recovered;
 
 private:
     bool writable(const std::string& path) const;
@@ -37,6 +46,7 @@ private:
     std::set<std::string> m_directories;
     std::set<std::string> m_readOnly;
     std::set<std::string> m_unreadable;
+    std::set<std::string> m_special;
     std::map<std::string, int> m_writes;
 };
 

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -45,6 +46,7 @@ bool isPrivateFolder(const std::string& path) {
 LockFileSingleInstance::LockFileSingleInstance(std::string runtimeFolder, Scheduler& scheduler,
                                                std::string name)
     : m_scheduler(scheduler),
+      m_runtimeFolder(runtimeFolder),
       m_lockPath(runtimeFolder + "/" + name + ".lock"),
       m_socketPath(runtimeFolder + "/" + name + ".sock") {}
 
@@ -64,18 +66,31 @@ LockFileSingleInstance::~LockFileSingleInstance() {
     }
 }
 
-bool LockFileSingleInstance::acquire() {
+LockResult LockFileSingleInstance::acquire() {
     if (m_lockFd >= 0) {
-        return true;
+        return {LockOutcome::Acquired, m_lockPath, {}};
     }
-    int fd = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    ::mkdir(m_runtimeFolder.c_str(), 0700);
+    // O_NOFOLLOW: a link in the lock's place could point anywhere, even at a file of another
+    // user's; O_NONBLOCK: a FIFO there must not hold the start.
+    int fd = ::open(m_lockPath.c_str(),
+                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
     if (fd < 0) {
-        return true;
+        return unavailable(errno == ELOOP ? "a symbolic link is in its place"
+                                          : std::strerror(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return unavailable("not a regular file");
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        bool taken = errno == EWOULDBLOCK;
+        const int error = errno;
         ::close(fd);
-        return !taken;
+        if (error == EWOULDBLOCK) {
+            return {LockOutcome::HeldByAnotherCopy, m_lockPath, {}};
+        }
+        return unavailable(std::strerror(error));
     }
     m_lockFd = fd;
     std::string pid = std::to_string(::getpid()) + "\n";
@@ -83,7 +98,13 @@ bool LockFileSingleInstance::acquire() {
         [[maybe_unused]] ssize_t n = ::pwrite(fd, pid.data(), pid.size(), 0);
     }
     listen();
-    return true;
+    return {LockOutcome::Acquired, m_lockPath, {}};
+}
+
+LockResult LockFileSingleInstance::unavailable(const std::string& error) const {
+    std::fprintf(stderr, "zorvik: cannot take the single-instance lock %s: %s\n",
+                 m_lockPath.c_str(), error.c_str());
+    return {LockOutcome::Unavailable, m_lockPath, error};
 }
 
 void LockFileSingleInstance::listen() {

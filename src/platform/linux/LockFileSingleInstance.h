@@ -21,9 +21,11 @@ public:
     LockFileSingleInstance(const LockFileSingleInstance&) = delete;
     LockFileSingleInstance& operator=(const LockFileSingleInstance&) = delete;
 
-    /// Takes the lock and starts listening. When the lock file cannot be made at all, the
-    /// program runs anyway (true): a missing lock must not keep the user's program from starting.
-    bool acquire() override;
+    /// Takes the lock and starts listening; makes the runtime folder (private) when it is
+    /// missing. A lock file that cannot be opened or locked (a folder or a link in its place, a
+    /// read-only folder) is Unavailable, also said on stderr: copies that cannot see each other
+    /// must not both run.
+    LockResult acquire() override;
     /// Connects to the running copy and asks it to show itself; gives up quietly after a moment.
     void signalRunningCopy() override;
 
@@ -47,7 +49,10 @@ private:
     void receive(int fd);
     void drop(int fd);
 
+    LockResult unavailable(const std::string& error) const;
+
     Scheduler& m_scheduler;
+    std::string m_runtimeFolder;
     std::string m_lockPath;
     std::string m_socketPath;
     int m_lockFd = -1;

@@ -1,12 +1,16 @@
 #include "platform/linux/PosixFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace halvern::platform {
@@ -46,8 +50,11 @@ bool writeAllAt(int fd, std::string_view data, off_t offset) {
     return true;
 }
 
-std::optional<std::string> readAllAt(int fd) {
+/// Reads from the start of the descriptor; nothing when the file turns out larger than the limit
+/// or a read fails (errno tells which: EFBIG for the limit).
+std::optional<std::string> readAllAt(int fd, std::uint64_t limit, std::size_t expected = 0) {
     std::string text;
+    text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(expected, limit)));
     char buffer[65536];
     off_t offset = 0;
     for (;;) {
@@ -60,6 +67,11 @@ std::optional<std::string> readAllAt(int fd) {
         }
         if (n == 0) {
             return text;
+        }
+        // The file may have grown since it was measured.
+        if (text.size() + static_cast<std::uint64_t>(n) > limit) {
+            errno = EFBIG;
+            return std::nullopt;
         }
         text.append(buffer, static_cast<std::size_t>(n));
         offset += n;
@@ -111,41 +123,92 @@ bool fillTemporary(int fd, const std::string& content, const struct stat* old) {
     return ::fsync(fd) == 0;
 }
 
-// The target is a mount point: only its content can change. The temporary copy proves the
-// content can be stored; if writing the target still fails, the old content is put back.
-bool rewriteInPlace(const std::string& target, int temporary, const std::string& content) {
-    auto written = readAllAt(temporary);
-    if (!written || *written != content) {
+// Our temporaries are ".<name>.zorvik-XXXXXX" (mkstemp fills in the X) and the journal of an
+// in-place rewrite is ".<name>.zorvik-journal", each beside the file it is for.
+constexpr std::string_view kTemporaryMark = ".zorvik-";
+constexpr std::string_view kJournalSuffix = ".zorvik-journal";
+constexpr std::size_t kTemporaryLetters = 6;
+
+std::string temporaryPattern(const std::string& target) {
+    return folderOf(target) + "/." + nameOf(target) + std::string(kTemporaryMark) + "XXXXXX";
+}
+
+std::string journalOf(const std::string& target) {
+    return folderOf(target) + "/." + nameOf(target) + std::string(kJournalSuffix);
+}
+
+bool isOurTemporaryName(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix) ||
+        name.size() < prefix.size() + kTemporaryMark.size() + kTemporaryLetters) {
         return false;
     }
-    Fd fd(::open(target.c_str(), O_RDWR | O_CLOEXEC));
-    if (!fd.valid()) {
-        return false;
+    const std::string_view letters = name.substr(name.size() - kTemporaryLetters);
+    const std::string_view mark =
+        name.substr(name.size() - kTemporaryLetters - kTemporaryMark.size(), kTemporaryMark.size());
+    return mark == kTemporaryMark && std::all_of(letters.begin(), letters.end(), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+// Deletes the regular files of the folder named ".<file>…zorvik-XXXXXX": what a killed write of
+// the file, or of a copy named after it (hostszvb beside hosts), left behind.
+void sweepTemporaries(const std::string& folder, const std::string& file) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        return;
     }
-    auto old = readAllAt(fd.get());
-    if (!old) {
-        return false;
+    const std::string prefix = "." + file;
+    bool removed = false;
+    while (dirent* entry = ::readdir(dir)) {
+        struct stat st {};
+        if (isOurTemporaryName(entry->d_name, prefix) &&
+            ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) {
+            removed = true;
+        }
     }
-    auto store = [&](const std::string& text) {
-        return writeAllAt(fd.get(), text, 0) &&
-               ::ftruncate(fd.get(), static_cast<off_t>(text.size())) == 0 &&
-               ::fsync(fd.get()) == 0;
-    };
-    if (store(content)) {
-        return true;
+    if (removed) {
+        ::fsync(::dirfd(dir));
     }
-    store(*old);
-    return false;
+    ::closedir(dir);
 }
 
 }  // namespace
 
-std::optional<std::string> PosixFileSystem::read(const std::string& path) const {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+ReadResult PosixFileSystem::readLimited(const std::string& path, std::uint64_t maxBytes) const {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer for ever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid()) {
-        return std::nullopt;
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return {std::nullopt, ReadFailure::Missing, {}};
+        }
+        return reported(path, {std::nullopt, ReadFailure::Failed, std::strerror(errno)});
     }
-    return readAllAt(fd.get());
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return reported(path, {std::nullopt, ReadFailure::Failed, std::strerror(errno)});
+    }
+    // A device such as /dev/zero never ends, and a FIFO or a socket holds no file's content.
+    if (!S_ISREG(st.st_mode)) {
+        return reported(path, notAFile());
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maxBytes) {
+        return reported(path, tooLarge(size, maxBytes));
+    }
+    auto text = readAllAt(fd.get(), maxBytes, static_cast<std::size_t>(size));
+    if (!text) {
+        const bool grew = errno == EFBIG;
+        return reported(path,
+                        {std::nullopt, grew ? ReadFailure::TooLarge : ReadFailure::Failed,
+                         grew ? "grew over the limit of " + std::to_string(maxBytes) + " bytes"
+                              : std::string(std::strerror(errno))});
+    }
+    return {std::move(text), ReadFailure::None, {}};
+}
+
+std::optional<std::string> PosixFileSystem::read(const std::string& path) const {
+    return readLimited(path, kMaxFileBytes).content;
 }
 
 bool PosixFileSystem::write(const std::string& path, const std::string& content) {
@@ -156,24 +219,90 @@ bool PosixFileSystem::write(const std::string& path, const std::string& content)
         return false;
     }
     const std::string folder = folderOf(target);
-    std::string temporary = folder + "/." + nameOf(target) + ".XXXXXX";
+    std::string temporary = temporaryPattern(target);
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid()) {
         return false;
     }
     bool ok = fillTemporary(fd.get(), content, hadOld ? &old : nullptr);
+    if (ok) {
+        step(Step::TemporaryWritten);
+    }
     if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) {
+        // A journal left by an older in-place rewrite must never bring its content back.
+        ::unlink(journalOf(target).c_str());
         syncFolder(folder);
         return true;
     }
     // Containers bind-mount files such as /etc/hosts; rename onto a mount point is refused.
     if (ok && hadOld && (errno == EBUSY || errno == EXDEV)) {
-        ok = rewriteInPlace(target, fd.get(), content);
+        ok = rewriteInPlace(target, fd.get(), temporary, content);
     } else {
         ok = false;
     }
     ::unlink(temporary.c_str());
     return ok;
+}
+
+// The target is a mount point: only its content can change, and a crash in the middle would
+// leave it torn. So the temporary, read back complete, first becomes the target's journal, from
+// which recover() finishes the rewrite after a crash.
+bool PosixFileSystem::rewriteInPlace(const std::string& target, int temporary,
+                                     const std::string& temporaryPath, const std::string& content) {
+    auto written = readAllAt(temporary, kMaxFileBytes, content.size());
+    if (!written || *written != content) {
+        return false;
+    }
+    Fd fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    auto old = readAllAt(fd.get(), kMaxFileBytes, static_cast<std::size_t>(st.st_size));
+    const std::string journal = journalOf(target);
+    if (!old || ::rename(temporaryPath.c_str(), journal.c_str()) != 0) {
+        return false;
+    }
+    syncFolder(folderOf(target));
+    step(Step::JournalWritten);
+    const bool ok = storeInPlace(fd.get(), content);
+    // When not even the old content goes back, the journal stays for recover() to finish.
+    if (ok || storeInPlace(fd.get(), *old)) {
+        step(Step::InPlaceDone);
+        ::unlink(journal.c_str());
+        syncFolder(folderOf(target));
+    }
+    return ok;
+}
+
+bool PosixFileSystem::storeInPlace(int fd, const std::string& text) const {
+    if (!writeAllAt(fd, text, 0)) {
+        return false;
+    }
+    step(Step::InPlaceWritten);
+    return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 && ::fsync(fd) == 0;
+}
+
+void PosixFileSystem::recover(const std::string& path) {
+    const std::string target = resolveLink(path);
+    const std::string journal = journalOf(target);
+    struct stat st {};
+    // A journal is complete once it has its name: the rewrite it holds is carried out again.
+    if (::lstat(journal.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (auto pending = readLimited(journal, kMaxFileBytes).content) {
+            write(target, *pending);
+        }
+    }
+    sweepTemporaries(folderOf(target), nameOf(target));
+    if (folderOf(path) != folderOf(target) || nameOf(path) != nameOf(target)) {
+        sweepTemporaries(folderOf(path), nameOf(path));
+    }
+}
+
+void PosixFileSystem::step(Step reached) const {
+    if (afterStep) {
+        afterStep(reached);
+    }
 }
 
 bool PosixFileSystem::exists(const std::string& path) const {
@@ -195,7 +324,7 @@ std::optional<std::uint64_t> PosixFileSystem::size(const std::string& path) cons
 }
 
 bool PosixFileSystem::copy(const std::string& from, const std::string& to) {
-    auto content = read(from);
+    auto content = readLimited(from, kMaxFileBytes).content;
     return content && write(to, *content);
 }
 

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "LinuxTestSupport.h"
@@ -12,6 +13,7 @@
 
 using namespace std::chrono_literals;
 using halvern::platform::LockFileSingleInstance;
+using halvern::platform::LockOutcome;
 using halvern::platform::PollScheduler;
 using namespace halvern::platform::testing;
 
@@ -48,12 +50,12 @@ struct LockFileSingleInstanceTest : ::testing::Test {
 
 TEST_F(LockFileSingleInstanceTest, ACopyInAnotherProcessFindsTheLockAndAsksTheFirstToShow) {
     auto first = make();
-    ASSERT_TRUE(first->acquire());
-    EXPECT_TRUE(first->acquire()) << "taking a lock we hold again";
+    ASSERT_EQ(first->acquire().outcome, LockOutcome::Acquired);
+    EXPECT_EQ(first->acquire().outcome, LockOutcome::Acquired) << "taking a lock we hold again";
     int code = runInChild([&] {
         PollScheduler childLoop;
         LockFileSingleInstance second(dir.path(), childLoop, "zorvik-test");
-        if (second.acquire()) {
+        if (second.acquire().outcome != LockOutcome::HeldByAnotherCopy) {
             return 1;
         }
         second.signalRunningCopy();
@@ -66,19 +68,19 @@ TEST_F(LockFileSingleInstanceTest, ACopyInAnotherProcessFindsTheLockAndAsksTheFi
 
 TEST_F(LockFileSingleInstanceTest, ASecondOpenOfTheLockInTheSameProcessIsRefusedToo) {
     auto first = make();
-    ASSERT_TRUE(first->acquire());
+    ASSERT_EQ(first->acquire().outcome, LockOutcome::Acquired);
     auto second = make();
-    EXPECT_FALSE(second->acquire());
+    EXPECT_EQ(second->acquire().outcome, LockOutcome::HeldByAnotherCopy);
     second->signalRunningCopy();
     EXPECT_TRUE(showArrives());
 }
 
 TEST_F(LockFileSingleInstanceTest, TheLockIsFreeAgainWhenTheRunningCopyEnds) {
     auto first = make();
-    ASSERT_TRUE(first->acquire());
+    ASSERT_EQ(first->acquire().outcome, LockOutcome::Acquired);
     first.reset();
     auto next = make();
-    ASSERT_TRUE(next->acquire());
+    ASSERT_EQ(next->acquire().outcome, LockOutcome::Acquired);
     make()->signalRunningCopy();
     EXPECT_TRUE(showArrives());
 }
@@ -96,14 +98,14 @@ TEST_F(LockFileSingleInstanceTest, AStaleSocketFileIsReplaced) {
     ::close(fd);
 
     auto first = make();
-    ASSERT_TRUE(first->acquire());
+    ASSERT_EQ(first->acquire().outcome, LockOutcome::Acquired);
     make()->signalRunningCopy();
     EXPECT_TRUE(showArrives());
 }
 
 TEST_F(LockFileSingleInstanceTest, OnlyTheShowMessageShowsTheRunningCopy) {
     auto first = make();
-    ASSERT_TRUE(first->acquire());
+    ASSERT_EQ(first->acquire().outcome, LockOutcome::Acquired);
     for (const char* bytes : {"hello\n", "shows\n", "sho", "", "show"}) {
         sendRaw(first->socketPath(), bytes);
     }
@@ -121,7 +123,58 @@ TEST_F(LockFileSingleInstanceTest, SignallingWithNoRunningCopyDoesNothing) {
 
 TEST_F(LockFileSingleInstanceTest, AMissingRuntimeFolderDoesNotKeepTheProgramFromStarting) {
     LockFileSingleInstance instance(dir / "missing", loop, "zorvik-test");
-    EXPECT_TRUE(instance.acquire());
+    EXPECT_EQ(instance.acquire().outcome, LockOutcome::Acquired);
+    EXPECT_EQ(modeOf(dir / "missing"), 0700u);
+}
+
+TEST_F(LockFileSingleInstanceTest, ALockThatCannotBeTakenIsUnavailableNotFree) {
+    const std::string lock = dir / "zorvik-test.lock";
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+    } cases[] = {
+        {"a folder in its place", [&] { ::mkdir(lock.c_str(), 0700); }},
+        {"a dangling link in its place",
+         [&] { ASSERT_EQ(::symlink((dir / "nowhere").c_str(), lock.c_str()), 0); }},
+        {"a FIFO in its place", [&] { ::mkfifo(lock.c_str(), 0600); }},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        const int code = runInChild([&] {
+            ::alarm(5);
+            PollScheduler childLoop;
+            const auto result =
+                LockFileSingleInstance(dir.path(), childLoop, "zorvik-test").acquire();
+            return result.outcome == LockOutcome::Unavailable && result.path == lock &&
+                           !result.error.empty()
+                       ? 0
+                       : 1;
+        });
+        EXPECT_EQ(code, 0) << c.name;
+        ::rmdir(lock.c_str());
+        ::unlink(lock.c_str());
+    }
+}
+
+TEST_F(LockFileSingleInstanceTest, AReadOnlyRuntimeFolderIsUnavailable) {
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    // Root writes anywhere, so the lock is tried by an ordinary user in a child.
+    const int code = runInChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return kNotPermitted;
+        }
+        PollScheduler childLoop;
+        const auto result = LockFileSingleInstance(dir.path(), childLoop, "zorvik-test").acquire();
+        return result.outcome == LockOutcome::Unavailable && result.error == std::strerror(EACCES)
+                   ? 0
+                   : 1;
+    });
+    ::chmod(dir.path().c_str(), 0755);
+    if (code == kNotPermitted) {
+        GTEST_SKIP() << "cannot drop root privileges here";
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{});
 }
 
 }  // namespace

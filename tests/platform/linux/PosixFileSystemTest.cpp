@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 
 #include <fstream>
+#include <vector>
 
 #include "LinuxTestSupport.h"
 
+using halvern::platform::FileSystem;
 using halvern::platform::PosixFileSystem;
+using halvern::platform::ReadFailure;
+using halvern::platform::ReadResult;
 using namespace halvern::platform::testing;
 
 namespace {
@@ -234,6 +239,176 @@ TEST_F(PosixFileSystemTest, CopyRenameRemoveAndFolders) {
     EXPECT_FALSE(files.exists(dir / "hostszvf"));
     EXPECT_TRUE(files.exists(deep + "/hosts"));
     EXPECT_FALSE(files.isDirectory(deep + "/hosts"));
+}
+
+}  // namespace
+
+namespace {
+
+/// Runs body in a child that a hang cannot keep: after 5 s it dies of SIGALRM (code -1).
+int withinFiveSeconds(const std::function<int()>& body) {
+    return runInChild([&] {
+        ::alarm(5);
+        return body();
+    });
+}
+
+TEST_F(PosixFileSystemTest, OnlyRegularFilesAreReadAndNothingWaitsForAWriter) {
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (dir / "zero").c_str()), 0);
+    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
+    for (const char* name : {"fifo", "zero", "folder"}) {
+        const std::string path = dir / name;
+        int code = withinFiveSeconds([&] {
+            PosixFileSystem fs;
+            std::vector<std::string> told;
+            fs.onReadRefused = [&](const std::string& p, const ReadResult&) { told.push_back(p); };
+            const ReadResult result = fs.readLimited(path, FileSystem::kMaxSettingsBytes);
+            if (result.content || result.failure != ReadFailure::NotAFile) {
+                return 1;
+            }
+            if (fs.read(path) || fs.copy(path, dir / "copy") || fs.exists(dir / "copy")) {
+                return 2;
+            }
+            return told == std::vector<std::string>(3, path) ? 0 : 3;
+        });
+        EXPECT_EQ(code, 0) << name << (code == -1 ? ": hung or died" : "");
+    }
+}
+
+TEST_F(PosixFileSystemTest, AFileBeyondTheLimitIsRefusedAndReported) {
+    const std::string path = dir / "zorvikhosts.ini";
+    ASSERT_TRUE(files.write(path, std::string(101, 'x')));
+    std::vector<std::pair<std::string, ReadFailure>> told;
+    files.onReadRefused = [&](const std::string& p, const ReadResult& r) {
+        told.emplace_back(p, r.failure);
+    };
+    EXPECT_EQ(files.readLimited(path, 101).content, std::string(101, 'x'));
+    const ReadResult refused = files.readLimited(path, 100);
+    EXPECT_FALSE(refused.content);
+    EXPECT_EQ(refused.failure, ReadFailure::TooLarge);
+    EXPECT_EQ(refused.error, "101 bytes, over the limit of 100 bytes");
+    EXPECT_EQ(files.readLimited(dir / "missing", 100).failure, ReadFailure::Missing);
+    EXPECT_EQ(told,
+              (std::vector<std::pair<std::string, ReadFailure>>{{path, ReadFailure::TooLarge}}))
+        << "a missing file is not a refusal";
+
+    // A sparse file just over the general limit costs no disk, and is neither read nor copied.
+    const std::string huge = dir / "hosts";
+    std::ofstream(huge) << "";
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(FileSystem::kMaxFileBytes + 1)), 0);
+    EXPECT_FALSE(files.read(huge));
+    EXPECT_FALSE(files.copy(huge, dir / "hostszvb"));
+    EXPECT_FALSE(files.exists(dir / "hostszvb"));
+}
+
+/// Writes the content in a child process that kills itself with SIGKILL at the step.
+int killedAt(PosixFileSystem::Step step, const std::string& path, const std::string& content) {
+    return runInChild([&] {
+        PosixFileSystem fs;
+        fs.afterStep = [&](PosixFileSystem::Step reached) {
+            if (reached == step) {
+                ::raise(SIGKILL);
+            }
+        };
+        fs.write(path, content);
+        return 0;
+    });
+}
+
+const std::string kBlocked = "127.0.0.1 localhost\n" + std::string(4000, 'b') + "\n";
+const std::string kUsersOwn = "127.0.0.1 localhost\n::1 localhost ip6-localhost\n";
+
+TEST_F(PosixFileSystemTest, AKilledRewriteOfAMountPointIsFinishedByRecover) {
+    using Step = PosixFileSystem::Step;
+    const struct {
+        Step step;
+        bool tornBeforeRecover;
+        std::string afterRecover;
+    } cases[] = {
+        {Step::TemporaryWritten, false, kBlocked},
+        {Step::JournalWritten, false, kUsersOwn},
+        {Step::InPlaceWritten, true, kUsersOwn},
+        {Step::InPlaceDone, false, kUsersOwn},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        int code = withMountedTarget(folder, [&](const MountedTarget& m) {
+            PosixFileSystem fs;
+            if (!fs.write(m.target, kBlocked)) {
+                return 1;
+            }
+            if (killedAt(c.step, m.target, kUsersOwn) != -1) {
+                return 2;
+            }
+            const std::string left = fs.read(m.target).value_or("?");
+            const bool torn = left != kBlocked && left != kUsersOwn;
+            if (torn != c.tornBeforeRecover) {
+                return 3;
+            }
+            fs.recover(m.target);
+            if (fs.read(m.target) != c.afterRecover || fs.read(m.source) != c.afterRecover) {
+                return 4;
+            }
+            return namesIn(folder / "etc") == std::set<std::string>{"hosts"} ? 0 : 5;
+        });
+        if (code == kNotPermitted) {
+            GTEST_SKIP() << "mount namespaces are not permitted here";
+        }
+        EXPECT_EQ(code, 0) << "killed at step " << static_cast<int>(c.step);
+    }
+}
+
+TEST_F(PosixFileSystemTest, AJournalIsFinishedOnAPlainFileAndNeverOutlivesALaterWrite) {
+    const std::string path = dir / "hosts";
+    ASSERT_TRUE(files.write(path, kBlocked));
+    std::ofstream(dir / ".hosts.zorvik-journal") << kUsersOwn;
+    files.recover(path);
+    EXPECT_EQ(files.read(path), kUsersOwn);
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"hosts"});
+
+    // A journal that a later complete write made stale must not bring old content back.
+    std::ofstream(dir / ".hosts.zorvik-journal") << "stale";
+    ASSERT_TRUE(files.write(path, kBlocked));
+    files.recover(path);
+    EXPECT_EQ(files.read(path), kBlocked);
+}
+
+TEST_F(PosixFileSystemTest, RecoverSweepsOnlyOurStaleTemporariesOfThatFile) {
+    const std::string path = dir / "hosts";
+    ASSERT_TRUE(files.write(path, kUsersOwn));
+    ASSERT_EQ(killedAt(PosixFileSystem::Step::TemporaryWritten, path, kBlocked), -1);
+    ASSERT_EQ(killedAt(PosixFileSystem::Step::TemporaryWritten, dir / "hostszvb", kUsersOwn), -1);
+    ASSERT_EQ(namesIn(dir.path()).size(), 3u) << "the killed writes left their temporaries";
+    EXPECT_EQ(files.read(path), kUsersOwn);
+
+    const std::set<std::string> notOurs = {
+        "hosts.zorvik-abc123",   // not hidden: not a name we give
+        ".hosts.abc123",         // another program's temporary
+        ".hosts.zorvik-ab",      // too short
+        ".hosts.zorvik-abc!23",  // not mkstemp's letters
+        ".group.zorvik-abc123",  // a temporary of another file
+        ".hosts.zorvik-dir123",  // a folder
+        ".hosts.zorvik-lnk123",  // a link
+    };
+    for (const std::string& name : notOurs) {
+        if (name == ".hosts.zorvik-dir123") {
+            ASSERT_EQ(::mkdir((dir / name).c_str(), 0755), 0);
+        } else if (name == ".hosts.zorvik-lnk123") {
+            ASSERT_EQ(::symlink(path.c_str(), (dir / name).c_str()), 0);
+        } else {
+            std::ofstream(dir / name) << "keep";
+        }
+    }
+    TempFolder elsewhere;
+    std::ofstream(elsewhere / ".hosts.zorvik-abc123") << "another folder";
+
+    files.recover(path);
+    std::set<std::string> expected = notOurs;
+    expected.insert("hosts");
+    EXPECT_EQ(namesIn(dir.path()), expected);
+    EXPECT_EQ(namesIn(elsewhere.path()), std::set<std::string>{".hosts.zorvik-abc123"});
+    EXPECT_EQ(files.read(path), kUsersOwn);
 }
 
 }  // namespace
