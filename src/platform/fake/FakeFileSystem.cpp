@@ -23,8 +23,14 @@ bool FakeFileSystem::writable(const std::string& path) const {
     return !m_readOnly.contains(path) && !m_readOnly.contains(parentOf(path));
 }
 
+bool FakeFileSystem::canHoldFile(const std::string& path) const {
+    const std::string parent = parentOf(path);
+    return !isDirectory(path) && (parent.empty() || isDirectory(parent));
+}
+
 bool FakeFileSystem::write(const std::string& path, const std::string& content) {
-    if (!writable(path) || m_directories.contains(path)) {
+    // As on disk: the folder must exist, and a folder cannot be overwritten by a file.
+    if (!writable(path) || !canHoldFile(path)) {
         return false;
     }
     m_files[path] = content;
@@ -56,8 +62,12 @@ bool FakeFileSystem::copy(const std::string& from, const std::string& to) {
 
 bool FakeFileSystem::rename(const std::string& from, const std::string& to) {
     auto it = m_files.find(from);
-    if (it == m_files.end() || !writable(from) || !writable(to)) {
+    if (it == m_files.end() || !writable(from) || !writable(to) || !canHoldFile(to)) {
         return false;
+    }
+    if (from == to) {
+        ++m_writes[to];
+        return true;
     }
     std::string content = std::move(it->second);
     m_files.erase(it);
@@ -74,7 +84,20 @@ bool FakeFileSystem::remove(const std::string& path) {
 }
 
 bool FakeFileSystem::makeDirectories(const std::string& path) {
-    for (std::string p = path; !p.empty(); p = parentOf(p)) {
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    if (folder.empty()) {
+        return false;
+    }
+    // A file anywhere on the way stops it, as mkdir does.
+    for (std::string p = folder; !p.empty(); p = parentOf(p)) {
+        if (m_files.contains(p)) {
+            return false;
+        }
+    }
+    for (std::string p = folder; !p.empty(); p = parentOf(p)) {
         m_directories.insert(p);
     }
     return true;

@@ -7,13 +7,16 @@
 
 namespace halvern::platform {
 
-/// Files in memory. Folders exist implicitly above every file, or explicitly by makeDirectories.
+/// Files in memory. Folders exist implicitly above every file put(), or explicitly by
+/// makeDirectories; as on disk, writes and renames need the target's folder to exist.
 /// A test can make a path read-only (writes, renames onto it and deletes fail) or unreadable.
 class FakeFileSystem final : public FileSystem {
 public:
     std::optional<std::string> read(const std::string& path) const override;
     bool write(const std::string& path, const std::string& content) override;
-    bool exists(const std::string& path) const override { return m_files.contains(path); }
+    bool exists(const std::string& path) const override {
+        return m_files.contains(path) || isDirectory(path);
+    }
     bool isDirectory(const std::string& path) const override;
     std::optional<std::uint64_t> size(const std::string& path) const override;
     bool copy(const std::string& from, const std::string& to) override;
@@ -32,6 +35,8 @@ public:
 
 private:
     bool writable(const std::string& path) const;
+    /// True when the path is no folder and its folder exists.
+    bool canHoldFile(const std::string& path) const;
 
     std::map<std::string, std::string> m_files;
     std::set<std::string> m_directories;
