@@ -235,6 +235,7 @@ TEST(IniDocument, ManyBlankLinesAroundTheKeysReadAndWriteBack) {
 
 TEST(IniFile, OpensEmptyAndSavesOnlyWhenChanged) {
     FakeFileSystem files;
+    files.makeDirectories("/app");
     IniFile missing(files, "/app/new.ini");
     EXPECT_EQ(missing.get("S", "K", "dflt"), "dflt");
     EXPECT_TRUE(missing.save());

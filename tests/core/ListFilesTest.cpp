@@ -28,6 +28,8 @@ namespace {
 const std::string kPath = "/app/usertitles.ini";
 
 struct ListFilesTest : ::testing::Test {
+    ListFilesTest() { files.makeDirectories("/app"); }  // the program's own folder
+
     FakeFileSystem files;
     ListBox list{"lstTitles"};
 

@@ -55,6 +55,8 @@ const std::string kHosts = "/app/zorvikhosts.ini";
 const std::string kUserHosts = "/app/userhosts.ini";
 
 struct SettingsTest : ::testing::Test {
+    SettingsTest() { fake.makeDirectories("/app"); }  // the program's own folder
+
     FakeFileSystem fake;
     CountingFileSystem files{fake};
     FakeDialogs dialogs;

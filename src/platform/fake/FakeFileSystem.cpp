@@ -41,8 +41,14 @@ bool FakeFileSystem::writable(const std::string& path) const {
     return !m_readOnly.contains(path) && !m_readOnly.contains(parentOf(path));
 }
 
+bool FakeFileSystem::canHoldFile(const std::string& path) const {
+    const std::string parent = parentOf(path);
+    return !isDirectory(path) && (parent.empty() || isDirectory(parent));
+}
+
 bool FakeFileSystem::write(const std::string& path, const std::string& content) {
-    if (!writable(path) || m_directories.contains(path) || m_special.contains(path)) {
+    // As on disk: the folder must exist, and a folder cannot be overwritten by a file.
+    if (!writable(path) || !canHoldFile(path) || m_special.contains(path)) {
         return false;
     }
     m_files[path] = content;
@@ -74,8 +80,13 @@ bool FakeFileSystem::copy(const std::string& from, const std::string& to) {
 
 bool FakeFileSystem::rename(const std::string& from, const std::string& to) {
     auto it = m_files.find(from);
-    if (it == m_files.end() || !writable(from) || !writable(to) || m_special.contains(to)) {
+    if (it == m_files.end() || !writable(from) || !writable(to) || !canHoldFile(to) ||
+        m_special.contains(to)) {
         return false;
+    }
+    if (from == to) {
+        ++m_writes[to];
+        return true;
     }
     if (m_special.contains(from)) {
         m_special.erase(from);
@@ -97,7 +108,20 @@ bool FakeFileSystem::remove(const std::string& path) {
 }
 
 bool FakeFileSystem::makeDirectories(const std::string& path) {
-    for (std::string p = path; !p.empty(); p = parentOf(p)) {
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    if (folder.empty()) {
+        return false;
+    }
+    // A file anywhere on the way stops it, as mkdir does.
+    for (std::string p = folder; !p.empty(); p = parentOf(p)) {
+        if (m_files.contains(p)) {
+            return false;
+        }
+    }
+    for (std::string p = folder; !p.empty(); p = parentOf(p)) {
         m_directories.insert(p);
     }
     return true;

@@ -8,7 +8,8 @@
 
 namespace halvern::platform {
 
-/// Files in memory. Folders exist implicitly above every file, or explicitly by makeDirectories.
+/// Files in memory. Folders exist implicitly above every file put(), or explicitly by
+/// makeDirectories; as on disk, writes and renames need the target's folder to exist.
 /// A test can make a path read-only (writes, renames onto it and deletes fail), unreadable, or
 /// a FIFO or device (there, but never read, written or copied).
 class FakeFileSystem final : public FileSystem {
@@ -16,7 +17,9 @@ public:
     std::optional<std::string> read(const std::string& path) const override;
     ReadResult readLimited(const std::string& path, std::uint64_t maxBytes) const override;
     bool write(const std::string& path, const std::string& content) override;
-    bool exists(const std::string& path) const override { return m_files.contains(path); }
+    bool exists(const std::string& path) const override {
+        return m_files.contains(path) || isDirectory(path);
+    }
     bool isDirectory(const std::string& path) const override;
     std::optional<std::uint64_t> size(const std::string& path) const override;
     bool copy(const std::string& from, const std::string& to) override;
@@ -41,6 +44,8 @@ public:
 
 private:
     bool writable(const std::string& path) const;
+    /// True when the path is no folder and its folder exists.
+    bool canHoldFile(const std::string& path) const;
 
     std::map<std::string, std::string> m_files;
     std::set<std::string> m_directories;

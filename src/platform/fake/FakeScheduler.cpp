@@ -44,7 +44,9 @@ void FakeScheduler::unwatch(Id id) {
 }
 
 void FakeScheduler::pump() {
-    runDue();
+    // As on the real loop, callbacks scheduled while this pass runs wait for the next pass, so
+    // one that schedules itself without delay cannot hold the pump.
+    runDue(m_lastId);
     pollWatches();
 }
 
@@ -58,10 +60,16 @@ void FakeScheduler::advance(Millis duration) {
     pollWatches();
 }
 
-void FakeScheduler::runDue() {
-    while (!m_queue.empty() && m_queue.begin()->first.first <= m_now) {
-        auto node = m_queue.extract(m_queue.begin());
+void FakeScheduler::runDue(Id lastBefore) {
+    for (auto it = m_queue.begin(); it != m_queue.end() && it->first.first <= m_now;) {
+        if (it->first.second > lastBefore) {
+            ++it;
+            continue;
+        }
+        auto node = m_queue.extract(it);
         node.mapped()();
+        // The callback may have cancelled anything: start again from the earliest.
+        it = m_queue.begin();
     }
 }
 
@@ -73,7 +81,7 @@ void FakeScheduler::pollWatches() {
     }
     for (Id id : ids) {
         auto it = m_watches.find(id);
-        if (it == m_watches.end() || it->second.events == 0) {
+        if (it == m_watches.end() || it->second.events == 0 || it->second.running) {
             continue;
         }
         pollfd p{it->second.fd, 0, 0};
@@ -84,13 +92,25 @@ void FakeScheduler::pollWatches() {
         if (::poll(&p, 1, 0) <= 0) {
             continue;
         }
-        int ready = 0;
-        if (p.revents & (POLLIN | POLLHUP | POLLERR))
+        // Hang-up and error wake the handler for whatever it waits for, and a handler hears only
+        // the events it waits for.
+        int ready = (p.revents & (POLLHUP | POLLERR)) ? (kReadable | kWritable) : 0;
+        if (p.revents & POLLIN)
             ready |= kReadable;
-        if (p.revents & (POLLOUT | POLLERR))
+        if (p.revents & POLLOUT)
             ready |= kWritable;
+        ready &= it->second.events;
+        if (ready == 0) {
+            continue;
+        }
+        // A handler that runs the loop is not called again for its own descriptor meanwhile;
+        // the copy keeps the handler alive should it unwatch itself.
         auto handler = it->second.handler;
+        it->second.running = true;
         handler(ready);
+        if (auto after = m_watches.find(id); after != m_watches.end()) {
+            after->second.running = false;
+        }
     }
 }
 

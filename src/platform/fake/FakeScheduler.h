@@ -35,8 +35,10 @@ private:
         int fd;
         int events;
         std::function<void(int)> handler;
+        bool running = false;
     };
-    void runDue();
+    /// Runs the callbacks due now, up to the id given (by default every one, new ones included).
+    void runDue(Id lastBefore = static_cast<Id>(-1));
     void pollWatches();
 
     Millis m_now{0};

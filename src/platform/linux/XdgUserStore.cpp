@@ -33,10 +33,15 @@ std::string encodeValue(const std::string& value) {
     return trimmable || quoted ? "\"" + value + "\"" : value;
 }
 
+// A name the INI file could not read back, after the reading rules trim its blanks.
+bool readableName(const std::string& name, const char* forbidden) {
+    const auto begin = name.find_first_not_of(" \t");
+    return begin != std::string::npos && name.find_first_of(forbidden) == std::string::npos &&
+           name[begin] != '[' && name[begin] != ';';
+}
+
 bool validAddress(const std::string& section, const std::string& key) {
-    return !section.empty() && !key.empty() && !holdsLineBreak(section) && !holdsLineBreak(key) &&
-           section.find(']') == std::string::npos && key.find('=') == std::string::npos &&
-           key.front() != '[' && key.front() != ';';
+    return readableName(section, "\r\n]") && readableName(key, "\r\n=");
 }
 
 }  // namespace

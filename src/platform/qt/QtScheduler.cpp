@@ -79,8 +79,15 @@ void QtScheduler::setWatchEvents(Id id, int events) {
     if (it == m_watches.end()) {
         return;
     }
-    it->second.read->setEnabled((events & kReadable) != 0);
-    it->second.write->setEnabled((events & kWritable) != 0);
+    it->second.events = events;
+    if (!it->second.running) {
+        enableNotifiers(it->second);
+    }
+}
+
+void QtScheduler::enableNotifiers(Watch& watch) {
+    watch.read->setEnabled((watch.events & kReadable) != 0);
+    watch.write->setEnabled((watch.events & kWritable) != 0);
 }
 
 void QtScheduler::notify(Id id, int ready) {
@@ -88,9 +95,20 @@ void QtScheduler::notify(Id id, int ready) {
     if (it == m_watches.end()) {
         return;
     }
-    // Held by a copy: the handler may unwatch its own descriptor.
+    if (it->second.running) {
+        return;
+    }
+    // A handler that runs the loop is not called again for its own descriptor meanwhile: its
+    // notifiers rest until it returns. Held by a copy: the handler may unwatch its descriptor.
     const auto handler = it->second.handler;
+    it->second.running = true;
+    it->second.read->setEnabled(false);
+    it->second.write->setEnabled(false);
     (*handler)(ready);
+    if (auto after = m_watches.find(id); after != m_watches.end()) {
+        after->second.running = false;
+        enableNotifiers(after->second);
+    }
 }
 
 void QtScheduler::unwatch(Id id) {

@@ -42,7 +42,10 @@ private:
         std::unique_ptr<QSocketNotifier> read;
         std::unique_ptr<QSocketNotifier> write;
         std::shared_ptr<std::function<void(int)>> handler;
+        int events = 0;
+        bool running = false;
     };
+    void enableNotifiers(Watch& watch);
     void fire(Id id);
     void notify(Id id, int ready);
     void retire(std::unique_ptr<QSocketNotifier>& notifier);
