@@ -1,0 +1,76 @@
+#!/bin/bash
+# Benchmarks of the shipped program (build/app/zorvik), started as a user starts it, each beside
+# a peer in the same run, in private mount and network namespaces with a copy of /etc over /etc,
+# the loopback device up, an Xvfb display with a tray host and a copy of the program folder whose
+# settings say "not the first start":
+#
+#   web      wrk -t2 -c50 -H 'Connection: close' on 127.0.0.1:80 beside nginx's empty_gif (one
+#            worker) and the separate bench server: requests/s and requests per server CPU-second
+#   hosts    phase 2 of the start (the 2.5 s start timer fired) to the complete /etc/hosts built
+#            from 170,000 default + 5,000 user + 1,000 allowed names over a 10,000-line hosts
+#            file, beside `LC_ALL=C sort -u` of the same names
+#   startup  process start to the settings window mapped, beside a minimal Qt Widgets program
+#            and xmessage
+#   idle     CPU over a quiet minute and resident memory, beside the minimal Qt program
+#
+#   bench/shipped/run.sh [web|hosts|startup|idle|all] [options of shipped.py ...]
+#
+# Environment: BUILD (default build/) is configured and built with the README's run
+# configuration when it lacks the program. Needs root (for the namespaces).
+set -euo pipefail
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
+BUILD=${BUILD:-$ROOT/build}
+WHAT=${1:-all}
+shift || true
+
+missing=()
+for tool in unshare mount ip cp Xvfb trayer xwininfo xmessage wrk nginx pgrep sort cmake ninja; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+done
+[[ -x /usr/bin/python3 ]] || missing+=(python3)
+if (( ${#missing[@]} )); then
+    echo "missing tools: ${missing[*]} (bash scripts/setup-deps.sh, or apt-get install wrk nginx)" >&2
+    exit 1
+fi
+if [[ $(id -u) != 0 ]]; then
+    echo "run as root: the benchmarks use private mount and network namespaces" >&2
+    exit 1
+fi
+unshare --mount --net true 2>/dev/null || {
+    echo "unshare --mount --net is not permitted here" >&2
+    exit 1
+}
+
+if [[ ! -x "$BUILD/app/zorvik" || ! -f "$BUILD/app/1by1.jpg" ||
+      ! -x "$BUILD/bench/shipped/bench_qt_window" ||
+      ! -x "$BUILD/bench/placeholder/placeholder_bench_server" ]]; then
+    if [[ ! -f "$BUILD/CMakeCache.txt" ]]; then
+        cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVERN_GUI=ON
+    fi
+    cmake --build "$BUILD" --target zorvik stage_app bench_qt_window placeholder_bench_server
+fi
+if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$BUILD/CMakeCache.txt"; then
+    echo "note: $BUILD is not a Release build; the README's run configuration is Release" >&2
+fi
+
+run_one() {
+    echo "== shipped zorvik: $1 =="
+    unshare --mount --net --fork /usr/bin/python3 "$HERE/shipped.py" \
+        --app "$BUILD/app" --build "$BUILD" "$@"
+    echo
+}
+
+case "$WHAT" in
+    web | hosts | startup | idle) run_one "$WHAT" "$@" ;;
+    all)
+        for bench in web hosts startup idle; do
+            run_one "$bench"
+        done
+        ;;
+    *)
+        echo "usage: $0 [web|hosts|startup|idle|all] [options]" >&2
+        exit 2
+        ;;
+esac
