@@ -56,18 +56,25 @@ if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$BUILD/CMakeCache.txt"; then
 fi
 
 run_one() {
+    local rc=0
     echo "== shipped zorvik: $1 =="
     unshare --mount --net --fork /usr/bin/python3 "$HERE/shipped.py" \
-        --app "$BUILD/app" --build "$BUILD" "$@"
+        --app "$BUILD/app" --build "$BUILD" "$@" || rc=$?
     echo
+    return $rc
 }
 
 case "$WHAT" in
     web | hosts | startup | idle) run_one "$WHAT" "$@" ;;
     all)
+        failed=()
         for bench in web hosts startup idle; do
-            run_one "$bench"
+            run_one "$bench" || failed+=("$bench")
         done
+        if (( ${#failed[@]} )); then
+            echo "failed: ${failed[*]}" >&2
+            exit 1
+        fi
         ;;
     *)
         echo "usage: $0 [web|hosts|startup|idle|all] [options]" >&2
