@@ -18,7 +18,8 @@ run() {  # title command...
 }
 
 run "shipped program: web, hosts, start-up, idle" "$HERE/shipped/run.sh" all
-if [[ -x "$BUILD/bench/hostsbuild/hostsbuild_bench" ]] || cmake --build "$BUILD" --target hostsbuild_bench >/dev/null; then
+if [[ -x "$BUILD/bench/hostsbuild/hostsbuild_bench" ]] ||
+   cmake --build "$BUILD" --target hostsbuild_bench >/dev/null; then
     run "hosts merge alone" "$HERE/hostsbuild/run.sh" "$BUILD"
 else
     failed+=("hosts merge alone (build)")

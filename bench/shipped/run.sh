@@ -15,8 +15,8 @@
 #
 #   bench/shipped/run.sh [web|hosts|startup|idle|all] [options of shipped.py ...]
 #
-# Environment: BUILD (default build/) is configured and built with the README's run
-# configuration when it lacks the program. Needs root (for the namespaces).
+# Environment: BUILD (default build/); configured with the README's run configuration when it is
+# not configured yet, and brought up to date first. Needs root (for the namespaces).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -31,7 +31,8 @@ for tool in unshare mount ip cp Xvfb trayer xwininfo xmessage wrk nginx pgrep so
 done
 [[ -x /usr/bin/python3 ]] || missing+=(python3)
 if (( ${#missing[@]} )); then
-    echo "missing tools: ${missing[*]} (bash scripts/setup-deps.sh, or apt-get install wrk nginx)" >&2
+    echo "missing tools: ${missing[*]}" >&2
+    echo "(bash scripts/setup-deps.sh installs them)" >&2
     exit 1
 fi
 if [[ $(id -u) != 0 ]]; then
@@ -43,14 +44,18 @@ unshare --mount --net true 2>/dev/null || {
     exit 1
 }
 
-if [[ ! -x "$BUILD/app/zorvik" || ! -f "$BUILD/app/1by1.jpg" ||
-      ! -x "$BUILD/bench/shipped/bench_qt_window" ||
-      ! -x "$BUILD/bench/placeholder/placeholder_bench_server" ]]; then
-    if [[ ! -f "$BUILD/CMakeCache.txt" ]]; then
-        cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVERN_GUI=ON
-    fi
-    cmake --build "$BUILD" --target zorvik stage_app bench_qt_window placeholder_bench_server
+if [[ -f "$BUILD/CMakeCache.txt" ]] &&
+   grep -q '^HALVERN_GUI:BOOL=OFF$' "$BUILD/CMakeCache.txt"; then
+    echo "$BUILD is configured without the program (HALVERN_GUI=OFF); use a build with" \
+        "-DHALVERN_GUI=ON (BUILD=...)" >&2
+    exit 1
 fi
+# Always brought up to date, so the figures are those of the sources checked out.
+if [[ ! -f "$BUILD/CMakeCache.txt" ]]; then
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVERN_GUI=ON
+fi
+cmake --build "$BUILD" --target zorvik stage_app bench_qt_window placeholder_bench_server \
+    >/dev/null || { echo "building the program and the peers in $BUILD failed" >&2; exit 1; }
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$BUILD/CMakeCache.txt"; then
     echo "note: $BUILD is not a Release build; the README's run configuration is Release" >&2
 fi

@@ -124,7 +124,7 @@ class Sandbox:
             raise SystemExit("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number.decode().strip()
         os.environ["DISPLAY"] = self.env["DISPLAY"]
-        trayer = self.spawn(
+        self.spawn(
             ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
              "24", "--SetDockType", "true", "--transparent", "false"], "trayer")
         if not wait_until(lambda: "trayer" in subprocess.run(
