@@ -5,7 +5,8 @@
 # settings say "not the first start":
 #
 #   web      wrk -t2 -c50 -H 'Connection: close' on 127.0.0.1:80 beside nginx's empty_gif (one
-#            worker) and the separate bench server: requests/s and requests per server CPU-second
+#            worker) and the separate bench server: requests/s and requests per server CPU-second,
+#            with zorvik's window hidden in the tray, then shown
 #   hosts    phase 2 of the start (the 2.5 s start timer fired) to the complete /etc/hosts built
 #            from 170,000 default + 5,000 user + 1,000 allowed names over a 10,000-line hosts
 #            file, beside `LC_ALL=C sort -u` of the same names
