@@ -22,6 +22,7 @@
 #include "forms/StatsForm.h"
 #include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeUserStore.h"
 #include "platform/linux/PollScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
@@ -57,10 +58,17 @@ int main(int argc, char** argv) {
     platform::FakeSound sound;  // no audio device on a benchmark machine; the calls still happen
     platform::FakeDialogs dialogs;
     platform::PosixTcpListener listener(scheduler);
+    platform::FakeUserStore userStore;
+    platform::FakeShell shell;
+    platform::FakeSingleInstance instance;
+    platform::FakeTray tray;
+    platform::Platform platform{scheduler, files, dialogs, userStore, shell,
+                                instance,  tray,  sound,   listener};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths(argv[2], "/etc/hosts");
+    core::Context context{platform, state, form, stats, paths};
     core::StatusLog log(form, scheduler);
     core::BlockedRings rings(dialogs);
     adservers::BlockCounter counter(form, state, stats);
@@ -68,13 +76,7 @@ int main(int argc, char** argv) {
     form.txtBannerWav.setText(paths.file("ad.wav"));
 
     adservers::PlaceholderServer server(
-        listener, scheduler, files, sound, form, state, counter, paths,
-        {.AddToStatus = [&](const std::string& text) { log.AddToStatus(text); },
-         .putAdServerRecord = [&](const std::string& text) { rings.cycAdServers.PutItem(text); },
-         .IsTempSoundOff = [&] { return state.bTempSoundOff; },
-         .GetTimeStamp = [&] { return core::GetTimeStamp(scheduler); },
-         .autoUpdateCheck = {}},
-        port);
+        context, log, rings, counter, [] {}, port);
     server.StartWebServerCrap();
     if (!listener.isListening()) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%u\n", port);

@@ -50,27 +50,27 @@ std::string summaryLines(const std::string& newLines) {
 
 }  // namespace
 
-AdServerBlocking::AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
-                                   platform::Shell& shell, platform::Scheduler& scheduler,
-                                   core::MainState& state, const core::AppPaths& paths,
-                                   forms::MainForm& form, forms::StatsForm& stats,
-                                   Callbacks callbacks)
-    : m_files(files),
-      m_dialogs(dialogs),
-      m_shell(shell),
-      m_scheduler(scheduler),
-      m_state(state),
-      m_paths(paths),
-      m_form(form),
-      m_stats(stats),
-      m_callbacks(std::move(callbacks)) {
+AdServerBlocking::AdServerBlocking(core::Context& context, core::StatusLog& log, ui::HelpLine& help,
+                                   core::Settings& settings, PlaceholderServer& server)
+    : m_files(context.platform.files),
+      m_dialogs(context.platform.dialogs),
+      m_shell(context.platform.shell),
+      m_scheduler(context.platform.scheduler),
+      m_state(context.state),
+      m_paths(context.paths),
+      m_form(context.form),
+      m_stats(context.stats),
+      m_log(log),
+      m_help(help),
+      m_settings(settings),
+      m_server(server) {
     m_form.chkAdServers.onClick = [this] { chkAdServers_Click(); };
 }
 
 void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
     showProgress(true);
     m_form.lblHelpText.setCaption("Initializing Default Blocked Ad Server List...");
-    m_form.lblStatus.setCaption("Initializing Default Blocked Ad Server List...");
+    // The status line is cleared for the summary to come; the help line shows the progress.
     m_form.lblStatus.setCaption("");
     int nDefault = 0;
     const std::vector<std::string> defaultNames =
@@ -128,7 +128,7 @@ void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
     if (ok) {
         m_state.bHostsFullySet = true;
     }
-    run(m_callbacks.Save);
+    m_settings.Save();
     showProgress(false);
 }
 
@@ -166,7 +166,7 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     if (ok) {
         m_state.bHostsFullySet = false;
     }
-    run(m_callbacks.Save);
+    m_settings.Save();
     showProgress(false);
 
     // After a failed write the entries are still there: the message box said so.
@@ -225,20 +225,16 @@ void AdServerBlocking::chkAdServers_Click() {
     m_state.bBlockAdServers = m_form.chkAdServers.checked();
     if (m_state.bBlockAdServers) {
         ApplyHostsBlocking();
-        if (m_callbacks.FlashHelpText) {
-            m_callbacks.FlashHelpText(
-                kFlashPrefix + kN +
-                " will now block the known list of active banner and popup ad servers.");
-        }
-        run(m_callbacks.StartWebServerCrap);
+        m_help.FlashHelpText(
+            kFlashPrefix + kN +
+            " will now block the known list of active banner and popup ad servers.");
+        m_server.StartWebServerCrap();
     } else {
         RemoveHostsBlocking();
-        if (m_callbacks.FlashHelpText) {
-            m_callbacks.FlashHelpText(kFlashPrefix + kN +
-                                      " will no longer block banner ads (the known list of ad "
-                                      "servers).");
-        }
-        run(m_callbacks.StopWebServer);
+        m_help.FlashHelpText(kFlashPrefix + kN +
+                             " will no longer block banner ads (the known list of ad "
+                             "servers).");
+        m_server.StopWebServer();
     }
 }
 
@@ -320,11 +316,9 @@ void AdServerBlocking::BackupUserHostsFile() {
             rec.userHasNone = !current.has_value();
             m_files.remove(hostsFile + kFullSuffix);
             rec.parked.clear();
-            if (m_callbacks.AddToStatus) {
-                m_callbacks.AddToStatus("#" + hostsFile +
-                                        " was changed since the last exit: it is kept as the "
-                                        "user's own hosts file");
-            }
+            status("#" + hostsFile +
+                   " was changed since the last exit: it is kept as the "
+                   "user's own hosts file");
         }
     }
     if (edited || !rec.known()) {
@@ -345,11 +339,9 @@ void AdServerBlocking::RestoreFullHostsFile() {
     if (!parked || record().parked.empty() || fingerprint(parked) != record().parked) {
         if (m_files.exists(full)) {
             m_files.remove(full);
-            if (m_callbacks.AddToStatus) {
-                m_callbacks.AddToStatus("#" + full +
-                                        " is not the hosts file Zorvik parked: the list is "
-                                        "built again");
-            }
+            status("#" + full +
+                   " is not the hosts file Zorvik parked: the list is "
+                   "built again");
         }
         ReadLocalBanListAndUpdateHostsFile(true);
         return;
@@ -378,7 +370,7 @@ void AdServerBlocking::RestoreFullHostsFile() {
         rec.parked.clear();
         m_shell.flushNameCaches();
         m_state.bHostsFullySet = true;
-        run(m_callbacks.Save);
+        m_settings.Save();
     }
     m_form.lblHelpText.setCaption("Done Restoring " + kN + "  Hosts File from the users backup.");
 }
@@ -393,11 +385,9 @@ void AdServerBlocking::RestoreUserHostsFile() {
     if (rec.known() && !rec.isOurs(print)) {
         // Someone else changed the file during the run: the change is the user's and stays;
         // only the program's lines go, and what is left is the user's own from now on.
-        if (m_callbacks.AddToStatus) {
-            m_callbacks.AddToStatus("#" + hostsFile +
-                                    " was changed during the run: the change is kept as the "
-                                    "user's own hosts file");
-        }
+        status("#" + hostsFile +
+               " was changed during the run: the change is kept as the "
+               "user's own hosts file");
         if (current) {
             int nDefault = 0;
             int nUser = 0;
@@ -477,11 +467,8 @@ void AdServerBlocking::parkCompleteFile(const std::string& text) {
 void AdServerBlocking::reportRestoreFailure() {
     const std::string& hostsFile = m_paths.strHostsFile;
     const std::string backup = hostsFile + kBackupSuffix;
-    if (m_callbacks.AddToStatus) {
-        m_callbacks.AddToStatus("#Could not put the user's own hosts file back: " + hostsFile +
-                                " still blocks the listed ad servers; the user's file stays in " +
-                                backup);
-    }
+    status("#Could not put the user's own hosts file back: " + hostsFile +
+           " still blocks the listed ad servers; the user's file stays in " + backup);
     m_form.lblStatus.setCaption(m_form.lblStatus.caption() + kCrLf + kN +
                                 " could not put your own hosts file back.");
     m_dialogs.messageBox(restoreFailureText(hostsFile, backup), kN, platform::BoxButtons::Ok,
@@ -493,7 +480,7 @@ void AdServerBlocking::startUpHostsFile() {
         return;
     }
     if (m_state.bBlockAdServers) {
-        run(m_callbacks.StartWebServerCrap);
+        m_server.StartWebServerCrap();
     }
     if (m_files.exists(m_paths.getLocalBanIniFileName())) {
         setAdServerButtonsEnabled(m_state.bBlockAdServers);
@@ -589,12 +576,10 @@ std::string AdServerBlocking::restoreFailureText(const std::string& hostsFile,
 
 void AdServerBlocking::logRejected(const std::vector<std::string>& rejected) {
     for (const std::string& entry : rejected) {
-        if (m_callbacks.AddToStatus) {
-            m_callbacks.AddToStatus(
-                "#Ad server entry is not a host name, left out of the hosts "
-                "file: '" +
-                entry + "'");
-        }
+        status(
+            "#Ad server entry is not a host name, left out of the hosts "
+            "file: '" +
+            entry + "'");
     }
 }
 
@@ -639,17 +624,11 @@ void AdServerBlocking::showProgress(bool shown) {
 }
 
 void AdServerBlocking::pump() {
-    if (m_callbacks.pump) {
-        m_callbacks.pump();
-    } else {
-        m_scheduler.pump();
-    }
+    m_scheduler.pump();
 }
 
-void AdServerBlocking::run(const std::function<void()>& callback) const {
-    if (callback) {
-        callback();
-    }
+void AdServerBlocking::status(const std::string& text) {
+    m_log.AddToStatus(text);
 }
 
 }  // namespace halvern::adservers

@@ -5,14 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "core/AppPaths.h"
-#include "core/MainState.h"
-#include "forms/MainForm.h"
-#include "forms/StatsForm.h"
-#include "platform/Dialogs.h"
-#include "platform/FileSystem.h"
-#include "platform/Scheduler.h"
-#include "platform/Shell.h"
+#include "adservers/PlaceholderServer.h"
+#include "core/Context.h"
+#include "core/Settings.h"
+#include "core/StatusLog.h"
+#include "ui/HelpLine.h"
 
 namespace halvern::adservers {
 
@@ -21,21 +18,6 @@ namespace halvern::adservers {
 /// "zvf" at start-up and exit. Every replacement of the hosts file is one atomic step.
 class AdServerBlocking {
 public:
-    /// What other subsystems provide; an empty callback does nothing.
-    struct Callbacks {
-        /// Saves the settings.
-        std::function<void()> Save;
-        /// Shows a text in the help line and blinks it.
-        std::function<void(const std::string&)> FlashHelpText;
-        /// Adds a line to the status log ("#" marks a detail line).
-        std::function<void(const std::string&)> AddToStatus;
-        /// Starts and stops the placeholder web server.
-        std::function<void()> StartWebServerCrap;
-        std::function<void()> StopWebServer;
-        /// Lets pending messages run; the scheduler's pump when empty.
-        std::function<void()> pump;
-    };
-
     /// The files of the hosts file's two copies: the user's backup and the complete file.
     static constexpr const char* kBackupSuffix = "zvb";
     static constexpr const char* kFullSuffix = "zvf";
@@ -45,11 +27,10 @@ public:
     /// The record of what the program put in the hosts file, in the program folder.
     static constexpr const char* kRecordFile = "zvhosts.dat";
 
-    /// Installs the click handler of chkAdServers.
-    AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
-                     platform::Shell& shell, platform::Scheduler& scheduler, core::MainState& state,
-                     const core::AppPaths& paths, forms::MainForm& form, forms::StatsForm& stats,
-                     Callbacks callbacks);
+    /// Saves through the settings, shows progress in the help line, traces to the status log,
+    /// and starts and stops the placeholder server with the switch. Wires chkAdServers.
+    AdServerBlocking(core::Context& context, core::StatusLog& log, ui::HelpLine& help,
+                     core::Settings& settings, PlaceholderServer& server);
     AdServerBlocking(const AdServerBlocking&) = delete;
     AdServerBlocking& operator=(const AdServerBlocking&) = delete;
 
@@ -154,7 +135,7 @@ private:
     bool writeHostsFile(const std::string& text, bool complete);
     void showProgress(bool shown);
     void pump();
-    void run(const std::function<void()>& callback) const;
+    void status(const std::string& text);
 
     platform::FileSystem& m_files;
     platform::Dialogs& m_dialogs;
@@ -164,7 +145,10 @@ private:
     const core::AppPaths& m_paths;
     forms::MainForm& m_form;
     forms::StatsForm& m_stats;
-    Callbacks m_callbacks;
+    core::StatusLog& m_log;
+    ui::HelpLine& m_help;
+    core::Settings& m_settings;
+    PlaceholderServer& m_server;
     /// The allowed list: slots 0..n, "" for a gap, slot n always "".
     std::vector<std::string> m_strExcludeArray{""};
     std::optional<Record> m_record;

@@ -64,20 +64,20 @@ const char* caption(PlaceholderKind kind) {
 
 }  // namespace
 
-PlaceholderServer::PlaceholderServer(platform::TcpListener& listener,
-                                     platform::Scheduler& scheduler, platform::FileSystem& files,
-                                     platform::Sound& sound, forms::MainForm& form,
-                                     core::MainState& state, BlockCounter& counter,
-                                     const core::AppPaths& paths, Hooks hooks, std::uint16_t port)
-    : m_listener(listener),
-      m_scheduler(scheduler),
-      m_files(files),
-      m_sound(sound),
-      m_form(form),
-      m_state(state),
+PlaceholderServer::PlaceholderServer(core::Context& context, core::StatusLog& log,
+                                     core::BlockedRings& rings, BlockCounter& counter,
+                                     std::function<void()> autoUpdateCheck, std::uint16_t port)
+    : m_listener(context.platform.listener),
+      m_scheduler(context.platform.scheduler),
+      m_files(context.platform.files),
+      m_sound(context.platform.sound),
+      m_form(context.form),
+      m_state(context.state),
       m_counter(counter),
-      m_paths(paths),
-      m_hooks(std::move(hooks)),
+      m_paths(context.paths),
+      m_log(log),
+      m_rings(rings),
+      m_autoUpdateCheck(std::move(autoUpdateCheck)),
       m_port(port),
       m_jsReply(httpReply("application/javascript", kJsBody)),
       m_htmlReply(httpReply("text/html", htmlBody("HTML"))),
@@ -116,8 +116,10 @@ void PlaceholderServer::StartWebServerCrap() {
 void PlaceholderServer::StartListening() {
     m_listener.close();
     if (m_listener.listen(kAddress, m_port)) {
-        m_form.lbltype.setCaption(std::string("Started blocking...") + "10" + " " + "10");
-        status(std::string("Started ") + "10" + " web servers.");
+        // The texts name the ten answering sockets the server once had, and users know them as
+        // they are; one listener on the event loop now does the work of all ten.
+        m_form.lbltype.setCaption("Started blocking...10 10");
+        status("Started 10 web servers.");
         return;
     }
     // Another program holds the port: say so instead of claiming the server started.
@@ -245,9 +247,7 @@ void PlaceholderServer::answer(ConnectionId id, std::string_view request) {
     }
     playBannerSound();
     m_counter.CountBlockedAd(false);
-    if (m_hooks.autoUpdateCheck) {
-        m_hooks.autoUpdateCheck();
-    }
+    m_autoUpdateCheck();
 }
 
 void PlaceholderServer::answerUnknown(ConnectionId id, std::string_view request) {
@@ -260,10 +260,8 @@ void PlaceholderServer::record(const ParsedRequest& r) {
     m_form.lblpage.setCaption("Blocking " + r.host + "\r\n" + RequestParser::shownPath(r.path));
     m_state.strLastHost = r.host;
     m_state.strLastAgent = r.agent;
-    if (m_hooks.putAdServerRecord) {
-        m_hooks.putAdServerRecord(timeStamp() + " '" + r.host + "'  from '" + r.referer + "' by '" +
-                                  r.agent + "'");
-    }
+    m_rings.cycAdServers.PutItem(core::GetTimeStamp(m_scheduler) + " '" + r.host + "'  from '" +
+                                 r.referer + "' by '" + r.agent + "'");
     m_form.mnuTrayAllow.setCaption("&Click here to allow content from " + r.host +
                                    " (the last blocked ad server)...");
     m_form.lblAllowServer.setCaption("Un-Block '" + r.host + "'");
@@ -286,8 +284,7 @@ const std::string& PlaceholderServer::imageReply() {
 }
 
 bool PlaceholderServer::soundWanted() const {
-    const bool off = m_hooks.IsTempSoundOff ? m_hooks.IsTempSoundOff() : m_state.bTempSoundOff;
-    return m_form.chkBannerSound.checked() && !off;
+    return m_form.chkBannerSound.checked() && !m_state.bTempSoundOff;
 }
 
 void PlaceholderServer::playBannerSound() {
@@ -340,13 +337,7 @@ void PlaceholderServer::sweepExpired() {
 }
 
 void PlaceholderServer::status(const std::string& text) const {
-    if (m_hooks.AddToStatus) {
-        m_hooks.AddToStatus(text);
-    }
-}
-
-std::string PlaceholderServer::timeStamp() const {
-    return m_hooks.GetTimeStamp ? m_hooks.GetTimeStamp() : core::GetTimeStamp(m_scheduler);
+    m_log.AddToStatus(text);
 }
 
 }  // namespace halvern::adservers

@@ -9,13 +9,9 @@
 
 #include "adservers/BlockCounter.h"
 #include "adservers/RequestParser.h"
-#include "core/AppPaths.h"
-#include "core/MainState.h"
-#include "forms/MainForm.h"
-#include "platform/FileSystem.h"
-#include "platform/Scheduler.h"
-#include "platform/Sound.h"
-#include "platform/TcpListener.h"
+#include "core/BlockedRings.h"
+#include "core/Context.h"
+#include "core/StatusLog.h"
 
 namespace halvern::adservers {
 
@@ -23,19 +19,6 @@ namespace halvern::adservers {
 /// placeholder (a one-pixel image, a script comment or a short text) and records each blocked ad.
 class PlaceholderServer {
 public:
-    /// What the server needs from the rest of the main window; any of them may be empty.
-    struct Hooks {
-        std::function<void(const std::string&)> AddToStatus;
-        /// Puts a record into the recent ad-server ring.
-        std::function<void(const std::string&)> putAdServerRecord;
-        /// Sounds are off for the moment; without it the shared bTempSoundOff is read.
-        std::function<bool()> IsTempSoundOff;
-        /// hh:mm:ss; without it the scheduler's local time is used.
-        std::function<std::string()> GetTimeStamp;
-        /// The automatic ad-data check, run after each answered ad.
-        std::function<void()> autoUpdateCheck;
-    };
-
     /// A connection must send its whole request head within this time of being accepted; bytes
     /// that trickle in do not extend it.
     static constexpr platform::Millis kHeadTimeout{10000};
@@ -45,10 +28,13 @@ public:
     /// without a disk read for every one of thousands of requests.
     static constexpr platform::Millis kImageRefresh{1000};
 
-    PlaceholderServer(platform::TcpListener& listener, platform::Scheduler& scheduler,
-                      platform::FileSystem& files, platform::Sound& sound, forms::MainForm& form,
-                      core::MainState& state, BlockCounter& counter, const core::AppPaths& paths,
-                      Hooks hooks, std::uint16_t port = 80);
+    /// Listens through the context's TCP listener, logs to the status log, records each
+    /// answered ad in the ad-server ring and counts it. autoUpdateCheck is the automatic
+    /// ad-data check run after each answered ad: a callback, since the update rebuilds the hosts
+    /// file through the blocking that starts and stops this server. Wires cmdOn and cmdOff.
+    PlaceholderServer(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
+                      BlockCounter& counter, std::function<void()> autoUpdateCheck,
+                      std::uint16_t port = 80);
     ~PlaceholderServer();
     PlaceholderServer(const PlaceholderServer&) = delete;
     PlaceholderServer& operator=(const PlaceholderServer&) = delete;
@@ -92,7 +78,6 @@ private:
     void armSweep();
     void sweepExpired();
     void status(const std::string& text) const;
-    std::string timeStamp() const;
 
     platform::TcpListener& m_listener;
     platform::Scheduler& m_scheduler;
@@ -102,7 +87,9 @@ private:
     core::MainState& m_state;
     BlockCounter& m_counter;
     const core::AppPaths& m_paths;
-    Hooks m_hooks;
+    core::StatusLog& m_log;
+    core::BlockedRings& m_rings;
+    std::function<void()> m_autoUpdateCheck;
     std::uint16_t m_port;
 
     PendingMap m_pending;

@@ -27,6 +27,9 @@ StatusLog::StatusLog(forms::MainForm& form, platform::Scheduler& scheduler)
 }
 
 void StatusLog::AddToStatus(const std::string& strIn) {
+    for (const auto& observer : m_observers) {
+        observer(strIn);
+    }
     if (!bStatusLogOn) {
         return;
     }

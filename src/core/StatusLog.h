@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "forms/MainForm.h"
 #include "platform/Scheduler.h"
@@ -23,6 +25,11 @@ public:
     void SetStatusMSG(const std::string& strIn) { AddToStatus(strIn); }
     /// "Debug": starts recording (until exit) with an empty log.
     void cmdClear_Click();
+    /// Calls the observer with every line given to AddToStatus, recorded or not: the trace's
+    /// readers other than the window (the tests, an export).
+    void observe(std::function<void(const std::string&)> observer) {
+        m_observers.push_back(std::move(observer));
+    }
 
     /// Characters the log keeps; the oldest text falls off the end.
     static constexpr std::size_t kMaxChars = 15000;
@@ -33,6 +40,7 @@ public:
 private:
     forms::MainForm& m_form;
     platform::Scheduler& m_scheduler;
+    std::vector<std::function<void(const std::string&)>> m_observers;
 };
 
 }  // namespace halvern::core

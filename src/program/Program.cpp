@@ -58,6 +58,7 @@ struct Program::Impl {
     MainState st;
     AppPaths paths;
     StartupSeams seams;
+    Context ctx{p, st, form, stats, paths};
     StatusLog log{form, p.scheduler};
     BlockedRings rings{p.dialogs};
     ui::HelpLine help{p.scheduler, form};
@@ -68,7 +69,6 @@ struct Program::Impl {
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
-    std::string strBuild;
     bool finished = false;
     bool unloaded = false;
 };
@@ -81,20 +81,9 @@ Program::Impl::Impl(platform::Platform& platform)
       settings(p.files, p.dialogs, p.userStore, st, paths, form, stats,
                Settings::Callbacks{[this] { tray.GoToTray(); },
                                    [this] { tray.mnuTraySettings_Click(); }}),
-      server(p.listener, p.scheduler, p.files, p.sound, form, st, counter, paths,
-             adservers::PlaceholderServer::Hooks{
-                 [this](const std::string& text) { log.AddToStatus(text); },
-                 [this](const std::string& record) { rings.cycAdServers.PutItem(record); },
-                 [this] { return st.bTempSoundOff; },
-                 [this] { return GetTimeStamp(p.scheduler); },
-                 {}}),
-      hosts(p.files, p.dialogs, p.shell, p.scheduler, st, paths, form, stats,
-            adservers::AdServerBlocking::Callbacks{
-                [this] { settings.Save(); },
-                [this](const std::string& text) { help.FlashHelpText(text); },
-                [this](const std::string& text) { log.AddToStatus(text); },
-                [this] { server.StartWebServerCrap(); }, [this] { server.StopWebServer(); },
-                [this] { p.scheduler.pump(); }}) {
+      // The automatic ad-data check has no updater to run yet: answered ads only count.
+      server(ctx, log, rings, counter, [] {}),
+      hosts(ctx, log, help, settings, server) {
     wire();
 }
 
@@ -127,7 +116,6 @@ void Program::Impl::writeSetting(const std::string& key, const std::string& valu
 
 void Program::Impl::Form_Load() {
     StartupSeams::run(seams.resetPopupState);
-    strBuild = "build 16";
     rings.ClearLog();  // the four rings, empty, 50 records each
 
     st.nTotalAdServers = 0;

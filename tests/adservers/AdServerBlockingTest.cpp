@@ -20,6 +20,7 @@ const std::string kFull = "/etc/hostszvf";
 const std::string kDefaultList = "/opt/halvern/zorvikhosts.ini";
 const std::string kUserList = "/opt/halvern/userhosts.ini";
 const std::string kAllowedList = "/opt/halvern/zorvikhostsexc.ini";
+const std::string kIni = "/opt/halvern/zorvik.ini";
 
 std::string listFile(const Names& entries) {
     std::string text = "[DomainCount]\r\nN=" + std::to_string(entries.size()) + "\r\n[Domains]\r\n";
@@ -44,24 +45,33 @@ struct AdServerBlockingTest : ::testing::Test {
     halvern::core::AppPaths paths{"/opt/halvern", kHosts};
     halvern::forms::MainForm form;
     halvern::forms::StatsForm stats;
-    int saves = 0;
-    int pumps = 0;
-    int webStarts = 0;
-    int webStops = 0;
-    Names flashes;
+    halvern::core::Context context{fake.platform, state, form, stats, paths};
+    halvern::core::StatusLog statusLog{form, fake.clock};
+    halvern::core::BlockedRings rings{fake.dialogs};
+    halvern::ui::HelpLine help{fake.clock, form};
+    halvern::core::Settings settings{fake.files, fake.dialogs, fake.userStore, state,
+                                     paths,      form,         stats,          {}};
+    halvern::adservers::BlockCounter counter{form, state, stats};
+    halvern::adservers::PlaceholderServer server{context, statusLog, rings, counter, [] {}};
+    AdServerBlocking blocking{context, statusLog, help, settings, server};
     Names log;
-    AdServerBlocking blocking{
-        fake.files,
-        fake.dialogs,
-        fake.shell,
-        fake.clock,
-        state,
-        paths,
-        form,
-        stats,
-        {[this] { ++saves; }, [this](const std::string& text) { flashes.push_back(text); },
-         [this](const std::string& text) { log.push_back(text); }, [this] { ++webStarts; },
-         [this] { ++webStops; }, [this] { ++pumps; }}};
+
+    AdServerBlockingTest() {
+        statusLog.observe([this](const std::string& text) { log.push_back(text); });
+    }
+    /// Settings written: the first save creates zorvik.ini, a later one rewrites it.
+    int saves() const { return fake.files.writes(kIni); }
+    /// The placeholder server listens while blocking is on.
+    bool serving() const { return fake.listener.isListening(); }
+    /// The text the help line flashed last.
+    std::string flashed() const { return form.lblHelpText.caption(); }
+    /// The status text without the settings' own "Settings Saved" line, which a save puts in
+    /// front of it.
+    std::string status() const {
+        const std::string& text = form.lblStatus.caption();
+        const std::string saved = "Settings Saved\r\n";
+        return text.starts_with(saved) ? text.substr(saved.size()) : text;
+    }
 
     void lists(const Names& defaults, const Names& users = {}, const Names& allowed = {}) {
         fake.files.put(kDefaultList, listFile(defaults));
@@ -77,7 +87,7 @@ TEST_F(AdServerBlockingTest, BuildsAnEmptyHostsFileAndSummarisesTheNamesAdded) {
     blocking.ReadLocalBanListAndUpdateHostsFile(true);
 
     EXPECT_EQ(hosts(), "127.0.0.1 a.example\n127.0.0.1 b.example\n");
-    EXPECT_EQ(form.lblStatus.caption(),
+    EXPECT_EQ(status(),
               "Data for 2 blocked ad servers and 0 allowed ad servers was configured:\r\n"
               "- a.example\r\n- b.example\r\n\r\n\r\n"
               "You should restart your computer if you want these changes to take effect.");
@@ -87,7 +97,7 @@ TEST_F(AdServerBlockingTest, BuildsAnEmptyHostsFileAndSummarisesTheNamesAdded) {
     EXPECT_EQ(form.lblTotHosts.caption(), "2");
     EXPECT_EQ(stats.lblTotHosts.caption(), "2");
     EXPECT_TRUE(state.bHostsFullySet);
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(saves(), 1);
     EXPECT_EQ(fake.shell.cacheFlushes, 1);
     EXPECT_FALSE(form.ProgressBar1.visible());
     EXPECT_TRUE(fake.dialogs.boxes().empty());
@@ -102,7 +112,7 @@ TEST_F(AdServerBlockingTest, SecondBuildAddsNothingAndLeavesTheFileAlone) {
 
     EXPECT_EQ(hosts(), first);
     EXPECT_EQ(fake.files.writes(kHosts), 1);
-    EXPECT_TRUE(form.lblStatus.caption().starts_with(
+    EXPECT_TRUE(status().starts_with(
         "Data for 0 blocked ad servers and 0 allowed ad servers was configured:\r\n\r\n\r\n"));
 }
 
@@ -116,7 +126,7 @@ TEST_F(AdServerBlockingTest, AllowedNamesCountInTheSummaryAndLeaveLongerNamesWho
     EXPECT_EQ(hosts(),
               "127.0.0.1 b.example\r\n127.0.0.1 localhost\r\n127.0.0.1 ads.x.example.org\r\n");
     // The allowed list's count, its blank entry included.
-    EXPECT_TRUE(form.lblStatus.caption().starts_with(
+    EXPECT_TRUE(status().starts_with(
         "Data for 1 blocked ad servers and 2 allowed ad servers was configured:\r\n"
         "- b.example\r\n\r\n"));
 }
@@ -157,7 +167,7 @@ TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
         "proper permissions.");
     EXPECT_EQ(hosts(), "127.0.0.1 localhost\n");
     EXPECT_FALSE(state.bHostsFullySet);
-    EXPECT_FALSE(form.lblStatus.caption().starts_with("Data for"));
+    EXPECT_FALSE(status().starts_with("Data for"));
     EXPECT_EQ(fake.shell.cacheFlushes, 0);
 }
 
@@ -170,7 +180,7 @@ TEST_F(AdServerBlockingTest, ExitDuringTheWriteFailureBoxStopsTheBuildAndTheRemo
     state.bExiting = false;
     blocking.RemoveBanListFromHostsFile();
     EXPECT_EQ(fake.dialogs.boxes().size(), 2u);
-    EXPECT_EQ(saves, 0) << "nothing is saved after the exit";
+    EXPECT_EQ(saves(), 0) << "nothing is saved after the exit";
     EXPECT_TRUE(form.cmdAllow.enabled()) << "the removal stopped at the box";
 }
 
@@ -186,7 +196,7 @@ TEST_F(AdServerBlockingTest, RemovalTakesOutListLinesEvenTheLastWithoutLineBreak
 
     EXPECT_EQ(hosts(), "\r\n127.0.0.1 localhost\r\n127.0.0.1 a.example.org\r\n");
     EXPECT_FALSE(state.bHostsFullySet);
-    EXPECT_EQ(form.lblStatus.caption(),
+    EXPECT_EQ(status(),
               "\r\nAd Servers are no longer blocked.  \r\n\r\nYOU MUST SHUT DOWN AND RESTART your "
               "computer for this change to take effect.");
     EXPECT_EQ(form.lblHelpText.caption(), "Processing 1 Hosts...");
@@ -195,7 +205,7 @@ TEST_F(AdServerBlockingTest, RemovalTakesOutListLinesEvenTheLastWithoutLineBreak
     EXPECT_FALSE(form.cmdAllow.enabled());
     EXPECT_FALSE(form.cmdAddSites.enabled());
     EXPECT_FALSE(form.mnuTrayAllow.enabled());
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(saves(), 1);
     EXPECT_EQ(fake.shell.cacheFlushes, 1);
 }
 
@@ -209,7 +219,7 @@ TEST_F(AdServerBlockingTest, FailedRemovalIsNotReportedAsDone) {
     EXPECT_EQ(fake.dialogs.boxes().size(), 1u);
     EXPECT_EQ(hosts(), "127.0.0.1 a.example\n");
     EXPECT_TRUE(state.bHostsFullySet);
-    EXPECT_EQ(form.lblStatus.caption(), "");
+    EXPECT_EQ(status(), "");
 }
 
 TEST_F(AdServerBlockingTest, SwitchOnBuildsStartsTheServerAndSaysSo) {
@@ -220,28 +230,30 @@ TEST_F(AdServerBlockingTest, SwitchOnBuildsStartsTheServerAndSaysSo) {
 
     EXPECT_TRUE(state.bBlockAdServers);
     EXPECT_EQ(hosts(), "127.0.0.1 a.example\n");
-    EXPECT_TRUE(form.lblStatus.caption().ends_with(
+    EXPECT_TRUE(status().ends_with(
         "take effect.\r\nZorvik has now configured your system to block ads.\r\n\r\nYOU MUST "
         "SHUT DOWN AND RESTART your computer for this change to take effect."));
-    EXPECT_EQ(flashes, Names{"PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. "
-                             "Zorvik will now block the known list of active banner and popup ad "
-                             "servers."});
-    EXPECT_EQ(webStarts, 1);
+    EXPECT_EQ(flashed(),
+              "PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. "
+              "Zorvik will now block the known list of active banner and popup ad "
+              "servers.");
+    EXPECT_TRUE(serving());
     EXPECT_TRUE(form.cmdAllow.enabled() && form.cmdAddSites.enabled() &&
                 form.mnuTrayAllow.enabled());
 
     form.chkAdServers.click();
     EXPECT_FALSE(state.bBlockAdServers);
     EXPECT_EQ(hosts(), "");
-    EXPECT_EQ(flashes.back(),
+    EXPECT_EQ(flashed(),
               "PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. Zorvik will no "
               "longer block banner ads (the known list of ad servers).");
-    EXPECT_EQ(webStops, 1);
+    EXPECT_FALSE(serving());
     EXPECT_FALSE(form.cmdAllow.enabled());
 }
 
 TEST_F(AdServerBlockingTest, SwitchDoesNothingWhileLoading) {
     lists({"a.example"});
+    const std::string helpBefore = flashed();
     state.bLoadingSettings = true;
     state.bBlockAdServers = false;
     form.chkAdServers.setChecked(true);
@@ -250,8 +262,9 @@ TEST_F(AdServerBlockingTest, SwitchDoesNothingWhileLoading) {
 
     EXPECT_FALSE(state.bBlockAdServers);
     EXPECT_FALSE(fake.files.exists(kHosts));
-    EXPECT_TRUE(flashes.empty());
-    EXPECT_EQ(webStarts + webStops + saves, 0);
+    EXPECT_EQ(flashed(), helpBefore);
+    EXPECT_FALSE(serving());
+    EXPECT_EQ(saves(), 0);
 }
 
 TEST_F(AdServerBlockingTest, FullySetNeedsTheFlagAnd14001Bytes) {
@@ -276,7 +289,7 @@ TEST_F(AdServerBlockingTest, ProgressPumpsEvery50EntriesNotEachOne) {
     lists(manyNames(500), manyNames(10));
     blocking.ReadLocalBanListAndUpdateHostsFile(false);
     // 10 repaints on the default list, one between the phases.
-    EXPECT_EQ(pumps, 11);
+    EXPECT_EQ(fake.clock.pumpCount(), 11u);
 }
 
 struct HostsFileDanceTest : AdServerBlockingTest {
@@ -297,7 +310,7 @@ struct HostsFileDanceTest : AdServerBlockingTest {
 TEST_F(HostsFileDanceTest, FirstStartBacksUpAndBuildsThenExitPutsTheUsersFileBack) {
     startUp();
     EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
-    EXPECT_EQ(webStarts, 1);
+    EXPECT_TRUE(serving());
     EXPECT_TRUE(form.cmdAllow.enabled());
     const std::string complete = hosts();
     EXPECT_GE(complete.size(), 14001u);
@@ -478,8 +491,7 @@ TEST_F(HostsFileDanceTest, FailedRestoreAtExitIsReportedAndKeepsTheBackup) {
         EXPECT_EQ(log.back(),
                   "#Could not put the user's own hosts file back: /etc/hosts still blocks the "
                   "listed ad servers; the user's file stays in /etc/hostszvb");
-        EXPECT_TRUE(form.lblStatus.caption().ends_with(
-            "\r\nZorvik could not put your own hosts file back."));
+        EXPECT_TRUE(status().ends_with("\r\nZorvik could not put your own hosts file back."));
         EXPECT_TRUE(state.bHostsFullySet);
     }
 }
@@ -578,14 +590,14 @@ TEST_F(HostsFileDanceTest, StartWithoutDefaultListOrBlockingDisablesTheCommands)
     blocking.startUpHostsFile();
     EXPECT_FALSE(form.cmdAddSites.enabled());
     EXPECT_EQ(hosts(), kUsersOwn);
-    EXPECT_EQ(webStarts, 0);
+    EXPECT_FALSE(serving());
 
     fake.files.remove(kDefaultList);
     form.cmdAddSites.setEnabled(true);
     state.bBlockAdServers = true;
     blocking.startUpHostsFile();
     EXPECT_TRUE(form.cmdAddSites.enabled());
-    EXPECT_EQ(webStarts, 1);
+    EXPECT_TRUE(serving());
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ TEST_F(PlaceholderServerTest, MissingImageStillGetsAValidReplyAndCounts) {
 
 TEST_F(PlaceholderServerTest, ImageFromAMissingFolderIsReplacedByAText) {
     core::AppPaths elsewhere{"/gone", "/etc/hosts"};
-    PlaceholderServer other{net, clock, files, sound, form, state, counter, elsewhere, hooks()};
+    core::Context there{fake.platform, state, form, stats, elsewhere};
+    PlaceholderServer other{there, log, rings, counter, [] {}};
     other.StartWebServerCrap();
     const HttpReply reply = ask("GET /x.gif HTTP/1.0\r\n\r\n");
     EXPECT_EQ(reply.headers.at("Content-Type"), "text/plain");
@@ -94,7 +95,7 @@ TEST_F(PlaceholderServerTest, SoundsSwitchedOffDuringABurstSilenceItsEnd) {
 
 TEST_F(PlaceholderServerTest, DestroyedServerLeavesNoTimerOrHandlerBehind) {
     {
-        PlaceholderServer other{net, clock, files, sound, form, state, counter, paths, hooks()};
+        PlaceholderServer other{context, log, rings, counter, [] {}};
         other.StartWebServerCrap();
         net.connect();
         ask("GET /a.gif HTTP/1.0\r\n\r\n");

@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "adservers/PlaceholderServer.h"
-#include "platform/fake/FakeDesktopServices.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeScheduler.h"
-#include "platform/fake/FakeTcpListener.h"
+#include "support/FakePlatform.h"
 
 namespace halvern::adservers::fixture {
 
@@ -55,14 +52,19 @@ protected:
         form.txtBannerWav.setText("/opt/halvern/ad.wav");
         form.lblAllowServer.setVisible(false);
         clock.setLocalTime({2026, 12, 10, 9, 5, 7});
+        log.observe([this](const std::string& t) { statusLines.push_back(t); });
+        rings.ClearLog();
     }
 
-    PlaceholderServer::Hooks hooks() {
-        return {.AddToStatus = [this](const std::string& t) { statusLines.push_back(t); },
-                .putAdServerRecord = [this](const std::string& t) { ring.push_back(t); },
-                .IsTempSoundOff = [this] { return state.bTempSoundOff; },
-                .GetTimeStamp = {},
-                .autoUpdateCheck = [this] { ++updateChecks; }};
+    /// The ad-server ring's records, oldest first.
+    std::vector<std::string> ring() {
+        std::vector<std::string> slots;
+        rings.cycAdServers.GetAllItems(slots);
+        std::vector<std::string> items;
+        for (std::size_t i = 1; i < slots.size() && !slots[i].empty(); ++i) {
+            items.push_back(slots[i]);
+        }
+        return items;
     }
 
     /// One connection, one request; returns the connection.
@@ -73,19 +75,22 @@ protected:
     }
     HttpReply ask(const std::string& text) { return split(net.reply(request(text))); }
 
-    platform::FakeScheduler clock;
-    platform::FakeFileSystem files;
-    platform::FakeSound sound;
-    platform::FakeTcpListener net;
+    testing::FakePlatform fake;
+    platform::FakeScheduler& clock = fake.clock;
+    platform::FakeFileSystem& files = fake.files;
+    platform::FakeSound& sound = fake.sound;
+    platform::FakeTcpListener& net = fake.listener;
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
+    core::Context context{fake.platform, state, form, stats, paths};
+    core::StatusLog log{form, clock};
+    core::BlockedRings rings{fake.dialogs};
     BlockCounter counter{form, state, stats};
     std::vector<std::string> statusLines;
-    std::vector<std::string> ring;
     int updateChecks = 0;
-    PlaceholderServer server{net, clock, files, sound, form, state, counter, paths, hooks()};
+    PlaceholderServer server{context, log, rings, counter, [this] { ++updateChecks; }};
 };
 
 }  // namespace halvern::adservers::fixture

@@ -86,7 +86,7 @@ TEST_F(PlaceholderServerTest, AnsweredAdIsRecordedEverywhereTheUserLooks) {
     EXPECT_EQ(state.strLastHost, "ads.x.example");
     EXPECT_EQ(server.getLastHost(), "ads.x.example");
     EXPECT_EQ(state.strLastAgent, " Mozilla/4.0");
-    EXPECT_EQ(ring,
+    EXPECT_EQ(ring(),
               std::vector<std::string>{
                   "09:05:07 'ads.x.example'  from ' http://news.example/' by ' Mozilla/4.0'"});
     EXPECT_EQ(form.mnuTrayAllow.caption(),
@@ -117,7 +117,7 @@ TEST_F(PlaceholderServerTest, AnythingButGetIsAnsweredUnknownAndNotCounted) {
     EXPECT_EQ(state.nBlockedToday, 0);
     EXPECT_EQ(state.nTotBlocked, 0);
     EXPECT_TRUE(sound.played.empty());
-    EXPECT_TRUE(ring.empty());
+    EXPECT_TRUE(ring().empty());
     EXPECT_EQ(updateChecks, 0);
     EXPECT_EQ(form.lbltype.caption(), "Started blocking...10 10");
 }

@@ -13,6 +13,8 @@
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
+#include "support/FakePlatform.h"
+#include "support/ProgramParts.h"
 
 using namespace halvern;
 
@@ -22,23 +24,26 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
+    halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
-    platform::FakeDialogs dialogs;
-    platform::FakeShell shell;
-    platform::FakeScheduler clock;
-    core::MainState state;
-    const core::AppPaths paths(folder + "/app", folder + "/etc/hosts");
-    forms::MainForm form;
-    forms::StatsForm stats;
-    // Every status line here means a fault: after a kill, the next start must recognise the
-    // hosts file and the parked copy as the program's own, never as someone else's edit.
-    adservers::AdServerBlocking::Callbacks callbacks;
-    callbacks.AddToStatus = [](const std::string& text) {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        std::_Exit(3);
-    };
-    adservers::AdServerBlocking blocking(files, dialogs, shell, clock, state, paths, form, stats,
-                                         callbacks);
+    platform::Platform platform{fake.clock,    files,     fake.dialogs, fake.userStore, fake.shell,
+                                fake.instance, fake.tray, fake.sound,   fake.listener};
+    halvern::testing::ProgramParts parts(platform, {folder + "/app", folder + "/etc/hosts"});
+    core::MainState& state = parts.state;
+    platform::FakeDialogs& dialogs = fake.dialogs;
+    // Every detail line of the hosts steps means a fault here: after a kill, the next start must
+    // recognise the hosts file and the parked copy as the program's own, never as someone
+    // else's edit. (The placeholder server's own lines are no detail lines.)
+    parts.log.observe([](const std::string& text) {
+        if (text.starts_with("#")) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+            std::_Exit(3);
+        }
+    });
+    adservers::PlaceholderServer server(parts.context, parts.log, parts.rings, parts.counter,
+                                        [] {});
+    adservers::AdServerBlocking blocking(parts.context, parts.log, parts.help, parts.settings,
+                                         server);
     blocking.setExcludeArray();
     state.bBlockAdServers = true;
     for (;;) {

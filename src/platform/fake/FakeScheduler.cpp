@@ -44,6 +44,7 @@ void FakeScheduler::unwatch(Id id) {
 }
 
 void FakeScheduler::pump() {
+    ++m_pumpCount;
     // As on the real loop, callbacks scheduled while this pass runs wait for the next pass, so
     // one that schedules itself without delay cannot hold the pump.
     runDue(m_lastId);

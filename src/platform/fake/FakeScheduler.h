@@ -29,6 +29,8 @@ public:
     void setLocalTime(LocalTime time) { m_wallStart = time, m_wallOrigin = m_now; }
     /// Callbacks waiting to run.
     std::size_t pendingCount() const { return m_queue.size(); }
+    /// How often pump() ran: how often a long step let pending messages run.
+    std::size_t pumpCount() const { return m_pumpCount; }
 
 private:
     struct Watch {
@@ -43,6 +45,7 @@ private:
 
     Millis m_now{0};
     Millis m_wallOrigin{0};
+    std::size_t m_pumpCount = 0;
     LocalTime m_wallStart{2026, 12, 10, 9, 0, 0};
     Id m_lastId = 0;
     // (due time, id) orders same-time callbacks by scheduling order.

@@ -15,6 +15,8 @@
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
+#include "support/FakePlatform.h"
+#include "support/ProgramParts.h"
 
 using namespace halvern;
 using namespace halvern::platform::testing;
@@ -33,20 +35,20 @@ std::string slurp(const std::string& path) {
 
 /// The program's hosts-file steps on real files, as a start or an exit runs them.
 struct Zorvik {
-    explicit Zorvik(const std::string& root) : paths(root + "/app", root + "/etc/hosts") {
-        state.bBlockAdServers = true;
+    explicit Zorvik(const std::string& root)
+        : parts(platform, {root + "/app", root + "/etc/hosts"}) {
+        parts.state.bBlockAdServers = true;
         blocking.setExcludeArray();
     }
+    halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
-    platform::FakeDialogs dialogs;
-    platform::FakeShell shell;
-    platform::FakeScheduler clock;
-    core::MainState state;
-    core::AppPaths paths;
-    forms::MainForm form;
-    forms::StatsForm stats;
-    adservers::AdServerBlocking blocking{files, dialogs, shell, clock, state,
-                                         paths, form,    stats, {}};
+    platform::Platform platform{fake.clock,    files,     fake.dialogs, fake.userStore, fake.shell,
+                                fake.instance, fake.tray, fake.sound,   fake.listener};
+    halvern::testing::ProgramParts parts;
+    adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
+                                        [] {}};
+    adservers::AdServerBlocking blocking{parts.context, parts.log, parts.help, parts.settings,
+                                         server};
 };
 
 TEST(HostsRewriteCrash, AnExitKilledInsideTheRewriteOfAMountedHostsFileIsFinishedAtTheNextStart) {

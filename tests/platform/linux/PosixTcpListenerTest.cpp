@@ -21,6 +21,8 @@
 #include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/linux/PollScheduler.h"
+#include "support/FakePlatform.h"
+#include "support/ProgramParts.h"
 
 namespace halvern::platform {
 namespace {
@@ -133,16 +135,16 @@ protected:
         return reply.starts_with("HTTP/1.0 200 OK\r\n") && reply.ends_with("\r\n\r\nGIF89a-image");
     }
 
-    FakeFileSystem files;
-    FakeSound sound;
+    halvern::testing::FakePlatform fake;
+    FakeFileSystem& files = fake.files;
     PosixTcpListener listener{scheduler};
-    forms::MainForm form;
-    forms::StatsForm stats;
-    core::MainState state;
-    core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
-    adservers::BlockCounter counter{form, state, stats};
-    adservers::PlaceholderServer server{listener, scheduler, files, sound, form,
-                                        state,    counter,   paths, {},    0};
+    platform::Platform platform{scheduler,     files,     fake.dialogs, fake.userStore, fake.shell,
+                                fake.instance, fake.tray, fake.sound,   listener};
+    halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
+    forms::MainForm& form = parts.form;
+    core::MainState& state = parts.state;
+    adservers::PlaceholderServer server{parts.context, parts.log, parts.rings,
+                                        parts.counter, [] {},     0};
 };
 
 TEST_F(PosixTcpListenerTest, ListensOnLoopbackAndAPortCannotBeHeldTwice) {
@@ -336,17 +338,14 @@ TEST_F(PlaceholderOnLoopback, ThousandIdleConnectionsDoNotDelayANewRequest) {
 TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
     // The placeholder server behind a listener that holds at most 40 connections, attacked by
     // five times as many heads that never end.
-    FakeFileSystem files;
-    files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
-    FakeSound sound;
+    halvern::testing::FakePlatform fake;
+    fake.files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
     PosixTcpListener listener(scheduler, 40);
-    forms::MainForm form;
-    forms::StatsForm stats;
-    core::MainState state;
-    core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
-    adservers::BlockCounter counter{form, state, stats};
-    adservers::PlaceholderServer server{listener, scheduler, files, sound, form,
-                                        state,    counter,   paths, {},    0};
+    platform::Platform platform{scheduler,     fake.files, fake.dialogs, fake.userStore, fake.shell,
+                                fake.instance, fake.tray,  fake.sound,   listener};
+    halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
+    adservers::PlaceholderServer server{parts.context, parts.log, parts.rings,
+                                        parts.counter, [] {},     0};
     server.StartWebServerCrap();
     std::vector<Client> slow;
     for (int round = 0; round < 5; ++round) {
@@ -367,7 +366,7 @@ TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
         ASSERT_TRUE(runUntil([&] { return probe.readSome(); }, 2000ms)) << "probe " << i;
         EXPECT_TRUE(probe.received.ends_with("\r\n\r\nGIF89a-image")) << probe.received;
     }
-    EXPECT_EQ(state.nBlockedToday, 5);
+    EXPECT_EQ(parts.state.nBlockedToday, 5);
     EXPECT_LE(listener.connectionCount(), 40u);
     // The oldest heads made room, without a reply; the newest still wait for theirs.
     EXPECT_TRUE(runUntil([&] { return slow.front().readSome(); }));
