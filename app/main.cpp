@@ -197,7 +197,9 @@ int main(int argc, char** argv) {
     };
     platform::StopSignals stopSignals(scheduler, exitCommand);
     if (platform::StopSignals::arrived()) {
-        // Stopped before anything started: there is nothing to undo and nothing to save.
+        // Stopped before anything started: there is nothing to undo and nothing to save. A hosts
+        // file an earlier, killed run left blocked is taken care of by the next start.
+        std::fputs("zorvik: stopped before it started; nothing was changed\n", stderr);
         return 0;
     }
     // The session ending, or any other way out of the loop, still runs the exit command, which
