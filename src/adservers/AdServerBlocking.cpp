@@ -528,7 +528,8 @@ AdServerBlocking::Record& AdServerBlocking::record() {
     if (m_record) {
         return *m_record;
     }
-    Record& rec = m_record.emplace();
+    m_record = Record();
+    Record& rec = *m_record;
     m_savedRecord = m_files.read(m_paths.file(kRecordFile)).value_or("");
     std::istringstream in(m_savedRecord);
     for (std::string line; std::getline(in, line);) {

@@ -215,7 +215,7 @@ std::size_t IniDocument::addSection(Line header, std::string_view name) {
     Section section;
     section.hasHeader = true;
     section.name = std::string(name);
-    section.lines.push_back(std::move(header));
+    section.lines.push_back(header);
     m_sections.push_back(std::move(section));
     const std::size_t index = m_sections.size() - 1;
     m_sectionIndex.insertFirst(hashName(name), index, [&](std::size_t n) {
@@ -340,7 +340,7 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     if (index == kNone) {
         Line header{0, 0, kNone, 0, LineKind::Header};
         setText(header, "[" + std::string(sectionName) + "]");
-        index = addSection(std::move(header), sectionName);
+        index = addSection(header, sectionName);
     }
     Section& target = m_sections[index];
     const std::size_t existing = findKey(target, name);
@@ -355,7 +355,7 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     setText(line, std::string(name) + "=" + withoutLineBreaks(value));
     // Only blank or comment lines follow the last key line, so no indexed line moves.
     const std::size_t at = target.lastKeyLine + 1;
-    target.lines.insert(target.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    target.lines.insert(target.lines.begin() + static_cast<std::ptrdiff_t>(at), line);
     target.keys.insertFirst(hashName(name), at, [](std::size_t) { return false; });
     target.lastKeyLine = at;
     if (index == m_sections.size() - 1 && at == target.lines.size() - 1) {

@@ -43,8 +43,8 @@ bool isPrivateFolder(const std::string& path) {
 
 }  // namespace
 
-LockFileSingleInstance::LockFileSingleInstance(std::string runtimeFolder, Scheduler& scheduler,
-                                               std::string name)
+LockFileSingleInstance::LockFileSingleInstance(const std::string& runtimeFolder,
+                                               Scheduler& scheduler, const std::string& name)
     : m_scheduler(scheduler),
       m_runtimeFolder(runtimeFolder),
       m_lockPath(runtimeFolder + "/" + name + ".lock"),

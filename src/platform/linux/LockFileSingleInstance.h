@@ -15,8 +15,8 @@ namespace halvern::platform {
 class LockFileSingleInstance final : public SingleInstance {
 public:
     /// Files "<name>.lock" and "<name>.sock" in runtimeFolder; the socket is watched on the loop.
-    LockFileSingleInstance(std::string runtimeFolder, Scheduler& scheduler,
-                           std::string name = defaultName());
+    LockFileSingleInstance(const std::string& runtimeFolder, Scheduler& scheduler,
+                           const std::string& name = defaultName());
     ~LockFileSingleInstance() override;
     LockFileSingleInstance(const LockFileSingleInstance&) = delete;
     LockFileSingleInstance& operator=(const LockFileSingleInstance&) = delete;
