@@ -18,7 +18,9 @@ std::optional<std::string> FakeFileSystem::read(const std::string& path) const {
 ReadResult FakeFileSystem::readLimited(const std::string& path, std::uint64_t maxBytes) const {
     auto it = m_files.find(path);
     if (it == m_files.end()) {
-        return {std::nullopt, ReadFailure::Missing, {}};
+        // As on disk, a folder is there but is no file to read.
+        return isDirectory(path) ? reported(path, notAFile())
+                                 : ReadResult{std::nullopt, ReadFailure::Missing, {}};
     }
     if (m_special.contains(path)) {
         return reported(path, notAFile());

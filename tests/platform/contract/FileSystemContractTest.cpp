@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 
@@ -20,6 +22,8 @@ public:
     FakeFileSystemDriver() { m_files.makeDirectories(kRoot); }
     FileSystem& files() { return m_files; }
     std::string root() const { return kRoot; }
+    /// Something that is there but is no regular file: a FIFO on disk.
+    void makeSpecial(const std::string& path) { m_files.putSpecial(path); }
 
 private:
     static constexpr const char* kRoot = "/tmp/contract";
@@ -31,6 +35,7 @@ public:
     static constexpr const char* kName = "Posix";
     FileSystem& files() { return m_files; }
     std::string root() const { return m_folder.path(); }
+    void makeSpecial(const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }
 
 private:
     testing::TempFolder m_folder;
@@ -203,6 +208,40 @@ TYPED_TEST(FileSystemContract, RemoveDeletesAFileOnce) {
     EXPECT_FALSE(files.remove(this->at("file.txt")));
     this->give("file.txt", "back");
     EXPECT_EQ(files.read(this->at("file.txt")), "back");
+}
+
+TYPED_TEST(FileSystemContract, ABoundedReadGivesTheFileOrSaysWhyNot) {
+    auto& files = this->files();
+    this->give("list.ini", "[DomainCount]\nN=0\n");
+    const ReadResult whole = files.readLimited(this->at("list.ini"), 64);
+    EXPECT_EQ(whole.content, "[DomainCount]\nN=0\n");
+    EXPECT_EQ(whole.failure, ReadFailure::None);
+    EXPECT_FALSE(whole.refused());
+
+    const ReadResult large = files.readLimited(this->at("list.ini"), 4);
+    EXPECT_EQ(large.content, std::nullopt);
+    EXPECT_EQ(large.failure, ReadFailure::TooLarge);
+    EXPECT_TRUE(large.refused());
+    EXPECT_FALSE(large.error.empty());
+
+    const ReadResult missing = files.readLimited(this->at("missing.ini"), 64);
+    EXPECT_EQ(missing.failure, ReadFailure::Missing);
+    EXPECT_FALSE(missing.refused());
+}
+
+TYPED_TEST(FileSystemContract, WhatIsNoRegularFileIsNeverReadNorCopied) {
+    auto& files = this->files();
+    ASSERT_TRUE(files.makeDirectories(this->at("folder")));
+    this->m_driver.makeSpecial(this->at("fifo"));
+    for (const char* name : {"folder", "fifo"}) {
+        const ReadResult read = files.readLimited(this->at(name), 64);
+        EXPECT_EQ(read.content, std::nullopt) << name;
+        EXPECT_EQ(read.failure, ReadFailure::NotAFile) << name;
+        EXPECT_TRUE(read.refused()) << name;
+        EXPECT_EQ(files.read(this->at(name)), std::nullopt) << name;
+        EXPECT_FALSE(files.copy(this->at(name), this->at("copy"))) << name;
+        EXPECT_FALSE(files.exists(this->at("copy"))) << name;
+    }
 }
 
 }  // namespace
