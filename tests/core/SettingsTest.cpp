@@ -356,6 +356,67 @@ TEST_F(SettingsTest, SavedSettingsLoadBackTheSame) {
     EXPECT_FALSE(form.chkRunIE.enabled());
 }
 
+TEST_F(SettingsTest, SaveWritesEveryKeyFromItsHomeInTheFileOrder) {
+    state.BannerSound = "/s/ad.wav";
+    state.PopSound = "/s/pop.wav";
+    state.ProxyName = "stale";
+    form.txtProxyName.setText("typed.proxy");
+    state.ProxyPort = "8080";
+    state.ngOnOff = "5";
+    state.ngIEWhiteList = "0";
+    state.ngBlockByTitle = "12";  // fCloseBrowser stays unset: an empty value
+    state.bMinimized = true;
+    state.bAutoDownload = false;
+    form.chkAuto.setChecked(true);  // the state, not the box, is written
+    form.chkJavaPops.setChecked(true);
+    form.chkRunIE.setChecked(false);
+    form.chkStartup.setChecked(true);
+    form.chkIEToolBar.setChecked(true);
+    state.bBannerSound = false;
+    form.chkBannerSound.setChecked(true);
+    state.bBlockAdServers = false;
+    state.bBlockIEPopups = true;
+    state.bPopSound = false;
+    state.bHostsFullySet = true;
+    state.DateUpdate = "7/4/2004";
+    state.nTotBlocked = 99;
+    ASSERT_TRUE(settings.Save());
+    EXPECT_EQ(
+        fake.text(kIni),
+        "[Settings]\r\nBannerSound=/s/ad.wav\r\nPopSound=/s/pop.wav\r\n"
+        "ProxyName=typed.proxy\r\nProxyPort=8080\r\nfOnOff=5\r\nfCloseBrowser=\r\n"
+        "fIEWhiteList=0\r\nfBlockByTitle=12\r\nbMinimized=True\r\nbAutoDownload=False\r\n"
+        "bJavaPops=True\r\nbRunIE=False\r\nbStartup=True\r\nbIEToolBar=True\r\n"
+        "bBannerSound=False\r\nbBlockAdServers=False\r\nbBlockIEPopups=True\r\n"
+        "bPopSound=False\r\nbHostsFullySet=True\r\nDateUpdate=7/4/2004\r\nnTotBlocked=99\r\n");
+}
+
+TEST_F(SettingsTest, LoadingAndSavingAFullFileReproducesItByteForByte) {
+    const std::string fullFiles[] = {
+        // Every option on that the load rules allow together, hot keys and sounds set.
+        "[Settings]\r\nBannerSound=/home/me/ding.wav\r\nPopSound=/home/me/pop two.wav\r\n"
+        "ProxyName=proxy.lan\r\nProxyPort=3128\r\nfOnOff=5\r\nfCloseBrowser=12\r\n"
+        "fIEWhiteList=7\r\nfBlockByTitle=9\r\nbMinimized=True\r\nbAutoDownload=True\r\n"
+        "bJavaPops=True\r\nbRunIE=True\r\nbStartup=True\r\nbIEToolBar=True\r\n"
+        "bBannerSound=True\r\nbBlockAdServers=True\r\nbBlockIEPopups=True\r\n"
+        "bPopSound=True\r\nbHostsFullySet=True\r\nDateUpdate=3/14/2004\r\n"
+        "nTotBlocked=250\r\n",
+        // Every option off, no hot keys, LF endings.
+        "[Settings]\nBannerSound=/a/b.wav\nPopSound=/a/c.wav\nProxyName=\nProxyPort=\n"
+        "fOnOff=0\nfCloseBrowser=0\nfIEWhiteList=0\nfBlockByTitle=0\nbMinimized=False\n"
+        "bAutoDownload=False\nbJavaPops=False\nbRunIE=False\nbStartup=False\n"
+        "bIEToolBar=False\nbBannerSound=False\nbBlockAdServers=False\nbBlockIEPopups=False\n"
+        "bPopSound=False\nbHostsFullySet=False\nDateUpdate=12/31/2003\nnTotBlocked=1\n",
+    };
+    for (const std::string& text : fullFiles) {
+        fake.put(kIni, text);
+        state = MainState{};
+        load();
+        ASSERT_TRUE(settings.Save());
+        EXPECT_EQ(fake.text(kIni), text);
+    }
+}
+
 TEST_F(SettingsTest, MsgBoxOnceShowsAMessageOncePerUser) {
     settings.MsgBoxOnce("Flash ads are now blocked.", "Zorvik", "MSGFlash");
     settings.MsgBoxOnce("Flash ads are now blocked.", "Zorvik", "MSGFlash");
