@@ -54,16 +54,14 @@ struct Settings::ListCounts {
     std::string userList;
 };
 
-Settings::Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
-                   platform::UserStore& userStore, MainState& state, const AppPaths& paths,
-                   forms::MainForm& form, forms::StatsForm& stats, Callbacks callbacks)
-    : m_files(files),
-      m_dialogs(dialogs),
-      m_userStore(userStore),
-      m_state(state),
-      m_paths(paths),
-      m_form(form),
-      m_stats(stats),
+Settings::Settings(const Context& context, Callbacks callbacks)
+    : m_files(context.platform.files),
+      m_dialogs(context.platform.dialogs),
+      m_userStore(context.platform.userStore),
+      m_state(context.state),
+      m_paths(context.paths),
+      m_form(context.form),
+      m_stats(context.stats),
       m_callbacks(std::move(callbacks)) {}
 
 void Settings::LoadSettings() {
@@ -274,6 +272,12 @@ void Settings::writeSettings(IniFile& ini) const {
     if (m_state.nTotBlocked > 0) {
         put("nTotBlocked", std::to_string(m_state.nTotBlocked));
     }
+}
+
+bool Settings::writeSetting(const std::string& key, const std::string& value) {
+    IniFile ini(m_files, getIniFileName());
+    ini.set(kSection, key, value);
+    return ini.save();
 }
 
 void Settings::MsgBoxOnce(const std::string& strMsg, const std::string& strTitle,

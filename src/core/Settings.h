@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/AppPaths.h"
+#include "core/Context.h"
 #include "core/MainState.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
@@ -20,21 +21,24 @@ class IniFile;
 /// store.
 class Settings {
 public:
-    /// What LoadSettings does with the main window; the tray code owns both.
+    /// What LoadSettings does with the main window. The tray icon owns both and sits a layer
+    /// above the settings, so they are handed in (the program fills both).
     struct Callbacks {
         std::function<void()> GoToTray;
         std::function<void()> mnuTraySettings_Click;
     };
 
-    Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
-             platform::UserStore& userStore, MainState& state, const AppPaths& paths,
-             forms::MainForm& form, forms::StatsForm& stats, Callbacks callbacks);
+    /// Keeps references to what the context refers to, not to the context itself.
+    Settings(const Context& context, Callbacks callbacks);
 
     /// Reads the settings file once and applies every setting, in the order the file lists them.
     void LoadSettings();
     /// Writes the settings in one atomic write, keeping the file's other lines; nothing while the
     /// settings load. True when written; a failed write leaves the old file and says nothing.
     bool Save();
+    /// Writes one key of the settings section at once, keeping the rest of the file (the tray's
+    /// statistics reset stores a zero total this way, which Save never writes). True when written.
+    bool writeSetting(const std::string& key, const std::string& value);
     /// Shows the message the first time only for this user; the key remembers it was shown.
     void MsgBoxOnce(const std::string& strMsg, const std::string& strTitle,
                     const std::string& strRegKey);

@@ -10,6 +10,7 @@
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeUserStore.h"
+#include "support/FakePlatform.h"
 
 using halvern::base::IniDocument;
 using halvern::core::AppPaths;
@@ -66,13 +67,11 @@ struct SettingsTest : ::testing::Test {
     halvern::forms::MainForm form;
     halvern::forms::StatsForm stats;
     std::vector<std::string> shown;
-    Settings settings{files,
-                      dialogs,
-                      userStore,
-                      state,
-                      paths,
-                      form,
-                      stats,
+    halvern::testing::FakePlatform others;  // the services the settings do not use
+    halvern::platform::Platform platform{others.clock, files,        dialogs,
+                                         userStore,    others.shell, others.instance,
+                                         others.tray,  others.sound, others.listener};
+    Settings settings{halvern::core::Context{platform, state, form, stats, paths},
                       Settings::Callbacks{[this] { shown.push_back("tray"); },
                                           [this] { shown.push_back("settings"); }}};
 
@@ -415,6 +414,22 @@ TEST_F(SettingsTest, LoadingAndSavingAFullFileReproducesItByteForByte) {
         ASSERT_TRUE(settings.Save());
         EXPECT_EQ(fake.text(kIni), text);
     }
+}
+
+TEST_F(SettingsTest, WriteSettingChangesOneKeyAndKeepsTheRest) {
+    ASSERT_TRUE(settings.writeSetting("nTotBlocked", "0"));
+    EXPECT_EQ(fake.text(kIni), "[Settings]\r\nnTotBlocked=0\r\n") << "a missing file is created";
+
+    fake.put(kIni, "[Window]\nLeft=1\n[Settings]\nbStartup=True\nNTOTBLOCKED=250\n; end\n");
+    form.lblStatus.setCaption("before");
+    ASSERT_TRUE(settings.writeSetting("nTotBlocked", "0"));
+    EXPECT_EQ(fake.text(kIni),
+              "[Window]\nLeft=1\n[Settings]\nbStartup=True\nNTOTBLOCKED=0\n; end\n");
+    EXPECT_EQ(form.lblStatus.caption(), "before") << "only Save reports itself";
+
+    fake.setReadOnly(kIni);
+    EXPECT_FALSE(settings.writeSetting("nTotBlocked", "7"));
+    EXPECT_NE(fake.text(kIni).find("NTOTBLOCKED=0\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, MsgBoxOnceShowsAMessageOncePerUser) {
