@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/AppPaths.h"
@@ -15,6 +17,8 @@
 namespace halvern::core {
 
 class IniFile;
+enum class SettingKey : std::uint8_t;
+struct SettingEntry;
 
 /// The settings store: the [Settings] section of zorvik.ini, mirrored into the main state and the
 /// windows by LoadSettings and written back by Save, and the once-only messages of the per-user
@@ -48,6 +52,13 @@ public:
 private:
     struct ListCounts;
     ListCounts readListCounts() const;
+    /// Reads a text setting into its member and returns the member.
+    std::string& loadText(const IniFile& ini, SettingKey key);
+    /// Reads a flag into its home when it converts, then sets a state flag's check box from the
+    /// member; the converted value, or nothing.
+    std::optional<bool> loadFlag(const IniFile& ini, SettingKey key);
+    /// Reads a count into its member when it converts.
+    void loadCount(const IniFile& ini, SettingKey key);
     void loadAdServerTotal(const ListCounts& counts);
     void loadHotKeys(const IniFile& ini);
     void loadStartupOptions(const IniFile& ini);
@@ -55,6 +66,9 @@ private:
     void loadCounters(const IniFile& ini, const ListCounts& counts);
     void loadBlocking(const IniFile& ini);
     void writeSettings(IniFile& ini) const;
+    /// The text Save writes for a setting, from its home; nothing when its rule keeps the stored
+    /// value.
+    std::optional<std::string> textToWrite(const SettingEntry& setting) const;
 
     platform::FileSystem& m_files;
     platform::Dialogs& m_dialogs;
