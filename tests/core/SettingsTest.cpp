@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/IniDocument.h"
+#include "core/SettingKeys.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeUserStore.h"
@@ -374,6 +375,7 @@ TEST_F(SettingsTest, SaveWritesEveryKeyFromItsHomeInTheFileOrder) {
     state.bBannerSound = false;
     form.chkBannerSound.setChecked(true);
     state.bBlockAdServers = false;
+    form.chkAdServers.setChecked(true);  // a mirror: the member is written
     state.bBlockIEPopups = true;
     state.bPopSound = false;
     state.bHostsFullySet = true;
@@ -388,6 +390,82 @@ TEST_F(SettingsTest, SaveWritesEveryKeyFromItsHomeInTheFileOrder) {
         "bJavaPops=True\r\nbRunIE=False\r\nbStartup=True\r\nbIEToolBar=True\r\n"
         "bBannerSound=False\r\nbBlockAdServers=False\r\nbBlockIEPopups=True\r\n"
         "bPopSound=False\r\nbHostsFullySet=True\r\nDateUpdate=7/4/2004\r\nnTotBlocked=99\r\n");
+}
+
+TEST_F(SettingsTest, EveryKeysDefaultIsWhatAMissingKeyGivesAndWhatIsWrittenBack) {
+    const struct {
+        const char* name;
+        const char* fallback;
+        const char* written;  // after a start with the key missing; nullptr: not written
+    } keys[] = {
+        {"BannerSound", "", "/app/ad.wav"},  // an empty path is the program folder's sound
+        {"PopSound", "", "/app/pop.wav"},
+        {"ProxyName", "", ""},
+        {"ProxyPort", "", ""},
+        {"fOnOff", "0", "0"},
+        {"fCloseBrowser", "0", "0"},
+        {"fIEWhiteList", "0", "0"},
+        {"fBlockByTitle", "0", "0"},
+        {"bMinimized", "0", "False"},
+        {"bAutoDownload", "1", "True"},
+        {"bJavaPops", "0", "False"},
+        {"bRunIE", "0", "False"},
+        {"bStartup", "1", "True"},
+        {"bIEToolBar", "0", "False"},
+        {"bBannerSound", "1", "True"},
+        {"bBlockAdServers", "1", "True"},
+        {"bBlockIEPopups", "1", "True"},
+        {"bPopSound", "1", "True"},
+        {"bHostsFullySet", "0", "False"},
+        {"DateUpdate", "1/1/2001", nullptr},  // never-updated: a stored date is kept
+        {"nTotBlocked", "0", nullptr},        // zero: a stored total is kept
+    };
+    const auto& table = halvern::core::kSettings;
+    ASSERT_EQ(std::size(keys), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        EXPECT_STREQ(table[i].name, keys[i].name) << "the order Save writes";
+        EXPECT_STREQ(table[i].fallback, keys[i].fallback) << keys[i].name;
+    }
+
+    std::string spelledOut = "[Settings]\r\n";
+    for (const auto& key : keys) {
+        spelledOut += std::string(key.name) + "=" + key.fallback + "\r\n";
+    }
+    for (const bool withFile : {false, true}) {
+        SCOPED_TRACE(withFile ? "every key at its default" : "no file");
+        if (withFile) {
+            fake.put(kIni, spelledOut);
+        } else {
+            fake.remove(kIni);
+        }
+        // Every home away from its default first, so the load must set each one.
+        state.BannerSound = state.PopSound = state.ProxyName = state.ProxyPort = "x";
+        state.ngOnOff = state.ngCloseBrowser = state.ngIEWhiteList = state.ngBlockByTitle = "7";
+        state.bMinimized = state.bHostsFullySet = true;
+        state.bAutoDownload = state.bBannerSound = state.bPopSound = false;
+        state.bBlockAdServers = state.bBlockIEPopups = false;
+        state.DateUpdate = "x";
+        state.nTotBlocked = 5;
+        form.chkJavaPops.setChecked(true);
+        form.chkRunIE.setChecked(true);
+        form.chkStartup.setChecked(false);
+        form.chkIEToolBar.setChecked(true);
+        form.chkJavaPops.setEnabled(true);
+        load();
+        EXPECT_EQ(state.DateUpdate, "1/1/2001");
+        EXPECT_EQ(state.nTotBlocked, 0);
+        EXPECT_TRUE(form.chkAdServers.checked()) << "the mirror follows its member";
+
+        ASSERT_TRUE(settings.Save());
+        const auto written = IniDocument::parse(fake.text(kIni));
+        for (const auto& key : keys) {
+            const std::optional<std::string> expected =
+                key.written ? std::optional<std::string>(key.written)
+                : withFile  ? std::optional<std::string>(key.fallback)
+                            : std::nullopt;
+            EXPECT_EQ(written.get("Settings", key.name), expected) << key.name;
+        }
+    }
 }
 
 TEST_F(SettingsTest, LoadingAndSavingAFullFileReproducesItByteForByte) {
