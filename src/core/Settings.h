@@ -22,7 +22,8 @@ struct SettingEntry;
 
 /// The settings store: the [Settings] section of zorvik.ini, mirrored into the main state and the
 /// windows by LoadSettings and written back by Save, and the once-only messages of the per-user
-/// store.
+/// store. The keys, their defaults and where each value lives while the program runs are the
+/// table of SettingKeys.h; a new setting is an enumerator and a row there plus its load step.
 class Settings {
 public:
     /// What LoadSettings does with the main window. The tray icon owns both and sits a layer
@@ -35,7 +36,8 @@ public:
     /// Keeps references to what the context refers to, not to the context itself.
     Settings(const Context& context, Callbacks callbacks);
 
-    /// Reads the settings file once and applies every setting, in the order the file lists them.
+    /// Reads the settings file once and applies every setting, in the load's own fixed order (the
+    /// list counts, the hot keys, the start-up options, the sounds, ..., the blocking switches).
     void LoadSettings();
     /// Writes the settings in one atomic write, keeping the file's other lines; nothing while the
     /// settings load. True when written; a failed write leaves the old file and says nothing.
