@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <variant>
 
 #include "base/ValueConversion.h"
 #include "core/IniFile.h"
 #include "core/ListFiles.h"
+#include "core/SettingKeys.h"
 
 namespace halvern::core {
 
@@ -21,13 +23,16 @@ constexpr const char* kSection = "Settings";
 constexpr const char* kLastPopText = "Allow the most recent blocked popup (by Window Title)";
 constexpr const char* kNotAgain = "\r\n\r\nYou will not see this message again.";
 
-std::string value(const IniFile& ini, const char* key, const char* fallback) {
-    return ini.get(kSection, key, fallback);
+/// The key's text, or its default when it is missing.
+std::string value(const IniFile& ini, SettingKey key) {
+    const SettingEntry& setting = settingEntry(key);
+    return ini.get(kSection, setting.name, setting.fallback);
 }
 
-std::optional<bool> flag(const IniFile& ini, const char* key, const char* fallback) {
-    return toBoolean(value(ini, key, fallback));
-}
+template <typename... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
 
 /// A value that does not convert leaves the member as it was.
 template <typename T>
@@ -54,16 +59,14 @@ struct Settings::ListCounts {
     std::string userList;
 };
 
-Settings::Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
-                   platform::UserStore& userStore, MainState& state, const AppPaths& paths,
-                   forms::MainForm& form, forms::StatsForm& stats, Callbacks callbacks)
-    : m_files(files),
-      m_dialogs(dialogs),
-      m_userStore(userStore),
-      m_state(state),
-      m_paths(paths),
-      m_form(form),
-      m_stats(stats),
+Settings::Settings(const Context& context, Callbacks callbacks)
+    : m_files(context.platform.files),
+      m_dialogs(context.platform.dialogs),
+      m_userStore(context.platform.userStore),
+      m_state(context.state),
+      m_paths(context.paths),
+      m_form(context.form),
+      m_stats(context.stats),
       m_callbacks(std::move(callbacks)) {}
 
 void Settings::LoadSettings() {
@@ -74,9 +77,8 @@ void Settings::LoadSettings() {
     loadHotKeys(ini);
     loadStartupOptions(ini);
     loadSounds(ini);
-    m_state.ProxyName = value(ini, "ProxyName", "");
-    m_form.txtProxyName.setText(m_state.ProxyName);
-    m_state.ProxyPort = value(ini, "ProxyPort", "");
+    m_form.txtProxyName.setText(loadText(ini, SettingKey::ProxyName));
+    loadText(ini, SettingKey::ProxyPort);
     loadCounters(ini, counts);
     loadBlocking(ini);
 }
@@ -84,6 +86,31 @@ void Settings::LoadSettings() {
 Settings::ListCounts Settings::readListCounts() const {
     return {ListFiles::readCountText(m_files, m_paths.getLocalBanIniFileName()).value_or(""),
             ListFiles::readCountText(m_files, m_paths.getUserBanIniFileName()).value_or("0")};
+}
+
+std::string& Settings::loadText(const IniFile& ini, SettingKey key) {
+    std::string& member = m_state.*std::get<StateText>(settingEntry(key).home);
+    member = value(ini, key);
+    return member;
+}
+
+std::optional<bool> Settings::loadFlag(const IniFile& ini, SettingKey key) {
+    const SettingEntry& setting = settingEntry(key);
+    const std::optional<bool> on = toBoolean(value(ini, key));
+    if (const StateFlag* member = std::get_if<StateFlag>(&setting.home)) {
+        bool& home = m_state.**member;
+        assign(home, on);
+        if (setting.mirror) {
+            (m_form.*setting.mirror).setChecked(home);
+        }
+    } else if (on) {
+        (m_form.*std::get<FormCheckBox>(setting.home)).setChecked(*on);
+    }
+    return on;
+}
+
+void Settings::loadCount(const IniFile& ini, SettingKey key) {
+    assign(m_state.*std::get<StateCount>(settingEntry(key).home), toInt32(value(ini, key)));
 }
 
 void Settings::loadAdServerTotal(const ListCounts& counts) {
@@ -103,26 +130,24 @@ void Settings::loadAdServerTotal(const ListCounts& counts) {
 
 void Settings::loadHotKeys(const IniFile& ini) {
     struct HotKey {
-        const char* key;
-        std::string& number;
+        SettingKey key;
         forms::Label& label;
         forms::ComboBox& combo;
         forms::MenuItem& trayEntry;
         std::string trayText;
     };
     HotKey hotKeys[] = {
-        {"fOnOff", m_state.ngOnOff, m_form.lblOnOff, m_form.cmbOnOff, m_form.mnuTrayPopups,
+        {SettingKey::fOnOff, m_form.lblOnOff, m_form.cmbOnOff, m_form.mnuTrayPopups,
          " - Block IE Popup Ads - ON (uncheck to temporarily allow popups)"},
-        {"fCloseBrowser", m_state.ngCloseBrowser, m_form.lblCloseBrowser, m_form.cmbCloseBrowser,
+        {SettingKey::fCloseBrowser, m_form.lblCloseBrowser, m_form.cmbCloseBrowser,
          m_form.mnuTrayCloseBrowser, " - Close All Open IE and Netscape Browsers."},
-        {"fIEWhiteList", m_state.ngIEWhiteList, m_form.lblIEWhiteList, m_form.cmbIEWhiteList,
+        {SettingKey::fIEWhiteList, m_form.lblIEWhiteList, m_form.cmbIEWhiteList,
          m_form.mnuTrayLastIEPop, " - Allow the most recent IE popup (WhiteList based on URL)"},
-        {"fBlockByTitle", m_state.ngBlockByTitle, m_form.lblBlockByTitle, m_form.cmbBlockByTitle,
+        {SettingKey::fBlockByTitle, m_form.lblBlockByTitle, m_form.cmbBlockByTitle,
          m_form.mnuTrayBlockTitle, " - Block specific Popup Windows by Title..."},
     };
     for (HotKey& hotKey : hotKeys) {
-        hotKey.number = value(ini, hotKey.key, "0");
-        const auto number = toInt32(hotKey.number);
+        const auto number = toInt32(loadText(ini, hotKey.key));
         if (number && *number > 0) {
             const std::string name = "F" + std::to_string(*number);
             hotKey.label.setCaption(name);
@@ -143,68 +168,56 @@ void Settings::loadHotKeys(const IniFile& ini) {
 }
 
 void Settings::loadStartupOptions(const IniFile& ini) {
-    assign(m_state.bMinimized, flag(ini, "bMinimized", "0"));
+    loadFlag(ini, SettingKey::bMinimized);
     const auto& show =
         m_state.bMinimized ? m_callbacks.GoToTray : m_callbacks.mnuTraySettings_Click;
     if (show) {
         show();
     }
-    assign(m_state.bAutoDownload, flag(ini, "bAutoDownload", "1"));
-    m_form.chkAuto.setChecked(m_state.bAutoDownload);
-    if (const auto javaPops = flag(ini, "bJavaPops", "0")) {
-        m_form.chkJavaPops.setChecked(*javaPops);
-    }
-    if (const auto runIE = flag(ini, "bRunIE", "0")) {
-        m_form.chkRunIE.setChecked(*runIE);
-    }
-    if (const auto startup = flag(ini, "bStartup", "1")) {
-        m_form.chkStartup.setChecked(*startup);
+    loadFlag(ini, SettingKey::bAutoDownload);
+    loadFlag(ini, SettingKey::bJavaPops);
+    loadFlag(ini, SettingKey::bRunIE);
+    if (const auto startup = loadFlag(ini, SettingKey::bStartup)) {
         // Being active only with the browser needs the program to start with the session.
         if (!*startup) {
             m_form.chkRunIE.setChecked(false);
         }
         m_form.chkRunIE.setEnabled(*startup);
     }
-    if (const auto toolBar = flag(ini, "bIEToolBar", "0")) {
-        m_form.chkIEToolBar.setChecked(*toolBar);
-    }
+    loadFlag(ini, SettingKey::bIEToolBar);
 }
 
 void Settings::loadSounds(const IniFile& ini) {
-    assign(m_state.bBannerSound, flag(ini, "bBannerSound", "1"));
-    m_form.chkBannerSound.setChecked(m_state.bBannerSound);
+    loadFlag(ini, SettingKey::bBannerSound);
     if (!m_state.bBannerSound) {
         m_form.txtBannerWav.setEnabled(false);
         m_form.cmdBrowseAd.setEnabled(false);
         m_form.cmdTestAd.setEnabled(false);
     }
-    assign(m_state.bPopSound, flag(ini, "bPopSound", "1"));
-    m_form.chkPopSound.setChecked(m_state.bPopSound);
+    loadFlag(ini, SettingKey::bPopSound);
     if (!m_state.bPopSound) {
         m_form.txtPopWav.setEnabled(false);
         m_form.cmdBrowsePop.setEnabled(false);
         m_form.cmdTestPop.setEnabled(false);
     }
-    m_state.BannerSound = value(ini, "BannerSound", "");
-    if (m_state.BannerSound.empty()) {
-        m_state.BannerSound = m_paths.file("ad.wav");
+    if (std::string& path = loadText(ini, SettingKey::BannerSound); path.empty()) {
+        path = m_paths.file("ad.wav");
     }
-    m_state.PopSound = value(ini, "PopSound", "");
-    if (m_state.PopSound.empty()) {
-        m_state.PopSound = m_paths.file("pop.wav");
+    if (std::string& path = loadText(ini, SettingKey::PopSound); path.empty()) {
+        path = m_paths.file("pop.wav");
     }
     m_form.txtBannerWav.setText(m_state.BannerSound);
     m_form.txtPopWav.setText(m_state.PopSound);
 }
 
 void Settings::loadCounters(const IniFile& ini, const ListCounts& counts) {
-    assign(m_state.nTotBlocked, toInt32(value(ini, "nTotBlocked", "0")));
+    loadCount(ini, SettingKey::nTotBlocked);
     m_form.lbltot.setCaption("0");
     m_stats.setToday(0);
     m_form.lblTotBlocked.setCaption(std::to_string(m_state.nTotBlocked));
     m_stats.setLifeTime(m_state.nTotBlocked);
 
-    m_state.DateUpdate = value(ini, "DateUpdate", "1/1/2001");
+    loadText(ini, SettingKey::DateUpdate);
     m_form.lblDateUpdate.setCaption("Last Updated " + m_state.DateUpdate);
     m_stats.setLastUpdate("Last Updated " + m_state.DateUpdate);
 
@@ -214,14 +227,12 @@ void Settings::loadCounters(const IniFile& ini, const ListCounts& counts) {
     if (const auto n = toInt16(counts.userList)) {
         m_state.nUserAdServers = entries(*n);
     }
-    assign(m_state.bHostsFullySet, flag(ini, "bHostsFullySet", "0"));
+    loadFlag(ini, SettingKey::bHostsFullySet);
 }
 
 void Settings::loadBlocking(const IniFile& ini) {
-    assign(m_state.bBlockAdServers, flag(ini, "bBlockAdServers", "1"));
-    m_form.chkAdServers.setChecked(m_state.bBlockAdServers);
-    assign(m_state.bBlockIEPopups, flag(ini, "bBlockIEPopups", "1"));
-    m_form.chkIEPops.setChecked(m_state.bBlockIEPopups);
+    loadFlag(ini, SettingKey::bBlockAdServers);
+    loadFlag(ini, SettingKey::bBlockIEPopups);
     if (!m_state.bBlockIEPopups) {
         m_form.chkJavaPops.setChecked(false);
         m_form.chkJavaPops.setEnabled(false);
@@ -243,37 +254,44 @@ bool Settings::Save() {
 }
 
 void Settings::writeSettings(IniFile& ini) const {
-    const auto put = [&](const char* key, const std::string& text) {
-        ini.set(kSection, key, text);
-    };
-    const auto putFlag = [&](const char* key, bool on) { put(key, boolText(on)); };
-    put("BannerSound", m_state.BannerSound);
-    put("PopSound", m_state.PopSound);
-    put("ProxyName", m_state.ProxyName);
-    put("ProxyPort", m_state.ProxyPort);
-    put("fOnOff", m_state.ngOnOff);
-    put("fCloseBrowser", m_state.ngCloseBrowser);
-    put("fIEWhiteList", m_state.ngIEWhiteList);
-    put("fBlockByTitle", m_state.ngBlockByTitle);
-    putFlag("bMinimized", m_state.bMinimized);
-    putFlag("bAutoDownload", m_state.bAutoDownload);
-    putFlag("bJavaPops", m_form.chkJavaPops.checked());
-    putFlag("bRunIE", m_form.chkRunIE.checked());
-    putFlag("bStartup", m_form.chkStartup.checked());
-    putFlag("bIEToolBar", m_form.chkIEToolBar.checked());
-    putFlag("bBannerSound", m_state.bBannerSound);
-    putFlag("bBlockAdServers", m_state.bBlockAdServers);
-    putFlag("bBlockIEPopups", m_state.bBlockIEPopups);
-    putFlag("bPopSound", m_state.bPopSound);
-    putFlag("bHostsFullySet", m_state.bHostsFullySet);
-    // The never-updated marker and a zero count must not replace what the file holds.
-    const std::string& date = m_state.DateUpdate;
-    if (!date.empty() && date != "Never" && date != "1/1/2001") {
-        put("DateUpdate", date);
+    for (const SettingEntry& setting : kSettings) {
+        if (const auto text = textToWrite(setting)) {
+            ini.set(kSection, setting.name, *text);
+        }
     }
-    if (m_state.nTotBlocked > 0) {
-        put("nTotBlocked", std::to_string(m_state.nTotBlocked));
+}
+
+std::optional<std::string> Settings::textToWrite(const SettingEntry& setting) const {
+    const std::string text = std::visit(
+        Overloaded{
+            [&](StateText member) { return m_state.*member; },
+            [&](StateFlag member) { return std::string(boolText(m_state.*member)); },
+            [&](StateCount member) { return std::to_string(m_state.*member); },
+            [&](FormCheckBox box) { return std::string(boolText((m_form.*box).checked())); },
+        },
+        setting.home);
+    switch (setting.rule) {
+        case WriteRule::Always:
+            break;
+        case WriteRule::OnlyARealDate:
+            // The default date and "Never" both say the data was never updated.
+            if (text.empty() || text == "Never" || text == setting.fallback) {
+                return std::nullopt;
+            }
+            break;
+        case WriteRule::OnlyAPositiveCount:
+            if (m_state.*std::get<StateCount>(setting.home) <= 0) {
+                return std::nullopt;
+            }
+            break;
     }
+    return text;
+}
+
+bool Settings::writeSetting(const std::string& key, const std::string& value) {
+    IniFile ini(m_files, getIniFileName());
+    ini.set(kSection, key, value);
+    return ini.save();
 }
 
 void Settings::MsgBoxOnce(const std::string& strMsg, const std::string& strTitle,

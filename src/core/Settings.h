@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/AppPaths.h"
+#include "core/Context.h"
 #include "core/MainState.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
@@ -14,27 +17,34 @@
 namespace halvern::core {
 
 class IniFile;
+enum class SettingKey : std::uint8_t;
+struct SettingEntry;
 
 /// The settings store: the [Settings] section of zorvik.ini, mirrored into the main state and the
 /// windows by LoadSettings and written back by Save, and the once-only messages of the per-user
-/// store.
+/// store. The keys, their defaults and where each value lives while the program runs are the
+/// table of SettingKeys.h; a new setting is an enumerator and a row there plus its load step.
 class Settings {
 public:
-    /// What LoadSettings does with the main window; the tray code owns both.
+    /// What LoadSettings does with the main window. The tray icon owns both and sits a layer
+    /// above the settings, so they are handed in (the program fills both).
     struct Callbacks {
         std::function<void()> GoToTray;
         std::function<void()> mnuTraySettings_Click;
     };
 
-    Settings(platform::FileSystem& files, platform::Dialogs& dialogs,
-             platform::UserStore& userStore, MainState& state, const AppPaths& paths,
-             forms::MainForm& form, forms::StatsForm& stats, Callbacks callbacks);
+    /// Keeps references to what the context refers to, not to the context itself.
+    Settings(const Context& context, Callbacks callbacks);
 
-    /// Reads the settings file once and applies every setting, in the order the file lists them.
+    /// Reads the settings file once and applies every setting, in the load's own fixed order (the
+    /// list counts, the hot keys, the start-up options, the sounds, ..., the blocking switches).
     void LoadSettings();
     /// Writes the settings in one atomic write, keeping the file's other lines; nothing while the
     /// settings load. True when written; a failed write leaves the old file and says nothing.
     bool Save();
+    /// Writes one key of the settings section at once, keeping the rest of the file (the tray's
+    /// statistics reset stores a zero total this way, which Save never writes). True when written.
+    bool writeSetting(const std::string& key, const std::string& value);
     /// Shows the message the first time only for this user; the key remembers it was shown.
     void MsgBoxOnce(const std::string& strMsg, const std::string& strTitle,
                     const std::string& strRegKey);
@@ -44,6 +54,13 @@ public:
 private:
     struct ListCounts;
     ListCounts readListCounts() const;
+    /// Reads a text setting into its member and returns the member.
+    std::string& loadText(const IniFile& ini, SettingKey key);
+    /// Reads a flag into its home when it converts, then sets a state flag's check box from the
+    /// member; the converted value, or nothing.
+    std::optional<bool> loadFlag(const IniFile& ini, SettingKey key);
+    /// Reads a count into its member when it converts.
+    void loadCount(const IniFile& ini, SettingKey key);
     void loadAdServerTotal(const ListCounts& counts);
     void loadHotKeys(const IniFile& ini);
     void loadStartupOptions(const IniFile& ini);
@@ -51,6 +68,9 @@ private:
     void loadCounters(const IniFile& ini, const ListCounts& counts);
     void loadBlocking(const IniFile& ini);
     void writeSettings(IniFile& ini) const;
+    /// The text Save writes for a setting, from its home; nothing when its rule keeps the stored
+    /// value.
+    std::optional<std::string> textToWrite(const SettingEntry& setting) const;
 
     platform::FileSystem& m_files;
     platform::Dialogs& m_dialogs;

@@ -78,7 +78,7 @@ Program::Impl::Impl(platform::Platform& platform)
       tray(
           p.tray, p.scheduler, p.dialogs, st, form, stats, [this] { settings.Save(); },
           [this](const std::string& key, const std::string& value) { writeSetting(key, value); }),
-      settings(p.files, p.dialogs, p.userStore, st, paths, form, stats,
+      settings(Context{p, st, form, stats, paths},
                Settings::Callbacks{[this] { tray.GoToTray(); },
                                    [this] { tray.mnuTraySettings_Click(); }}),
       // The automatic ad-data check has no updater to run yet: answered ads only count.

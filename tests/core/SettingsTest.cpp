@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "base/IniDocument.h"
+#include "core/SettingKeys.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeUserStore.h"
+#include "support/FakePlatform.h"
 
 using halvern::base::IniDocument;
 using halvern::core::AppPaths;
@@ -66,13 +68,11 @@ struct SettingsTest : ::testing::Test {
     halvern::forms::MainForm form;
     halvern::forms::StatsForm stats;
     std::vector<std::string> shown;
-    Settings settings{files,
-                      dialogs,
-                      userStore,
-                      state,
-                      paths,
-                      form,
-                      stats,
+    halvern::testing::FakePlatform others;  // the services the settings do not use
+    halvern::platform::Platform platform{others.clock, files,        dialogs,
+                                         userStore,    others.shell, others.instance,
+                                         others.tray,  others.sound, others.listener};
+    Settings settings{halvern::core::Context{platform, state, form, stats, paths},
                       Settings::Callbacks{[this] { shown.push_back("tray"); },
                                           [this] { shown.push_back("settings"); }}};
 
@@ -354,6 +354,160 @@ TEST_F(SettingsTest, SavedSettingsLoadBackTheSame) {
     EXPECT_EQ(state.nTotBlocked, 42);
     EXPECT_EQ(state.DateUpdate, "2/2/2004");
     EXPECT_FALSE(form.chkRunIE.enabled());
+}
+
+TEST_F(SettingsTest, SaveWritesEveryKeyFromItsHomeInTheFileOrder) {
+    state.BannerSound = "/s/ad.wav";
+    state.PopSound = "/s/pop.wav";
+    state.ProxyName = "stale";
+    form.txtProxyName.setText("typed.proxy");
+    state.ProxyPort = "8080";
+    state.ngOnOff = "5";
+    state.ngIEWhiteList = "0";
+    state.ngBlockByTitle = "12";  // fCloseBrowser stays unset: an empty value
+    state.bMinimized = true;
+    state.bAutoDownload = false;
+    form.chkAuto.setChecked(true);  // the state, not the box, is written
+    form.chkJavaPops.setChecked(true);
+    form.chkRunIE.setChecked(false);
+    form.chkStartup.setChecked(true);
+    form.chkIEToolBar.setChecked(true);
+    state.bBannerSound = false;
+    form.chkBannerSound.setChecked(true);
+    state.bBlockAdServers = false;
+    form.chkAdServers.setChecked(true);  // a mirror: the member is written
+    state.bBlockIEPopups = true;
+    state.bPopSound = false;
+    state.bHostsFullySet = true;
+    state.DateUpdate = "7/4/2004";
+    state.nTotBlocked = 99;
+    ASSERT_TRUE(settings.Save());
+    EXPECT_EQ(
+        fake.text(kIni),
+        "[Settings]\r\nBannerSound=/s/ad.wav\r\nPopSound=/s/pop.wav\r\n"
+        "ProxyName=typed.proxy\r\nProxyPort=8080\r\nfOnOff=5\r\nfCloseBrowser=\r\n"
+        "fIEWhiteList=0\r\nfBlockByTitle=12\r\nbMinimized=True\r\nbAutoDownload=False\r\n"
+        "bJavaPops=True\r\nbRunIE=False\r\nbStartup=True\r\nbIEToolBar=True\r\n"
+        "bBannerSound=False\r\nbBlockAdServers=False\r\nbBlockIEPopups=True\r\n"
+        "bPopSound=False\r\nbHostsFullySet=True\r\nDateUpdate=7/4/2004\r\nnTotBlocked=99\r\n");
+}
+
+TEST_F(SettingsTest, EveryKeysDefaultIsWhatAMissingKeyGivesAndWhatIsWrittenBack) {
+    const struct {
+        const char* name;
+        const char* fallback;
+        const char* written;  // after a start with the key missing; nullptr: not written
+    } keys[] = {
+        {"BannerSound", "", "/app/ad.wav"},  // an empty path is the program folder's sound
+        {"PopSound", "", "/app/pop.wav"},
+        {"ProxyName", "", ""},
+        {"ProxyPort", "", ""},
+        {"fOnOff", "0", "0"},
+        {"fCloseBrowser", "0", "0"},
+        {"fIEWhiteList", "0", "0"},
+        {"fBlockByTitle", "0", "0"},
+        {"bMinimized", "0", "False"},
+        {"bAutoDownload", "1", "True"},
+        {"bJavaPops", "0", "False"},
+        {"bRunIE", "0", "False"},
+        {"bStartup", "1", "True"},
+        {"bIEToolBar", "0", "False"},
+        {"bBannerSound", "1", "True"},
+        {"bBlockAdServers", "1", "True"},
+        {"bBlockIEPopups", "1", "True"},
+        {"bPopSound", "1", "True"},
+        {"bHostsFullySet", "0", "False"},
+        {"DateUpdate", "1/1/2001", nullptr},  // never-updated: a stored date is kept
+        {"nTotBlocked", "0", nullptr},        // zero: a stored total is kept
+    };
+    const auto& table = halvern::core::kSettings;
+    ASSERT_EQ(std::size(keys), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        EXPECT_STREQ(table[i].name, keys[i].name) << "the order Save writes";
+        EXPECT_STREQ(table[i].fallback, keys[i].fallback) << keys[i].name;
+    }
+
+    std::string spelledOut = "[Settings]\r\n";
+    for (const auto& key : keys) {
+        spelledOut += std::string(key.name) + "=" + key.fallback + "\r\n";
+    }
+    for (const bool withFile : {false, true}) {
+        SCOPED_TRACE(withFile ? "every key at its default" : "no file");
+        if (withFile) {
+            fake.put(kIni, spelledOut);
+        } else {
+            fake.remove(kIni);
+        }
+        // Every home away from its default first, so the load must set each one.
+        state.BannerSound = state.PopSound = state.ProxyName = state.ProxyPort = "x";
+        state.ngOnOff = state.ngCloseBrowser = state.ngIEWhiteList = state.ngBlockByTitle = "7";
+        state.bMinimized = state.bHostsFullySet = true;
+        state.bAutoDownload = state.bBannerSound = state.bPopSound = false;
+        state.bBlockAdServers = state.bBlockIEPopups = false;
+        state.DateUpdate = "x";
+        state.nTotBlocked = 5;
+        form.chkJavaPops.setChecked(true);
+        form.chkRunIE.setChecked(true);
+        form.chkStartup.setChecked(false);
+        form.chkIEToolBar.setChecked(true);
+        form.chkJavaPops.setEnabled(true);
+        load();
+        EXPECT_EQ(state.DateUpdate, "1/1/2001");
+        EXPECT_EQ(state.nTotBlocked, 0);
+        EXPECT_TRUE(form.chkAdServers.checked()) << "the mirror follows its member";
+
+        ASSERT_TRUE(settings.Save());
+        const auto written = IniDocument::parse(fake.text(kIni));
+        for (const auto& key : keys) {
+            const std::optional<std::string> expected =
+                key.written ? std::optional<std::string>(key.written)
+                : withFile  ? std::optional<std::string>(key.fallback)
+                            : std::nullopt;
+            EXPECT_EQ(written.get("Settings", key.name), expected) << key.name;
+        }
+    }
+}
+
+TEST_F(SettingsTest, LoadingAndSavingAFullFileReproducesItByteForByte) {
+    const std::string fullFiles[] = {
+        // Every option on that the load rules allow together, hot keys and sounds set.
+        "[Settings]\r\nBannerSound=/home/me/ding.wav\r\nPopSound=/home/me/pop two.wav\r\n"
+        "ProxyName=proxy.lan\r\nProxyPort=3128\r\nfOnOff=5\r\nfCloseBrowser=12\r\n"
+        "fIEWhiteList=7\r\nfBlockByTitle=9\r\nbMinimized=True\r\nbAutoDownload=True\r\n"
+        "bJavaPops=True\r\nbRunIE=True\r\nbStartup=True\r\nbIEToolBar=True\r\n"
+        "bBannerSound=True\r\nbBlockAdServers=True\r\nbBlockIEPopups=True\r\n"
+        "bPopSound=True\r\nbHostsFullySet=True\r\nDateUpdate=3/14/2004\r\n"
+        "nTotBlocked=250\r\n",
+        // Every option off, no hot keys, LF endings.
+        "[Settings]\nBannerSound=/a/b.wav\nPopSound=/a/c.wav\nProxyName=\nProxyPort=\n"
+        "fOnOff=0\nfCloseBrowser=0\nfIEWhiteList=0\nfBlockByTitle=0\nbMinimized=False\n"
+        "bAutoDownload=False\nbJavaPops=False\nbRunIE=False\nbStartup=False\n"
+        "bIEToolBar=False\nbBannerSound=False\nbBlockAdServers=False\nbBlockIEPopups=False\n"
+        "bPopSound=False\nbHostsFullySet=False\nDateUpdate=12/31/2003\nnTotBlocked=1\n",
+    };
+    for (const std::string& text : fullFiles) {
+        fake.put(kIni, text);
+        state = MainState{};
+        load();
+        ASSERT_TRUE(settings.Save());
+        EXPECT_EQ(fake.text(kIni), text);
+    }
+}
+
+TEST_F(SettingsTest, WriteSettingChangesOneKeyAndKeepsTheRest) {
+    ASSERT_TRUE(settings.writeSetting("nTotBlocked", "0"));
+    EXPECT_EQ(fake.text(kIni), "[Settings]\r\nnTotBlocked=0\r\n") << "a missing file is created";
+
+    fake.put(kIni, "[Window]\nLeft=1\n[Settings]\nbStartup=True\nNTOTBLOCKED=250\n; end\n");
+    form.lblStatus.setCaption("before");
+    ASSERT_TRUE(settings.writeSetting("nTotBlocked", "0"));
+    EXPECT_EQ(fake.text(kIni),
+              "[Window]\nLeft=1\n[Settings]\nbStartup=True\nNTOTBLOCKED=0\n; end\n");
+    EXPECT_EQ(form.lblStatus.caption(), "before") << "only Save reports itself";
+
+    fake.setReadOnly(kIni);
+    EXPECT_FALSE(settings.writeSetting("nTotBlocked", "7"));
+    EXPECT_NE(fake.text(kIni).find("NTOTBLOCKED=0\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, MsgBoxOnceShowsAMessageOncePerUser) {
