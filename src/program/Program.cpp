@@ -50,7 +50,6 @@ struct Program::Impl {
     void Form_Unload();
     bool Form_QueryUnload(forms::UnloadMode mode);
     void wire();
-    void writeSetting(const std::string& key, const std::string& value);
 
     platform::Platform& p;
     forms::MainForm form;
@@ -75,12 +74,9 @@ struct Program::Impl {
 
 Program::Impl::Impl(platform::Platform& platform)
     : p(platform),
-      tray(
-          p.tray, p.scheduler, p.dialogs, st, form, stats, [this] { settings.Save(); },
-          [this](const std::string& key, const std::string& value) { writeSetting(key, value); }),
-      settings(Context{p, st, form, stats, paths},
-               Settings::Callbacks{[this] { tray.GoToTray(); },
-                                   [this] { tray.mnuTraySettings_Click(); }}),
+      tray(ctx, settings),
+      settings(ctx, Settings::Callbacks{[this] { tray.GoToTray(); },
+                                        [this] { tray.mnuTraySettings_Click(); }}),
       // The automatic ad-data check has no updater to run yet: answered ads only count.
       server(ctx, log, rings, counter, [] {}),
       hosts(ctx, log, help, settings, server) {
@@ -106,12 +102,6 @@ void Program::Impl::wire() {
     p.files.onReadRefused = [this](const std::string& path, const platform::ReadResult& result) {
         log.AddToStatus("#File not read: '" + path + "': " + result.error);
     };
-}
-
-void Program::Impl::writeSetting(const std::string& key, const std::string& value) {
-    IniFile ini(p.files, paths.getIniFileName());
-    ini.set("Settings", key, value);
-    ini.save();
 }
 
 void Program::Impl::Form_Load() {

@@ -32,18 +32,15 @@ std::string fitTip(const std::string& tip) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(platform::Tray& tray, platform::Scheduler& scheduler, platform::Dialogs& dialogs,
-                   core::MainState& state, forms::MainForm& form, forms::StatsForm& stats,
-                   Save save, WriteSetting writeSetting)
-    : TimerTrayIcon(scheduler, "TimerTrayIcon", 10000, true),
-      TimerTrayFlash(scheduler, "TimerTrayFlash", 250, false),
-      m_tray(tray),
-      m_dialogs(dialogs),
-      m_state(state),
-      m_form(form),
-      m_stats(stats),
-      m_save(std::move(save)),
-      m_writeSetting(std::move(writeSetting)) {
+TrayIcon::TrayIcon(core::Context& context, core::Settings& settings)
+    : TimerTrayIcon(context.platform.scheduler, "TimerTrayIcon", 10000, true),
+      TimerTrayFlash(context.platform.scheduler, "TimerTrayFlash", 250, false),
+      m_tray(context.platform.tray),
+      m_dialogs(context.platform.dialogs),
+      m_state(context.state),
+      m_form(context.form),
+      m_stats(context.stats),
+      m_settings(settings) {
     wire();
 }
 
@@ -275,12 +272,8 @@ void TrayIcon::mnuSettingsReset_Click() {
     m_stats.setLifeTime(0);
     m_stats.setToday(0);
     // The settings' own save never writes a count of 0, so the zero is written first.
-    if (m_writeSetting) {
-        m_writeSetting("nTotBlocked", "0");
-    }
-    if (m_save) {
-        m_save();
-    }
+    m_settings.writeSetting("nTotBlocked", "0");
+    m_settings.Save();
     m_dialogs.messageBox("The total number of ads blocked has been reset to zero.", kServiceName,
                          platform::BoxButtons::Ok, platform::BoxIcon::Information);
 }

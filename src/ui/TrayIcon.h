@@ -4,7 +4,9 @@
 #include <functional>
 #include <string>
 
+#include "core/Context.h"
 #include "core/MainState.h"
+#include "core/Settings.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
@@ -18,14 +20,9 @@ namespace halvern::ui {
 /// statistics, popup and sound entries, the mini statistics window and the statistics reset.
 class TrayIcon {
 public:
-    using Save = std::function<void()>;
-    using WriteSetting = std::function<void(const std::string& key, const std::string& value)>;
-
-    /// Wires the tray's mouse events and the menu entries and buttons this class owns. save
-    /// stores the settings; writeSetting(key, value) writes one key of the settings file.
-    TrayIcon(platform::Tray& tray, platform::Scheduler& scheduler, platform::Dialogs& dialogs,
-             core::MainState& state, forms::MainForm& form, forms::StatsForm& stats, Save save,
-             WriteSetting writeSetting);
+    /// Shows itself through the context's tray and stores counts through the settings. Wires
+    /// the tray's mouse events and the menu entries and buttons this class owns.
+    TrayIcon(core::Context& context, core::Settings& settings);
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
@@ -91,8 +88,7 @@ private:
     core::MainState& m_state;
     forms::MainForm& m_form;
     forms::StatsForm& m_stats;
-    Save m_save;
-    WriteSetting m_writeSetting;
+    core::Settings& m_settings;
     platform::TrayPicture m_windowIcon = platform::TrayPicture::Normal;
     platform::TrayPicture m_picture = platform::TrayPicture::Normal;
     std::string m_tip;

@@ -49,8 +49,7 @@ struct AdServerBlockingTest : ::testing::Test {
     halvern::core::StatusLog statusLog{form, fake.clock};
     halvern::core::BlockedRings rings{fake.dialogs};
     halvern::ui::HelpLine help{fake.clock, form};
-    halvern::core::Settings settings{fake.files, fake.dialogs, fake.userStore, state,
-                                     paths,      form,         stats,          {}};
+    halvern::core::Settings settings{context, {}};
     halvern::adservers::BlockCounter counter{form, state, stats};
     halvern::adservers::PlaceholderServer server{context, statusLog, rings, counter, [] {}};
     AdServerBlocking blocking{context, statusLog, help, settings, server};

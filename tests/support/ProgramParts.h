@@ -27,14 +27,7 @@ struct ProgramParts {
     core::StatusLog log{form, context.platform.scheduler};
     core::BlockedRings rings{context.platform.dialogs};
     ui::HelpLine help{context.platform.scheduler, form};
-    core::Settings settings{context.platform.files,
-                            context.platform.dialogs,
-                            context.platform.userStore,
-                            state,
-                            paths,
-                            form,
-                            stats,
-                            {}};
+    core::Settings settings{context, {}};
     adservers::BlockCounter counter{form, state, stats};
 };
 
