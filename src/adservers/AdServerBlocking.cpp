@@ -51,13 +51,13 @@ std::string summaryLines(const std::string& newLines) {
 }  // namespace
 
 AdServerBlocking::AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
-                                   platform::Shell& shell, platform::Scheduler& scheduler,
+                                   platform::Resolver& resolver, platform::Scheduler& scheduler,
                                    core::MainState& state, const core::AppPaths& paths,
                                    forms::MainForm& form, forms::StatsForm& stats,
                                    Callbacks callbacks)
     : m_files(files),
       m_dialogs(dialogs),
-      m_shell(shell),
+      m_resolver(resolver),
       m_scheduler(scheduler),
       m_state(state),
       m_paths(paths),
@@ -376,7 +376,7 @@ void AdServerBlocking::RestoreFullHostsFile() {
         rec.hosts = rec.pending;
         rec.complete = true;
         rec.parked.clear();
-        m_shell.flushNameCaches();
+        m_resolver.flushNameCaches();
         m_state.bHostsFullySet = true;
         run(m_callbacks.Save);
     }
@@ -448,7 +448,7 @@ void AdServerBlocking::RestoreUserHostsFile() {
         ok = m_files.copy(backup, hostsFile);
     }
     if (ok) {
-        m_shell.flushNameCaches();
+        m_resolver.flushNameCaches();
         m_state.bHostsFullySet = false;
         rec.hosts = rec.pending;
         rec.complete = false;
@@ -628,7 +628,7 @@ bool AdServerBlocking::replaceHostsFile(const std::string& text, bool complete) 
     // on disk, and the next change saves this one with it.
     rec.hosts = print;
     rec.complete = complete;
-    m_shell.flushNameCaches();
+    m_resolver.flushNameCaches();
     return true;
 }
 

@@ -11,8 +11,8 @@
 #include "forms/StatsForm.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/Resolver.h"
 #include "platform/Scheduler.h"
-#include "platform/Shell.h"
 
 namespace halvern::adservers {
 
@@ -47,15 +47,15 @@ public:
 
     /// Installs the click handler of chkAdServers.
     AdServerBlocking(platform::FileSystem& files, platform::Dialogs& dialogs,
-                     platform::Shell& shell, platform::Scheduler& scheduler, core::MainState& state,
-                     const core::AppPaths& paths, forms::MainForm& form, forms::StatsForm& stats,
-                     Callbacks callbacks);
+                     platform::Resolver& resolver, platform::Scheduler& scheduler,
+                     core::MainState& state, const core::AppPaths& paths, forms::MainForm& form,
+                     forms::StatsForm& stats, Callbacks callbacks);
     AdServerBlocking(const AdServerBlocking&) = delete;
     AdServerBlocking& operator=(const AdServerBlocking&) = delete;
 
     /// Where the system hosts file is.
-    static std::string locateHostsFile(const platform::Shell& shell) {
-        return shell.hostsFilePath();
+    static std::string locateHostsFile(const platform::Resolver& resolver) {
+        return resolver.hostsFilePath();
     }
 
     /// Merges the default, user and allowed lists into the hosts file; bShow puts the summary
@@ -158,7 +158,7 @@ private:
 
     platform::FileSystem& m_files;
     platform::Dialogs& m_dialogs;
-    platform::Shell& m_shell;
+    platform::Resolver& m_resolver;
     platform::Scheduler& m_scheduler;
     core::MainState& m_state;
     const core::AppPaths& m_paths;

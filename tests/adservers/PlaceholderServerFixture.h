@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "adservers/PlaceholderServer.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeTcpListener.h"
 
 namespace halvern::adservers::fixture {

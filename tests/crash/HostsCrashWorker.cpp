@@ -9,8 +9,8 @@
 #include <string>
 
 #include "adservers/AdServerBlocking.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
 
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     platform::PosixFileSystem files;
     platform::FakeDialogs dialogs;
-    platform::FakeShell shell;
+    platform::FakeResolver resolver;
     platform::FakeScheduler clock;
     core::MainState state;
     const core::AppPaths paths(folder + "/app", folder + "/etc/hosts");
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", text.c_str());
         std::_Exit(3);
     };
-    adservers::AdServerBlocking blocking(files, dialogs, shell, clock, state, paths, form, stats,
+    adservers::AdServerBlocking blocking(files, dialogs, resolver, clock, state, paths, form, stats,
                                          callbacks);
     blocking.setExcludeArray();
     state.bBlockAdServers = true;

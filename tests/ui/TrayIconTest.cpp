@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeTray.h"
 
 using namespace std::chrono_literals;
 using halvern::platform::BoxIcon;

@@ -11,8 +11,8 @@
 
 #include "LinuxTestSupport.h"
 #include "adservers/AdServerBlocking.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
 
@@ -39,14 +39,14 @@ struct Zorvik {
     }
     platform::PosixFileSystem files;
     platform::FakeDialogs dialogs;
-    platform::FakeShell shell;
+    platform::FakeResolver resolver;
     platform::FakeScheduler clock;
     core::MainState state;
     core::AppPaths paths;
     forms::MainForm form;
     forms::StatsForm stats;
-    adservers::AdServerBlocking blocking{files, dialogs, shell, clock, state,
-                                         paths, form,    stats, {}};
+    adservers::AdServerBlocking blocking{files, dialogs, resolver, clock, state,
+                                         paths, form,    stats,    {}};
 };
 
 TEST(HostsRewriteCrash, AnExitKilledInsideTheRewriteOfAMountedHostsFileIsFinishedAtTheNextStart) {

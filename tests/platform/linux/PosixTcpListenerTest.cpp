@@ -18,8 +18,8 @@
 
 #include "adservers/BlockCounter.h"
 #include "adservers/PlaceholderServer.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeFileSystem.h"
+#include "platform/fake/FakeSound.h"
 #include "platform/linux/PollScheduler.h"
 
 namespace halvern::platform {
