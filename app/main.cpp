@@ -14,10 +14,12 @@
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
 #include "platform/Platform.h"
-#include "platform/linux/LinuxShell.h"
+#include "platform/linux/LinuxProgramProcess.h"
+#include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LockFileSingleInstance.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
+#include "platform/linux/XdgLauncher.h"
 #include "platform/linux/XdgUserStore.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtScheduler.h"
@@ -153,7 +155,9 @@ int main(int argc, char** argv) {
     platform::PosixFileSystem files;
     platform::QtDialogs dialogs;
     platform::XdgUserStore userStore(files, platform::XdgUserStore::defaultFolder());
-    platform::LinuxShell shell;
+    platform::XdgLauncher launcher;
+    platform::LinuxProgramProcess process;
+    platform::LinuxResolver resolver;
     // Leaving the loop closes every open box and ends every wait, so that the loops nested in
     // them unwind at once and the main loop ends.
     const auto endLoops = [&dialogs, &scheduler] {
@@ -161,14 +165,14 @@ int main(int argc, char** argv) {
         scheduler.interrupt();
         QCoreApplication::exit(0);
     };
-    shell.onQuit = endLoops;
+    process.onQuit = endLoops;
     platform::LockFileSingleInstance instance(
         platform::LockFileSingleInstance::defaultRuntimeFolder(), scheduler);
     platform::QtTray tray(appFolder);
     platform::QtSound sound;
     platform::PosixTcpListener listener(scheduler);
-    platform::Platform platform{scheduler, files, dialogs, userStore, shell,
-                                instance,  tray,  sound,   listener};
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

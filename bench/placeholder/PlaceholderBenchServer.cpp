@@ -20,8 +20,13 @@
 #include "core/TimeStamp.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakeProgramProcess.h"
+#include "platform/fake/FakeResolver.h"
+#include "platform/fake/FakeSingleInstance.h"
+#include "platform/fake/FakeSound.h"
+#include "platform/fake/FakeTray.h"
 #include "platform/fake/FakeUserStore.h"
 #include "platform/linux/PollScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
@@ -59,11 +64,13 @@ int main(int argc, char** argv) {
     platform::FakeDialogs dialogs;
     platform::PosixTcpListener listener(scheduler);
     platform::FakeUserStore userStore;
-    platform::FakeShell shell;
+    platform::FakeLauncher launcher;
+    platform::FakeProgramProcess process;
+    platform::FakeResolver resolver;
     platform::FakeSingleInstance instance;
     platform::FakeTray tray;
-    platform::Platform platform{scheduler, files, dialogs, userStore, shell,
-                                instance,  tray,  sound,   listener};
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

@@ -54,7 +54,7 @@ AdServerBlocking::AdServerBlocking(core::Context& context, core::StatusLog& log,
                                    core::Settings& settings, PlaceholderServer& server)
     : m_files(context.platform.files),
       m_dialogs(context.platform.dialogs),
-      m_shell(context.platform.shell),
+      m_resolver(context.platform.resolver),
       m_scheduler(context.platform.scheduler),
       m_state(context.state),
       m_paths(context.paths),
@@ -368,7 +368,7 @@ void AdServerBlocking::RestoreFullHostsFile() {
         rec.hosts = rec.pending;
         rec.complete = true;
         rec.parked.clear();
-        m_shell.flushNameCaches();
+        m_resolver.flushNameCaches();
         m_state.bHostsFullySet = true;
         m_settings.Save();
     }
@@ -438,7 +438,7 @@ void AdServerBlocking::RestoreUserHostsFile() {
         ok = m_files.copy(backup, hostsFile);
     }
     if (ok) {
-        m_shell.flushNameCaches();
+        m_resolver.flushNameCaches();
         m_state.bHostsFullySet = false;
         rec.hosts = rec.pending;
         rec.complete = false;
@@ -614,7 +614,7 @@ bool AdServerBlocking::replaceHostsFile(const std::string& text, bool complete) 
     // on disk, and the next change saves this one with it.
     rec.hosts = print;
     rec.complete = complete;
-    m_shell.flushNameCaches();
+    m_resolver.flushNameCaches();
     return true;
 }
 

@@ -35,8 +35,8 @@ public:
     AdServerBlocking& operator=(const AdServerBlocking&) = delete;
 
     /// Where the system hosts file is.
-    static std::string locateHostsFile(const platform::Shell& shell) {
-        return shell.hostsFilePath();
+    static std::string locateHostsFile(const platform::Resolver& resolver) {
+        return resolver.hostsFilePath();
     }
 
     /// Merges the default, user and allowed lists into the hosts file; bShow puts the summary
@@ -139,7 +139,7 @@ private:
 
     platform::FileSystem& m_files;
     platform::Dialogs& m_dialogs;
-    platform::Shell& m_shell;
+    platform::Resolver& m_resolver;
     platform::Scheduler& m_scheduler;
     core::MainState& m_state;
     const core::AppPaths& m_paths;

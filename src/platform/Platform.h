@@ -2,8 +2,10 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/Launcher.h"
+#include "platform/ProgramProcess.h"
+#include "platform/Resolver.h"
 #include "platform/Scheduler.h"
-#include "platform/Shell.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
 #include "platform/TcpListener.h"
@@ -18,7 +20,9 @@ struct Platform {
     FileSystem& files;
     Dialogs& dialogs;
     UserStore& userStore;
-    Shell& shell;
+    Launcher& launcher;
+    ProgramProcess& process;
+    Resolver& resolver;
     SingleInstance& instance;
     Tray& tray;
     Sound& sound;

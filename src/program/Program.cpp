@@ -93,11 +93,11 @@ void Program::Impl::wire() {
         }
     };
     form.mnuFileSave.onClick = [this] { settings.Save(); };
-    form.mnuFileOpen.onClick = [this] { p.shell.openInEditor(paths.getLocalBanIniFileName()); };
+    form.mnuFileOpen.onClick = [this] { p.launcher.openInEditor(paths.getLocalBanIniFileName()); };
     form.cmdIni.onClick = form.mnuFileOpen.onClick;
-    form.Command1.onClick = [this] { p.shell.openInEditor(paths.strHostsFile); };
-    form.Command2.onClick = [this] { p.shell.openInEditor(paths.strHostsFile + "zvb"); };
-    form.mnuHelpReadMe.onClick = [this] { p.shell.openInEditor(paths.file("readme.txt")); };
+    form.Command1.onClick = [this] { p.launcher.openInEditor(paths.strHostsFile); };
+    form.Command2.onClick = [this] { p.launcher.openInEditor(paths.strHostsFile + "zvb"); };
+    form.mnuHelpReadMe.onClick = [this] { p.launcher.openInEditor(paths.file("readme.txt")); };
     p.instance.onShowRequest = [this] { tray.mnuTraySettings_Click(); };
     p.files.onReadRefused = [this](const std::string& path, const platform::ReadResult& result) {
         log.AddToStatus("#File not read: '" + path + "': " + result.error);
@@ -118,7 +118,7 @@ void Program::Impl::Form_Load() {
     st.bAutoDownload = true;
     form.chkAuto.setChecked(true);
 
-    paths.strAppFolder = folderOf(p.shell.executablePath());
+    paths.strAppFolder = folderOf(p.process.executablePath());
 
     // This build offers no version check from the menus and has no audio help.
     form.cmdNew.setVisible(false);
@@ -136,7 +136,7 @@ void Program::Impl::Form_Load() {
                                  " from running at once." + kCrLf + kCrLf +
                                  "Check that file and its folder, then start " + kN + " again.",
                              kN, platform::BoxButtons::Ok, platform::BoxIcon::Critical);
-        p.shell.terminate(1);
+        p.process.terminate(1);
     }
     if (lock.outcome == platform::LockOutcome::HeldByAnotherCopy) {
         // Another copy runs: ask it to show itself, give it time to do so, and leave without
@@ -148,7 +148,7 @@ void Program::Impl::Form_Load() {
     }
 
     hosts.setExcludeArray();
-    paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.shell);
+    paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.resolver);
     p.files.recover(paths.strHostsFile);
     settings.LoadSettings();
     form.frmMain.move(100, 100);
@@ -166,7 +166,7 @@ void Program::Impl::Form_Load() {
             "Install failure: need this file to exists: " + paths.strAppFolder + " / " + "1by1.jpg",
             kN, platform::BoxButtons::Ok, platform::BoxIcon::None);
         tray.TrayIconDelete();
-        p.shell.terminate(1);
+        p.process.terminate(1);
     }
 
     form.lblStatus.setCaption("Please wait while  Initializes...");
@@ -181,7 +181,7 @@ void Program::Impl::Form_Load() {
     }
     TimerStartup.setEnabled(true);
     StartupSeams::run(seams.readBrowserSettings);
-    p.userStore.set(kPublisherApp, "Installs", kServiceName, p.shell.executablePath());
+    p.userStore.set(kPublisherApp, "Installs", kServiceName, p.process.executablePath());
     if (p.userStore.get(kPublisherApp, kServiceName, "bDisableMessenger", "") == "True") {
         // There is no messenger service to stop on Linux; the box keeps the user's choice.
         form.chkMessenger.setChecked(true);
@@ -237,7 +237,7 @@ void Program::Impl::TimerStartup_Timer() {
 void Program::Impl::firstStart() {
     form.chkDisableScriptDebuggingInIE.setChecked(false);
     form.chkDisableNotificationScriptErrorIE.setChecked(true);
-    const std::string browser = lower(p.shell.defaultBrowser());
+    const std::string browser = lower(p.launcher.defaultBrowser());
     if (browser.find("iexplore.exe") != std::string::npos ||
         browser.find("internet explorer") != std::string::npos) {
         st.bBlockAdServers = false;
@@ -300,7 +300,7 @@ void Program::Impl::mnuFileExit_Click() {
     Form_Unload();
     form.frmMain.hide();
     finished = true;
-    p.shell.quit();
+    p.process.quit();
 }
 
 void Program::Impl::Form_Unload() {

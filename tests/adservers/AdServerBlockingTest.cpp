@@ -97,7 +97,7 @@ TEST_F(AdServerBlockingTest, BuildsAnEmptyHostsFileAndSummarisesTheNamesAdded) {
     EXPECT_EQ(stats.lblTotHosts.caption(), "2");
     EXPECT_TRUE(state.bHostsFullySet);
     EXPECT_EQ(saves(), 1);
-    EXPECT_EQ(fake.shell.cacheFlushes, 1);
+    EXPECT_EQ(fake.resolver.cacheFlushes, 1);
     EXPECT_FALSE(form.ProgressBar1.visible());
     EXPECT_TRUE(fake.dialogs.boxes().empty());
 }
@@ -167,7 +167,7 @@ TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
     EXPECT_EQ(hosts(), "127.0.0.1 localhost\n");
     EXPECT_FALSE(state.bHostsFullySet);
     EXPECT_FALSE(status().starts_with("Data for"));
-    EXPECT_EQ(fake.shell.cacheFlushes, 0);
+    EXPECT_EQ(fake.resolver.cacheFlushes, 0);
 }
 
 TEST_F(AdServerBlockingTest, ExitDuringTheWriteFailureBoxStopsTheBuildAndTheRemoval) {
@@ -205,7 +205,7 @@ TEST_F(AdServerBlockingTest, RemovalTakesOutListLinesEvenTheLastWithoutLineBreak
     EXPECT_FALSE(form.cmdAddSites.enabled());
     EXPECT_FALSE(form.mnuTrayAllow.enabled());
     EXPECT_EQ(saves(), 1);
-    EXPECT_EQ(fake.shell.cacheFlushes, 1);
+    EXPECT_EQ(fake.resolver.cacheFlushes, 1);
 }
 
 TEST_F(AdServerBlockingTest, FailedRemovalIsNotReportedAsDone) {

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "adservers/AdServerBlocking.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
@@ -26,8 +25,9 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
-    platform::Platform platform{fake.clock,    files,     fake.dialogs, fake.userStore, fake.shell,
-                                fake.instance, fake.tray, fake.sound,   fake.listener};
+    platform::Platform platform{fake.clock,    files,        fake.dialogs,  fake.userStore,
+                                fake.launcher, fake.process, fake.resolver, fake.instance,
+                                fake.tray,     fake.sound,   fake.listener};
     halvern::testing::ProgramParts parts(platform, {folder + "/app", folder + "/etc/hosts"});
     core::MainState& state = parts.state;
     platform::FakeDialogs& dialogs = fake.dialogs;

@@ -4,7 +4,7 @@
 #include "support/FakePlatform.h"
 
 using halvern::platform::BoxIcon;
-using halvern::platform::FakeShell;
+using halvern::platform::FakeProgramProcess;
 using halvern::program::Program;
 
 namespace {
@@ -16,7 +16,7 @@ TEST(ProgramSingleInstance, ALockThatCannotBeTakenStopsTheStartWithoutWritingAny
     try {
         program.Form_Load();
         FAIL() << "the program must not start";
-    } catch (const FakeShell::Terminated& end) {
+    } catch (const FakeProgramProcess::Terminated& end) {
         EXPECT_EQ(end.exitCode, 1);
     }
     ASSERT_EQ(fake.dialogs.boxes().size(), 1u);

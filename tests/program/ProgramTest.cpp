@@ -8,7 +8,7 @@
 using namespace std::chrono_literals;
 using halvern::base::IniDocument;
 using halvern::platform::BoxButtons;
-using halvern::platform::FakeShell;
+using halvern::platform::FakeProgramProcess;
 using halvern::program::Program;
 
 namespace {
@@ -112,7 +112,7 @@ TEST_F(ProgramTest, MissingPlaceholderImageEndsAtOnceWithoutSaving) {
     try {
         program.Form_Load();
         FAIL() << "the program must end";
-    } catch (const FakeShell::Terminated&) {
+    } catch (const FakeProgramProcess::Terminated&) {
     }
     ASSERT_EQ(fake.dialogs.boxes().size(), 1u);
     EXPECT_EQ(fake.dialogs.boxes()[0].text,
@@ -139,7 +139,7 @@ TEST_F(ProgramTest, ExitSavesRemovesTheIconAndLeavesTheLoop) {
     program.form().txtProxyName.setText("proxy.example");
     program.form().mnuFileExit.click();
     EXPECT_TRUE(program.finished());
-    EXPECT_TRUE(fake.shell.quitRequested);
+    EXPECT_TRUE(fake.process.quitRequested);
     EXPECT_FALSE(fake.tray.shown);
     EXPECT_EQ(ini().get("Settings", "ProxyName"), "proxy.example");
     const int writes = fake.files.writes(kIni);
@@ -169,7 +169,7 @@ TEST_F(ProgramTest, StoresTheInstallPathAndKeepsTheMessengerChoice) {
     program.Form_Load();
     EXPECT_EQ(fake.userStore.get("KorvaneSoft", "Installs", "Zorvik", ""), "/opt/halvern/zorvik");
     EXPECT_TRUE(program.form().chkMessenger.checked());
-    EXPECT_TRUE(fake.shell.commands.empty()) << "no service is stopped on Linux";
+    EXPECT_TRUE(fake.launcher.commands.empty()) << "no service is stopped on Linux";
 }
 
 /// Exits that arrive while the start is inside one of its nested loops (a message box, the

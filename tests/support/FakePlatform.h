@@ -1,11 +1,16 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
+#include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakeProgramProcess.h"
+#include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeSingleInstance.h"
+#include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeTcpListener.h"
+#include "platform/fake/FakeTray.h"
 #include "platform/fake/FakeUserStore.h"
 
 namespace halvern::testing {
@@ -24,13 +29,15 @@ struct FakePlatform {
     platform::FakeFileSystem files;
     platform::FakeDialogs dialogs;
     platform::FakeUserStore userStore;
-    platform::FakeShell shell;
+    platform::FakeLauncher launcher;
+    platform::FakeProgramProcess process;
+    platform::FakeResolver resolver;
     platform::FakeSingleInstance instance;
     platform::FakeTray tray;
     platform::FakeSound sound;
     platform::FakeTcpListener listener;
-    platform::Platform platform{clock,    files, dialogs, userStore, shell,
-                                instance, tray,  sound,   listener};
+    platform::Platform platform{clock,    files,    dialogs, userStore, launcher, process,
+                                resolver, instance, tray,    sound,     listener};
 };
 
 }  // namespace halvern::testing

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "base/IniDocument.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeScheduler.h"
 #include "support/FakePlatform.h"

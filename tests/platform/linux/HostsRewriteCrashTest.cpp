@@ -11,7 +11,6 @@
 
 #include "LinuxTestSupport.h"
 #include "adservers/AdServerBlocking.h"
-#include "platform/fake/FakeDesktopServices.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/linux/PosixFileSystem.h"
@@ -42,8 +41,9 @@ struct Zorvik {
     }
     halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
-    platform::Platform platform{fake.clock,    files,     fake.dialogs, fake.userStore, fake.shell,
-                                fake.instance, fake.tray, fake.sound,   fake.listener};
+    platform::Platform platform{fake.clock,    files,        fake.dialogs,  fake.userStore,
+                                fake.launcher, fake.process, fake.resolver, fake.instance,
+                                fake.tray,     fake.sound,   fake.listener};
     halvern::testing::ProgramParts parts;
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeDesktopServices.h"
+#include "platform/fake/FakeTray.h"
 
 namespace halvern::platform {
 
@@ -20,15 +20,6 @@ bool FakeTray::modify(TrayPicture newPicture, const std::string& newTip) {
         return true;
     }
     return false;
-}
-
-bool FakeShell::runHidden(const std::string& commandLine) {
-    commands.push_back(commandLine);
-    return true;
-}
-
-void FakeShell::terminate(int exitCode) {
-    throw Terminated{exitCode};
 }
 
 }  // namespace halvern::platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "platform/ProgramProcess.h"
+
+namespace halvern::platform {
+
+/// The program's process in a test: a fixed executable path, a recorded quit, and an end that
+/// throws Terminated instead of ending the test.
+class FakeProgramProcess final : public ProgramProcess {
+public:
+    std::string executablePath() const override { return executable; }
+    void quit() override { quitRequested = true; }
+    /// Throws Terminated with the exit code, so a test sees the program end there.
+    [[noreturn]] void terminate(int exitCode) override;
+
+    struct Terminated {
+        int exitCode;
+    };
+
+    std::string executable = "/opt/halvern/zorvik";
+    bool quitRequested = false;
+};
+
+}  // namespace halvern::platform

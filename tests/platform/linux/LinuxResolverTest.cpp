@@ -1,0 +1,29 @@
+#include "platform/linux/LinuxResolver.h"
+
+#include <gtest/gtest.h>
+
+#include "StandInPrograms.h"
+
+using namespace std::chrono_literals;
+using halvern::platform::LinuxResolver;
+using namespace halvern::platform::testing;
+
+namespace {
+
+struct LinuxResolverTest : StandInPrograms {
+    LinuxResolver resolver{300ms};
+};
+
+TEST_F(LinuxResolverTest, FlushNameCachesInvalidatesNscdsHostsCache) {
+    const std::string log = dir / "nscd";
+    fakeProgram("nscd", "echo \"$@\" > '" + log + "'");
+    resolver.flushNameCaches();
+    EXPECT_EQ(slurp(log), "-i hosts\n");
+    EXPECT_TRUE(haveNoChildren());
+}
+
+TEST_F(LinuxResolverTest, TheHostsFileIsEtcHosts) {
+    EXPECT_EQ(resolver.hostsFilePath(), "/etc/hosts");
+}
+
+}  // namespace
