@@ -82,6 +82,9 @@ public:
 
     /// Follows a model signal until the bindings die.
     void watch(forms::Signal& signal, forms::Signal::Slot slot);
+    /// Runs repaint on every change of signal as the bound widgets repaint: at once, or coalesced
+    /// and held while the widget's window is hidden.
+    void repaintOn(forms::Signal& signal, QWidget* widget, std::function<void()> repaint);
 
     /// Paints every pending change of the widgets whose window is shown, now.
     void flush();
@@ -103,8 +106,6 @@ protected:
 private:
     /// Repaints the common properties and then the widget's own, now and on every change.
     void follow(forms::Control& model, QWidget* widget, std::function<void()> sync);
-    /// Runs repaint on every change of signal: at once, or coalesced for the widget's window.
-    void repaintOn(forms::Signal& signal, QWidget* widget, std::function<void()> repaint);
     /// Flushes as the window is shown.
     void catchUpWhenShown(QWidget* window);
 
