@@ -140,6 +140,20 @@ bool Bindings::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && m_windows.contains(watched)) {
         flush();
     }
+    // The user acts on what the control holds now: a key or a click on a bound widget first
+    // paints what is still due, so typing never edits a text the model has already replaced.
+    if (m_dirty != 0 && m_hoverControls.contains(watched)) {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::MouseButtonPress:
+            case QEvent::InputMethod:
+            case QEvent::FocusIn:
+                flush();
+                break;
+            default:
+                break;
+        }
+    }
     if (event->type() == QEvent::Enter && onHover) {
         auto it = m_hoverControls.find(watched);
         if (it != m_hoverControls.end() && !it->second->toolTip().empty()) {

@@ -470,6 +470,20 @@ TEST(CoalescedBindings, UserActionsReachTheModelAtOnce) {
     EXPECT_EQ(tabClicks, (std::vector<int>{1}));
 }
 
+TEST(CoalescedBindings, TypingEditsTheTextTheModelHoldsNow) {
+    forms::TextBox model("txtPopWav", "pop.wav");
+    CoalescedWindow w;
+    QLineEdit* edit = w.add(w.bindings.lineEdit(model));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    edit->setFocus();
+    edit->end(false);
+
+    model.setText("/opt/ad.wav");  // due, not yet painted
+    QTest::keyClick(edit, Qt::Key_X);
+    EXPECT_EQ(edit->text(), "/opt/ad.wavx");
+    EXPECT_EQ(model.text(), "/opt/ad.wavx");
+}
+
 TEST(CoalescedBindings, AWidgetThatDiesWhileDueIsSkipped) {
     forms::Label label("lbltot", "0");
     CoalescedWindow w;
