@@ -41,6 +41,12 @@ QStringList qItems(const forms::ListBox& model) {
 
 }  // namespace
 
+Bindings::Bindings(int repaintInterval) : m_repaintInterval(repaintInterval) {
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(repaintInterval);
+    connect(&m_timer, &QTimer::timeout, this, &Bindings::flush);
+}
+
 Bindings::~Bindings() {
     for (auto& [signal, id] : m_links) {
         signal->disconnect(id);
@@ -69,14 +75,85 @@ void Bindings::follow(forms::Control& model, QWidget* widget, std::function<void
         }
     };
     repaint();
-    watch(model.changed(), std::move(repaint));
+    repaintOn(model.changed(), widget, std::move(repaint));
     m_hoverControls[widget] = &model;
     widget->installEventFilter(this);
     connect(widget, &QObject::destroyed, this,
             [this](QObject* gone) { m_hoverControls.erase(gone); });
 }
 
+void Bindings::repaintOn(forms::Signal& signal, QWidget* widget, std::function<void()> repaint) {
+    if (m_repaintInterval <= 0) {
+        watch(signal, std::move(repaint));
+        return;
+    }
+    auto follower = std::make_unique<Follower>(Follower{widget, std::move(repaint)});
+    watch(signal, [this, f = follower.get()] {
+        if (f->dirty) {
+            return;  // already due
+        }
+        f->dirty = true;
+        ++m_dirty;
+        if (f->widget && !f->widget->window()->isVisible()) {
+            catchUpWhenShown(f->widget->window());  // shown before the timer runs out
+        }
+        if (!m_timer.isActive()) {
+            m_timer.start();
+        }
+    });
+    m_followers.push_back(std::move(follower));
+}
+
+void Bindings::flush() {
+    m_timer.stop();
+    // By index and in binding order; a repaint may mark others due again, for the next round.
+    for (std::size_t i = 0; i < m_followers.size() && m_dirty != 0; ++i) {
+        Follower& f = *m_followers[i];
+        if (!f.dirty) {
+            continue;
+        }
+        if (f.widget) {
+            QWidget* window = f.widget->window();
+            if (!window->isVisible()) {
+                catchUpWhenShown(window);
+                continue;  // stays due until the window is shown
+            }
+        }
+        f.dirty = false;
+        --m_dirty;
+        if (f.widget) {
+            f.repaint();
+        }
+    }
+}
+
+void Bindings::catchUpWhenShown(QWidget* window) {
+    if (!m_windows.insert(window).second) {
+        return;
+    }
+    window->installEventFilter(this);
+    connect(window, &QObject::destroyed, this, [this](QObject* gone) { m_windows.erase(gone); });
+}
+
 bool Bindings::eventFilter(QObject* watched, QEvent* event) {
+    // The window is visible with its children when its Show arrives, and paints later.
+    if (event->type() == QEvent::Show && m_windows.contains(watched)) {
+        flush();
+    }
+    // The user acts on what the control holds now: a key or a click on a bound widget first
+    // paints what is still due, so typing never edits a text the model has already replaced.
+    if (m_dirty != 0 && m_hoverControls.contains(watched)) {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::MouseButtonPress:
+            case QEvent::InputMethod:
+            case QEvent::FocusIn:
+                flush();
+                break;
+            default:
+                break;
+        }
+    }
     if (event->type() == QEvent::Enter && onHover) {
         auto it = m_hoverControls.find(watched);
         if (it != m_hoverControls.end() && !it->second->toolTip().empty()) {
@@ -114,6 +191,12 @@ void Bindings::bind(forms::CheckBox& model, QCheckBox& widget) {
     follow(model, &widget, [&model, &widget, show] {
         widget.setText(qs(model.caption()));
         show();
+    });
+    // The check mark is state, not text: it follows at once, and costs nothing when unchanged.
+    watch(model.changed(), [alive = QPointer<QCheckBox>(&widget), show] {
+        if (alive) {
+            show();
+        }
     });
     // Every change of the box counts, not only a mouse click: the keyboard, an assistive tool's
     // Toggle action or any other caller of setChecked(). The model takes the new value and raises
@@ -265,6 +348,15 @@ void Bindings::bind(forms::TabControl& model, QTabWidget& widget) {
         widget.setCurrentIndex(model.tab());
         *syncing = false;
     });
+    // The page shown follows at once: the program turns pages seldom, and a page turned by the
+    // program is one the user is meant to see.
+    watch(model.changed(), [&model, alive = QPointer<QTabWidget>(&widget), syncing] {
+        if (alive && alive->currentIndex() != model.tab()) {
+            *syncing = true;
+            alive->setCurrentIndex(model.tab());
+            *syncing = false;
+        }
+    });
     connect(&widget, &QTabWidget::currentChanged, &widget, [&model, &widget, syncing](int index) {
         if (*syncing) {
             return;
@@ -310,7 +402,7 @@ QCheckBox* Bindings::checkBox(forms::CheckBox& model, int wrapWidth) {
             widget->setText(wrapped(qs(model.caption()), widget->fontMetrics(), wrapWidth));
         };
         wrap();
-        watch(model.changed(), wrap);
+        repaintOn(model.changed(), widget, wrap);
     }
     return widget;
 }

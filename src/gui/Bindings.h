@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -36,13 +40,22 @@ namespace halvern::gui {
 
 class ClickableLabel;
 
-/// Binds form-model controls to Qt widgets: the widget repaints from the model on every change,
-/// and the user's actions on the widget become the control's own events. Visible, enabled and
-/// tool tip follow the model for every control. The models must outlive the bindings; destroying
-/// the bindings disconnects them, and a widget that dies first is simply no longer painted.
+/// Binds form-model controls to Qt widgets: the widget repaints from the model, and the user's
+/// actions on the widget become the control's own events at once. Visible, enabled and tool tip
+/// follow the model for every control. The models must outlive the bindings; destroying the
+/// bindings disconnects them, and a widget that dies first is simply no longer painted.
+///
+/// With a repaint interval, a widget shows its control's latest state at most once per interval
+/// and not at all while its window is hidden: a model that changes on every request costs a flag,
+/// not a text layout. A hidden window catches up as it is shown, before it paints. Menu entries,
+/// check marks, the page of a tab control and watched signals always follow at once.
 class Bindings final : public QObject {
 public:
-    Bindings() = default;
+    /// The interval the views use: about ten repaints a second.
+    static constexpr int kRepaintInterval = 100;
+
+    /// repaintInterval in milliseconds; 0 repaints on every change, whatever the window shows.
+    explicit Bindings(int repaintInterval = 0);
     ~Bindings() override;
 
     void bind(forms::CheckBox& model, QCheckBox& widget);
@@ -69,6 +82,14 @@ public:
 
     /// Follows a model signal until the bindings die.
     void watch(forms::Signal& signal, forms::Signal::Slot slot);
+    /// Runs repaint on every change of signal as the bound widgets repaint: at once, or coalesced
+    /// and held while the widget's window is hidden.
+    void repaintOn(forms::Signal& signal, QWidget* widget, std::function<void()> repaint);
+
+    /// Paints every pending change of the widgets whose window is shown, now.
+    void flush();
+    /// True while some widget has not yet shown its control's latest state.
+    bool pending() const { return m_dirty != 0; }
 
     /// Called when the mouse enters a bound widget whose control has a tool tip.
     std::function<void(const forms::Control&)> onHover;
@@ -85,7 +106,21 @@ protected:
 private:
     /// Repaints the common properties and then the widget's own, now and on every change.
     void follow(forms::Control& model, QWidget* widget, std::function<void()> sync);
+    /// Flushes as the window is shown.
+    void catchUpWhenShown(QWidget* window);
 
+    /// A coalesced repaint, kept in binding order so that later repaints of a widget still win.
+    struct Follower {
+        QPointer<QWidget> widget;
+        std::function<void()> repaint;
+        bool dirty = false;
+    };
+
+    const int m_repaintInterval;
+    QTimer m_timer;
+    std::vector<std::unique_ptr<Follower>> m_followers;
+    std::size_t m_dirty = 0;
+    std::unordered_set<const QObject*> m_windows;
     std::vector<std::pair<forms::Signal*, std::size_t>> m_links;
     std::unordered_map<const QObject*, const forms::Control*> m_hoverControls;
 };

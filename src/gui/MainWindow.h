@@ -54,7 +54,7 @@ private:
     void placeDeveloperPanel();
 
     forms::MainForm& m_form;
-    Bindings m_bindings;
+    Bindings m_bindings{Bindings::kRepaintInterval};
     QWidget* m_client = nullptr;
     QTabWidget* m_tabs = nullptr;
     TabRows* m_rows = nullptr;

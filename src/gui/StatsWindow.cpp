@@ -22,11 +22,16 @@ StatsWindow::StatsWindow(forms::StatsForm& form, const QIcon& icon, QWidget* par
     layout->addWidget(m_bindings.label(form.lblDateUpdate));
     setMinimumWidth(220);
     m_bindings.watch(form.frmStats.changed(), [this] { syncForm(); });
+    // The caption holds the counts and changes with every ad: it is coalesced like the labels.
+    const auto title = [this] {
+        setWindowTitle(QString::fromStdString(m_form.frmStats.caption()));
+    };
+    m_bindings.repaintOn(form.frmStats.changed(), this, title);
+    title();
     syncForm();
 }
 
 void StatsWindow::syncForm() {
-    setWindowTitle(QString::fromStdString(m_form.frmStats.caption()));
     if (m_form.frmStats.visible() != isVisible()) {
         setVisible(m_form.frmStats.visible());
     }

@@ -25,7 +25,7 @@ private:
     void syncForm();
 
     forms::StatsForm& m_form;
-    Bindings m_bindings;
+    Bindings m_bindings{Bindings::kRepaintInterval};
 };
 
 }  // namespace halvern::gui

@@ -332,5 +332,170 @@ TEST(Bindings, ModelChangesAfterEitherSideDiedAreHarmless) {
     EXPECT_FALSE(model.checked());
 }
 
+/// Bindings that coalesce as the views do, over a window of their own.
+struct CoalescedWindow {
+    CoalescedWindow() {
+        window.resize(400, 300);
+        window.show();
+    }
+    template <typename W>
+    W* add(W* widget) {
+        layout->addWidget(widget);
+        return widget;
+    }
+    QWidget window;
+    QVBoxLayout* layout = new QVBoxLayout(&window);
+    Bindings bindings{Bindings::kRepaintInterval};
+};
+
+TEST(CoalescedBindings, SeveralChangesPaintOnceWithTheFinalState) {
+    forms::CheckBox check("chk", "Block");
+    forms::Label label("lbltot", "0");
+    forms::TextBox log("txtStatus", "");
+    CoalescedWindow w;
+    QCheckBox* box = w.add(w.bindings.checkBox(check));
+    ClickableLabel* count = w.add(w.bindings.label(label));
+    auto* status = w.add(new QPlainTextEdit);
+    w.bindings.bind(log, *status);
+    int toggles = 0;
+    QObject::connect(box, &QCheckBox::toggled, [&] { ++toggles; });
+
+    for (int i = 1; i <= 50; ++i) {
+        label.setCaption(std::to_string(i));
+        log.setText(std::to_string(i) + "\r\n" + log.text());
+    }
+    check.setCaption("Block &All");
+    check.setEnabled(false);
+    label.setVisible(false);
+    EXPECT_TRUE(w.bindings.pending());
+    EXPECT_EQ(count->text(), "0");
+    EXPECT_EQ(status->toPlainText(), "");
+    EXPECT_EQ(box->text(), "Block");
+    EXPECT_TRUE(box->isEnabled());
+    // The check mark alone follows at once.
+    check.setChecked(true);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(toggles, 1);
+
+    w.bindings.flush();
+    EXPECT_FALSE(w.bindings.pending());
+    EXPECT_EQ(count->text(), "50");
+    EXPECT_FALSE(count->isVisible());
+    EXPECT_EQ(status->toPlainText().section('\n', 0, 1), "50\n49");
+    EXPECT_EQ(status->blockCount(), 51);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(box->text(), "Block &All");
+    EXPECT_FALSE(box->isEnabled());
+    EXPECT_EQ(toggles, 1);
+}
+
+TEST(CoalescedBindings, TheTimerPaintsWithoutBeingAsked) {
+    forms::Label label("lbltot", "0");
+    CoalescedWindow w;
+    ClickableLabel* count = w.add(w.bindings.label(label));
+    label.setCaption("1");
+    label.setCaption("2");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return count->text() == "2"; }, 5000));
+    EXPECT_FALSE(w.bindings.pending());
+}
+
+TEST(CoalescedBindings, AHiddenWindowPaintsNothingUntilShown) {
+    forms::Label label("lblpage", "none");
+    forms::CheckBox wrapped("chkAdServers", "Block ad servers");
+    CoalescedWindow w;
+    ClickableLabel* page = w.add(w.bindings.label(label));
+    QCheckBox* box = w.add(w.bindings.checkBox(wrapped, 60));
+    w.window.hide();
+
+    label.setCaption("Blocking ads.example");
+    wrapped.setCaption("Block the ad servers of every page");
+    QTest::qWait(3 * Bindings::kRepaintInterval);  // the timer has run by now
+    w.bindings.flush();
+    EXPECT_EQ(page->text(), "none");
+    EXPECT_TRUE(w.bindings.pending());
+
+    // Shown, the window holds the final texts before it paints, the wrapped caption included.
+    w.window.show();
+    EXPECT_EQ(page->text(), "Blocking ads.example");
+    EXPECT_TRUE(box->text().contains('\n')) << box->text().toStdString();
+    EXPECT_EQ(box->text().replace('\n', ' '), "Block the ad servers of every page");
+    EXPECT_FALSE(w.bindings.pending());
+}
+
+TEST(CoalescedBindings, UserActionsReachTheModelAtOnce) {
+    forms::CheckBox check("chk", "Block");
+    forms::Button button("cmdOn", "On");
+    forms::TextBox text("txtPopWav", "pop.wav");
+    forms::TabControl tabs("A", {"One", "Two"});
+    int checkClicks = 0;
+    int buttonClicks = 0;
+    std::vector<int> tabClicks;
+    // The handler refuses the change; the box shows that at once, as without coalescing.
+    check.onClick = [&] {
+        ++checkClicks;
+        check.setChecked(false);
+    };
+    button.onClick = [&] { ++buttonClicks; };
+    tabs.onClick = [&] { tabClicks.push_back(tabs.tab()); };
+    CoalescedWindow w;
+    QCheckBox* box = w.add(w.bindings.checkBox(check));
+    QPushButton* push = w.add(w.bindings.button(button));
+    QLineEdit* edit = w.add(w.bindings.lineEdit(text));
+    auto* pages = w.add(new QTabWidget);
+    pages->addTab(new QWidget, QString());
+    pages->addTab(new QWidget, QString());
+    w.bindings.bind(tabs, *pages);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    EXPECT_EQ(checkClicks, 2);  // the user's change, then the handler's own
+    EXPECT_FALSE(check.checked());
+    EXPECT_FALSE(box->isChecked());
+    QTest::mouseClick(push, Qt::LeftButton, {}, push->rect().center());
+    EXPECT_EQ(buttonClicks, 1);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "ad");
+    EXPECT_EQ(text.text(), "ad");
+    pages->setCurrentIndex(1);
+    EXPECT_EQ(tabs.tab(), 1);
+    EXPECT_EQ(tabClicks, (std::vector<int>{1}));
+
+    // The repaints due after the user's own changes leave the widgets as the user left them.
+    w.bindings.flush();
+    EXPECT_EQ(edit->text(), "ad");
+    EXPECT_EQ(pages->currentIndex(), 1);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(checkClicks, 2);
+    EXPECT_EQ(tabClicks, (std::vector<int>{1}));
+}
+
+TEST(CoalescedBindings, TypingEditsTheTextTheModelHoldsNow) {
+    forms::TextBox model("txtPopWav", "pop.wav");
+    CoalescedWindow w;
+    QLineEdit* edit = w.add(w.bindings.lineEdit(model));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    edit->setFocus();
+    edit->end(false);
+
+    model.setText("/opt/ad.wav");  // due, not yet painted
+    QTest::keyClick(edit, Qt::Key_X);
+    EXPECT_EQ(edit->text(), "/opt/ad.wavx");
+    EXPECT_EQ(model.text(), "/opt/ad.wavx");
+}
+
+TEST(CoalescedBindings, AWidgetThatDiesWhileDueIsSkipped) {
+    forms::Label label("lbltot", "0");
+    CoalescedWindow w;
+    ClickableLabel* count = w.add(w.bindings.label(label));
+    label.setCaption("1");
+    delete count;
+    w.bindings.flush();
+    EXPECT_FALSE(w.bindings.pending());
+    label.setCaption("2");
+    w.bindings.flush();
+    EXPECT_FALSE(w.bindings.pending());
+}
+
 }  // namespace
 }  // namespace halvern::gui

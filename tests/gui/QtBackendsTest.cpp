@@ -6,8 +6,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QTest>
+#include <QTime>
 #include <QTimer>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -81,6 +84,21 @@ TEST(QtScheduler, LocalTimeIsAPlausibleClock) {
     EXPECT_GE(t.year, 2024);
     EXPECT_TRUE(t.month >= 1 && t.month <= 12);
     EXPECT_TRUE(t.hour >= 0 && t.hour < 24);
+}
+
+TEST(QtScheduler, LocalTimeFollowsTheClockFromSecondToSecond) {
+    // Stamps within a second share one reading of the zone; a new second is read anew.
+    QtScheduler scheduler;
+    const auto seconds = [](const LocalTime& t) {
+        return (t.hour * 60 + t.minute) * 60 + t.second;
+    };
+    const LocalTime first = scheduler.localTime();
+    const QTime wall = QTime::currentTime();
+    const int apart = std::abs(seconds(first) - wall.msecsSinceStartOfDay() / 1000);
+    EXPECT_TRUE(apart <= 1 || apart >= 24 * 3600 - 1)
+        << apart;  // the same local second, or midnight
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return seconds(scheduler.localTime()) != seconds(first); }, 5000));
 }
 
 TEST(QtScheduler, InterruptEndsTheWaitsInProgressOnly) {

@@ -20,10 +20,17 @@ Millis QtScheduler::now() const {
 }
 
 LocalTime QtScheduler::localTime() const {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    return {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()};
+    // The zone is read again each new second, so a change of it shows within a second.
+    const std::time_t second = std::time(nullptr);
+    if (second != m_localSecond) {
+        const QDateTime now = QDateTime::fromSecsSinceEpoch(second);
+        const QDate date = now.date();
+        const QTime time = now.time();
+        m_local = {date.year(), date.month(),  date.day(),
+                   time.hour(), time.minute(), time.second()};
+        m_localSecond = second;
+    }
+    return m_local;
 }
 
 Scheduler::Id QtScheduler::callAfter(Millis delay, Callback callback) {

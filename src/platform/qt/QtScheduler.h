@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <chrono>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <vector>
@@ -52,6 +53,9 @@ private:
 
     QObject m_context;
     std::chrono::steady_clock::time_point m_origin = std::chrono::steady_clock::now();
+    /// The local time of the last second asked for: a burst of stamps reads the zone once.
+    mutable std::time_t m_localSecond = -1;
+    mutable LocalTime m_local{};
     Id m_lastId = 0;
     std::map<Id, std::pair<QTimer*, Callback>> m_timers;
     std::map<Id, Watch> m_watches;

@@ -1,6 +1,7 @@
 #include "platform/qt/QtTray.h"
 
 #include <QSystemTrayIcon>
+#include <string_view>
 
 namespace halvern::platform {
 
@@ -56,14 +57,21 @@ void QtTray::remove() {
 }
 
 void QtTray::apply(TrayPicture picture, const std::string& tip) {
-    m_icon->setIcon(icon(picture));
+    // The icon keeps what it was given: an unchanged picture or tip costs no repaint of the tray.
+    const QIcon& shown = icon(picture);
+    if (!m_applied || shown.cacheKey() != m_icon->icon().cacheKey()) {
+        m_icon->setIcon(shown);
+    }
     // The tip field is padded with blanks to its fixed width; the padding means nothing here.
-    const QString text = QString::fromStdString(tip);
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == ' ') {
+    std::size_t end = tip.size();
+    while (end > 0 && tip[end - 1] == ' ') {
         --end;
     }
-    m_icon->setToolTip(text.left(end));
+    if (!m_applied || std::string_view(tip).substr(0, end) != m_tip) {
+        m_tip.assign(tip, 0, end);
+        m_icon->setToolTip(QString::fromStdString(m_tip));
+    }
+    m_applied = true;
 }
 
 }  // namespace halvern::platform

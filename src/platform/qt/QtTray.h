@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "platform/Tray.h"
 
@@ -34,6 +35,9 @@ private:
     QIcon m_disable;
     std::unique_ptr<QSystemTrayIcon> m_icon;
     bool m_added = false;
+    /// True once a picture and tip were given; m_tip is the tip shown, without its padding.
+    bool m_applied = false;
+    std::string m_tip;
 };
 
 }  // namespace halvern::platform
