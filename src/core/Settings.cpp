@@ -33,6 +33,9 @@ template <typename... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+// Spelled out for compilers without deduction for aggregates (clang before 17, and so clang-tidy).
+template <typename... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 /// A value that does not convert leaves the member as it was.
 template <typename T>
