@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Zorvik (Release, with the Qt program) into build/ and starts it.
-# Without a desktop (no DISPLAY) it starts on a virtual display with a tray host, so it still runs.
+# Without a desktop (no DISPLAY) it starts on a virtual display with a window manager and a tray
+# host, so it still runs.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -17,10 +18,13 @@ if [[ -z "${DISPLAY:-}" ]]; then
     for _ in $(seq 50); do [[ -s "$displayfd" ]] && break; sleep 0.1; done
     export DISPLAY=":$(tr -dc 0-9 <"$displayfd")"
     rm -f "$displayfd"
+    # A window manager gives the settings window its title bar, and a tray host shows the icon.
+    openbox >/dev/null 2>&1 &
+    openbox=$!
     trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
         --transparent false >/dev/null 2>&1 &
     trayer=$!
-    trap 'kill "$trayer" "$xvfb" 2>/dev/null' EXIT
+    trap 'kill "$trayer" "$openbox" "$xvfb" 2>/dev/null' EXIT
     echo "run.sh: display $DISPLAY (screenshot: DISPLAY=$DISPLAY import -window root shot.png)"
     build/app/zorvik
 else
