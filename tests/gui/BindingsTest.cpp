@@ -21,10 +21,11 @@
 namespace halvern::gui {
 namespace {
 
-/// A shown window that holds the widgets under test. The bindings die first, as in the views;
-/// the models are declared before it, so they outlive both, as in the program.
+/// A shown window that holds the widgets under test, its bindings repainting at once or, given
+/// the views' interval, coalesced. The bindings die first, as in the views; the models are
+/// declared before it, so they outlive both, as in the program.
 struct Window {
-    Window() {
+    explicit Window(int repaintInterval = 0) : bindings(repaintInterval) {
         window.resize(400, 300);
         window.show();
     }
@@ -332,20 +333,9 @@ TEST(Bindings, ModelChangesAfterEitherSideDiedAreHarmless) {
     EXPECT_FALSE(model.checked());
 }
 
-/// Bindings that coalesce as the views do, over a window of their own.
-struct CoalescedWindow {
-    CoalescedWindow() {
-        window.resize(400, 300);
-        window.show();
-    }
-    template <typename W>
-    W* add(W* widget) {
-        layout->addWidget(widget);
-        return widget;
-    }
-    QWidget window;
-    QVBoxLayout* layout = new QVBoxLayout(&window);
-    Bindings bindings{Bindings::kRepaintInterval};
+/// A window whose bindings coalesce as the views' do.
+struct CoalescedWindow : Window {
+    CoalescedWindow() : Window(Bindings::kRepaintInterval) {}
 };
 
 TEST(CoalescedBindings, SeveralChangesPaintOnceWithTheFinalState) {
