@@ -32,6 +32,46 @@ namespace {
 
 using namespace halvern;
 
+// Stand-ins until the desktop, process and transfer backends are built in: each says it can do
+// nothing, and the features that need it stay off.
+class UnavailableDesktop final : public platform::Desktop {
+public:
+    bool available() const override { return false; }
+    std::vector<platform::WindowInfo> windows() override { return {}; }
+    std::vector<platform::WindowInfo> children(platform::WindowId) override { return {}; }
+    std::uint64_t generation() const override { return 0; }
+    platform::CloseResult requestClose(platform::WindowId) override {
+        return platform::CloseResult::Gone;
+    }
+    bool pressButton(platform::WindowId, const std::string&) override { return false; }
+    void follow(bool) override {}
+};
+
+class UnavailableProcesses final : public platform::Processes {
+public:
+    std::vector<platform::ProcessInfo> list() override { return {}; }
+    int ownPid() const override { return 0; }
+    unsigned ownUid() const override { return 0; }
+    std::unique_ptr<platform::HeldProcess> hold(int) override { return nullptr; }
+    void end(std::unique_ptr<platform::HeldProcess>,
+             std::function<void(platform::EndResult)> done) override {
+        done(platform::EndResult::Refused);
+    }
+};
+
+class UnavailableHttp final : public platform::Http {
+public:
+    Id start(const platform::HttpRequest&,
+             std::function<void(const platform::HttpResponse&)> done) override {
+        platform::HttpResponse response;
+        response.error = "No transfer backend";
+        done(response);
+        return 0;
+    }
+    void cancel(Id) override {}
+    void setProxy(const std::string&) override {}
+};
+
 /// The version is the one the main window's caption shows, the text after its last " v".
 std::string version() {
     const std::string_view caption = core::kMainCaption;
@@ -171,8 +211,11 @@ int main(int argc, char** argv) {
     platform::QtTray tray(appFolder);
     platform::QtSound sound;
     platform::PosixTcpListener listener(scheduler);
-    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener};
+    UnavailableDesktop desktop;
+    UnavailableProcesses processes;
+    UnavailableHttp http;
+    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
+                                instance,  tray,  sound,   listener,  desktop,  processes, http};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

@@ -20,8 +20,11 @@
 #include "core/TimeStamp.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
+#include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
+#include "platform/fake/FakeHttp.h"
 #include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeSingleInstance.h"
@@ -69,8 +72,11 @@ int main(int argc, char** argv) {
     platform::FakeResolver resolver;
     platform::FakeSingleInstance instance;
     platform::FakeTray tray;
-    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener};
+    platform::FakeDesktop desktop;
+    platform::FakeProcesses processes{scheduler};
+    platform::FakeHttp http{scheduler};
+    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
+                                instance,  tray,  sound,   listener,  desktop,  processes, http};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

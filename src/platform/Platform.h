@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/Http.h"
 #include "platform/Launcher.h"
+#include "platform/Processes.h"
 #include "platform/ProgramProcess.h"
 #include "platform/Resolver.h"
 #include "platform/Scheduler.h"
@@ -27,6 +30,9 @@ struct Platform {
     Tray& tray;
     Sound& sound;
     TcpListener& listener;
+    Desktop& desktop;
+    Processes& processes;
+    Http& http;
 };
 
 }  // namespace halvern::platform

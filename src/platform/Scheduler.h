@@ -48,6 +48,9 @@ public:
     /// Lets the given time pass while the loop keeps running handlers (a Sleep that keeps the
     /// window live).
     virtual void wait(Millis duration) = 0;
+    /// Keeps the loop running handlers until `done` answers true or the limit has passed (a
+    /// nested wait for a transfer or a child); returns what `done` answers at the end.
+    virtual bool runUntil(const std::function<bool()>& done, Millis limit) = 0;
 };
 
 }  // namespace halvern::platform

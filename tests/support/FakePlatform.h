@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
+#include "platform/fake/FakeHttp.h"
 #include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScheduler.h"
@@ -36,8 +39,11 @@ struct FakePlatform {
     platform::FakeTray tray;
     platform::FakeSound sound;
     platform::FakeTcpListener listener;
-    platform::Platform platform{clock,    files,    dialogs, userStore, launcher, process,
-                                resolver, instance, tray,    sound,     listener};
+    platform::FakeDesktop desktop;
+    platform::FakeProcesses processes{clock};
+    platform::FakeHttp http{clock};
+    platform::Platform platform{clock,    files, dialogs, userStore, launcher, process,   resolver,
+                                instance, tray,  sound,   listener,  desktop,  processes, http};
 };
 
 }  // namespace halvern::testing

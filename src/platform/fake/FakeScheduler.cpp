@@ -61,6 +61,22 @@ void FakeScheduler::advance(Millis duration) {
     pollWatches();
 }
 
+bool FakeScheduler::runUntil(const std::function<bool()>& done, Millis limit) {
+    const Millis end = m_now + limit;
+    pollWatches();
+    while (!done()) {
+        if (m_queue.empty() || m_queue.begin()->first.first > end) {
+            m_now = std::max(m_now, end);
+            pollWatches();
+            return done();
+        }
+        m_now = std::max(m_now, m_queue.begin()->first.first);
+        runDue();
+        pollWatches();
+    }
+    return true;
+}
+
 void FakeScheduler::runDue(Id lastBefore) {
     for (auto it = m_queue.begin(); it != m_queue.end() && it->first.first <= m_now;) {
         if (it->first.second > lastBefore) {

@@ -22,6 +22,8 @@ public:
     void pump() override;
     /// Advances the virtual clock, running every callback that falls due on the way.
     void wait(Millis duration) override { advance(duration); }
+    /// Advances the virtual clock callback by callback until `done` answers true or the limit.
+    bool runUntil(const std::function<bool()>& done, Millis limit) override;
 
     /// Moves the clock forward, running due callbacks at their own times.
     void advance(Millis duration);

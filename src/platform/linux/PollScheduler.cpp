@@ -83,6 +83,17 @@ void PollScheduler::wait(Millis duration) {
     runDueTimers();
 }
 
+bool PollScheduler::runUntil(const std::function<bool()>& done, Millis limit) {
+    const Millis deadline = now() + limit;
+    for (Millis left = limit; !done(); left = deadline - now()) {
+        if (left <= Millis(0)) {
+            return done();
+        }
+        step(left);
+    }
+    return true;
+}
+
 void PollScheduler::run() {
     while (!m_stopRequested) {
         step(Millis(-1));

@@ -28,6 +28,7 @@ public:
     void pump() override;
     /// Runs the loop until the duration has passed.
     void wait(Millis duration) override;
+    bool runUntil(const std::function<bool()>& done, Millis limit) override;
 
     /// Runs the loop until a handler calls stop().
     void run();

@@ -149,7 +149,27 @@ void QtScheduler::wait(Millis duration) {
     std::erase(m_waits, &loop);
 }
 
+bool QtScheduler::runUntil(const std::function<bool()>& done, Millis limit) {
+    // A nested loop that looks at `done` after every batch of events; the timer wakes it at the
+    // limit, and interrupt() ends it like a wait.
+    QEventLoop loop;
+    bool ended = false;
+    QTimer limitTimer;
+    limitTimer.setSingleShot(true);
+    limitTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&limitTimer, &QTimer::timeout, &loop, [&ended] { ended = true; });
+    limitTimer.start(static_cast<int>(std::max<Millis::rep>(limit.count(), 0)));
+    m_waits.push_back(&loop);
+    m_interrupted = false;
+    while (!done() && !ended && !m_interrupted) {
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    std::erase(m_waits, &loop);
+    return done();
+}
+
 void QtScheduler::interrupt() {
+    m_interrupted = true;
     for (QEventLoop* loop : m_waits) {
         loop->quit();
     }

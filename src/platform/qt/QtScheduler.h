@@ -33,6 +33,7 @@ public:
     void unwatch(Id id) override;
     void pump() override;
     void wait(Millis duration) override;
+    bool runUntil(const std::function<bool()>& done, Millis limit) override;
 
     /// Ends every wait now in progress at once, as when the program is stopped during one; later
     /// waits last their full time again.
@@ -60,6 +61,7 @@ private:
     std::map<Id, std::pair<QTimer*, Callback>> m_timers;
     std::map<Id, Watch> m_watches;
     std::vector<QEventLoop*> m_waits;
+    bool m_interrupted = false;
 };
 
 }  // namespace halvern::platform
