@@ -20,6 +20,7 @@
 #include "platform/linux/LockFileSingleInstance.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
+#include "platform/linux/ProcProcesses.h"
 #include "platform/linux/XdgLauncher.h"
 #include "platform/linux/XdgUserStore.h"
 #include "platform/qt/QtDialogs.h"
@@ -46,18 +47,6 @@ public:
     }
     bool pressButton(platform::WindowId, const std::string&) override { return false; }
     void follow(bool) override {}
-};
-
-class UnavailableProcesses final : public platform::Processes {
-public:
-    std::vector<platform::ProcessInfo> list() override { return {}; }
-    int ownPid() const override { return 0; }
-    unsigned ownUid() const override { return 0; }
-    std::unique_ptr<platform::HeldProcess> hold(int) override { return nullptr; }
-    void end(std::unique_ptr<platform::HeldProcess>,
-             std::function<void(platform::EndResult)> done) override {
-        done(platform::EndResult::Refused);
-    }
 };
 
 /// The version is the one the main window's caption shows, the text after its last " v".
@@ -202,7 +191,7 @@ int main(int argc, char** argv) {
     platform::QtSound sound;
     platform::PosixTcpListener listener(scheduler);
     UnavailableDesktop desktop;
-    UnavailableProcesses processes;
+    platform::ProcProcesses processes(scheduler);
     platform::CurlHttp http(scheduler);
     platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
                                 instance,  tray,  sound,   listener,  desktop,  processes, http};

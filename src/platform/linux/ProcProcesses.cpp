@@ -1,0 +1,293 @@
+#include "platform/linux/ProcProcesses.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace halvern::platform {
+
+namespace {
+
+/// The kernel's flag for its own threads, in field 9 of /proc/<pid>/stat.
+constexpr unsigned long kPfKthread = 0x00200000;
+constexpr std::string_view kDeleted = " (deleted)";
+
+/// The whole of a small /proc file; false when it cannot be read.
+bool readSmallFile(const std::string& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    text.clear();
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ::close(fd);
+            return got == 0;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+int pidfdOpen(int pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+int pidfdSignal(int fd, int signal) {
+    return static_cast<int>(::syscall(SYS_pidfd_send_signal, fd, signal, nullptr, 0));
+}
+
+/// A process held by its pidfd.
+class PidfdProcess final : public HeldProcess {
+public:
+    PidfdProcess(int pid, int fd) : m_pid(pid), m_fd(fd) {}
+    PidfdProcess(const PidfdProcess&) = delete;
+    PidfdProcess& operator=(const PidfdProcess&) = delete;
+    ~PidfdProcess() override { ::close(m_fd); }
+
+    int pid() const override { return m_pid; }
+    /// The pidfd turns readable once the process has exited (a zombie has exited too).
+    bool alive() const override {
+        pollfd ready{m_fd, POLLIN, 0};
+        return ::poll(&ready, 1, 0) == 0;
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_pid;
+    int m_fd;
+};
+
+}  // namespace
+
+struct ProcProcesses::Ending {
+    std::unique_ptr<HeldProcess> process;
+    PidfdProcess* held = nullptr;
+    std::function<void(EndResult)> done;
+    std::optional<Scheduler::Id> watch;
+    std::optional<Scheduler::Id> timer;
+    std::optional<Scheduler::Id> delivery;
+};
+
+ProcProcesses::ProcProcesses(Scheduler& scheduler) : ProcProcesses(scheduler, Options{}) {}
+
+ProcProcesses::ProcProcesses(Scheduler& scheduler, Options options)
+    : m_scheduler(scheduler), m_options(options) {}
+
+ProcProcesses::~ProcProcesses() {
+    for (auto& [id, ending] : m_endings) {
+        if (ending->watch) {
+            m_scheduler.unwatch(*ending->watch);
+        }
+        if (ending->timer) {
+            m_scheduler.cancel(*ending->timer);
+        }
+        if (ending->delivery) {
+            m_scheduler.cancel(*ending->delivery);
+        }
+    }
+}
+
+std::optional<ProcessInfo> ProcProcesses::read(int pid) {
+    const std::string folder = "/proc/" + std::to_string(pid);
+    std::string text;
+    if (!readSmallFile(folder + "/stat", text)) {
+        return std::nullopt;
+    }
+    // "pid (comm) state ppid pgrp session tty_nr tpgid flags ...": the name may hold blanks and
+    // parentheses, so it ends at the last ')'.
+    const auto open = text.find('(');
+    const auto close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open ||
+        close + 2 >= text.size()) {
+        return std::nullopt;
+    }
+    ProcessInfo info;
+    info.pid = pid;
+    info.comm = text.substr(open + 1, close - open - 1);
+    const char* field = text.c_str() + close + 2;
+    const char state = *field++;
+    char* end = nullptr;
+    const long ppid = std::strtol(field, &end, 10);
+    for (int skip = 0; skip < 4; ++skip) {  // pgrp, session, tty_nr, tpgid
+        std::strtol(end, &end, 10);
+    }
+    const unsigned long flags = std::strtoul(end, &end, 10);
+    info.zombie = state == 'Z' || state == 'X';
+
+    if (readSmallFile(folder + "/status", text)) {
+        const auto at = text.find("\nUid:");
+        if (at != std::string::npos) {
+            info.uid = static_cast<unsigned>(std::strtoul(text.c_str() + at + 5, nullptr, 10));
+        }
+    } else {
+        struct stat owner {};
+        if (::stat(folder.c_str(), &owner) != 0) {
+            return std::nullopt;
+        }
+        info.uid = owner.st_uid;
+    }
+
+    char link[PATH_MAX + kDeleted.size() + 1];
+    const ssize_t length = ::readlink((folder + "/exe").c_str(), link, sizeof link - 1);
+    if (length > 0) {
+        info.exe.assign(link, static_cast<std::size_t>(length));
+        if (info.exe.ends_with(kDeleted)) {
+            info.exe.resize(info.exe.size() - kDeleted.size());
+        }
+    }
+    info.kernelThread = (flags & kPfKthread) != 0 || (info.exe.empty() && ppid == 2);
+    return info;
+}
+
+std::vector<ProcessInfo> ProcProcesses::list() {
+    std::vector<ProcessInfo> all;
+    DIR* dir = ::opendir("/proc");
+    if (!dir) {
+        return all;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid > INT_MAX) {
+            continue;
+        }
+        // A process that ended since the folder was read is simply left out.
+        if (auto info = read(static_cast<int>(pid))) {
+            all.push_back(std::move(*info));
+        }
+    }
+    ::closedir(dir);
+    return all;
+}
+
+int ProcProcesses::ownPid() const {
+    return static_cast<int>(::getpid());
+}
+
+unsigned ProcProcesses::ownUid() const {
+    return ::getuid();
+}
+
+std::unique_ptr<HeldProcess> ProcProcesses::hold(int pid) {
+    if (pid <= 0) {
+        return nullptr;
+    }
+    const int fd = pidfdOpen(pid);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::make_unique<PidfdProcess>(pid, fd);
+}
+
+void ProcProcesses::end(std::unique_ptr<HeldProcess> process, std::function<void(EndResult)> done) {
+    const std::uint64_t id = m_nextEnding++;
+    auto ending = std::make_unique<Ending>();
+    ending->held = dynamic_cast<PidfdProcess*>(process.get());
+    ending->process = std::move(process);
+    ending->done = std::move(done);
+    Ending& e = *ending;
+    m_endings.emplace(id, std::move(ending));
+
+    // Decides at once when the process must not or need not be signalled.
+    const auto verdict = [this, &e]() -> std::optional<EndResult> {
+        if (!e.process) {
+            return EndResult::Gone;
+        }
+        if (!e.held) {
+            return EndResult::Refused;
+        }
+        if (!e.held->alive()) {
+            return EndResult::Gone;
+        }
+        const int pid = e.held->pid();
+        if (pid == 1 || pid == ownPid()) {
+            return EndResult::Refused;
+        }
+        const std::optional<ProcessInfo> info = read(pid);
+        // Still alive after the read: the pid was this very process's while it was read.
+        if (!info || !e.held->alive()) {
+            return EndResult::Gone;
+        }
+        if (info->kernelThread || info->uid != ownUid()) {
+            return EndResult::Refused;
+        }
+        if (pidfdSignal(e.held->fd(), SIGTERM) != 0) {
+            return errno == ESRCH ? EndResult::Gone : EndResult::Refused;
+        }
+        return std::nullopt;
+    }();
+    if (verdict) {
+        finish(id, *verdict);
+        return;
+    }
+    e.watch = m_scheduler.watchFd(e.held->fd(), Scheduler::kReadable,
+                                  [this, id](int) { finish(id, EndResult::Ended); });
+    e.timer = m_scheduler.callAfter(m_options.grace, [this, id] { forceEnd(id); });
+}
+
+void ProcProcesses::forceEnd(std::uint64_t id) {
+    auto it = m_endings.find(id);
+    if (it == m_endings.end()) {
+        return;
+    }
+    Ending& e = *it->second;
+    e.timer.reset();
+    if (!e.held->alive()) {
+        finish(id, EndResult::Ended);
+        return;
+    }
+    if (pidfdSignal(e.held->fd(), SIGKILL) != 0) {
+        finish(id, errno == ESRCH ? EndResult::Ended : EndResult::Refused);
+        return;
+    }
+    e.timer = m_scheduler.callAfter(m_options.afterKill, [this, id] {
+        auto found = m_endings.find(id);
+        if (found != m_endings.end()) {
+            found->second->timer.reset();
+            finish(id, found->second->held->alive() ? EndResult::Refused : EndResult::Ended);
+        }
+    });
+}
+
+void ProcProcesses::finish(std::uint64_t id, EndResult result) {
+    auto it = m_endings.find(id);
+    if (it == m_endings.end() || it->second->delivery) {
+        return;
+    }
+    Ending& e = *it->second;
+    if (e.watch) {
+        m_scheduler.unwatch(*e.watch);
+        e.watch.reset();
+    }
+    if (e.timer) {
+        m_scheduler.cancel(*e.timer);
+        e.timer.reset();
+    }
+    // `done` runs from a callback of its own: it may wait, or end another process.
+    e.delivery = m_scheduler.callAfter(Millis(0), [this, id, result] {
+        auto found = m_endings.find(id);
+        if (found == m_endings.end()) {
+            return;
+        }
+        std::unique_ptr<Ending> ending = std::move(found->second);
+        m_endings.erase(found);
+        ending->done(result);
+    });
+}
+
+}  // namespace halvern::platform
