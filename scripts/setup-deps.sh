@@ -11,6 +11,8 @@ packages=(
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
     # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
     libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
+    # transfer backend tests: a test authority's certificates made at test time
+    openssl
     # end-to-end suite: a virtual display, a tray host, a window manager and X tools, namespaces,
     # loopback clients
     xvfb xauth trayer openbox x11-utils xdotool imagemagick iproute2 util-linux mount curl python3

@@ -34,13 +34,17 @@ public:
     /// Forgets every end still running, without calling its `done`.
     ~ProcProcesses() override;
 
+    /// One walk of /proc. The owner given is the owner of the process's folder, its effective
+    /// user (root for a process that may not be inspected, such as a set-user-id program): a
+    /// process listed as the program's own user is one it may signal.
     std::vector<ProcessInfo> list() override;
     int ownPid() const override;
     unsigned ownUid() const override;
     std::unique_ptr<HeldProcess> hold(int pid) override;
     void end(std::unique_ptr<HeldProcess> process, std::function<void(EndResult)> done) override;
 
-    /// One process as /proc shows it now; nothing when it is gone or unreadable.
+    /// One process as /proc shows it now, with its real user; nothing when it is gone or
+    /// unreadable.
     static std::optional<ProcessInfo> read(int pid);
 
 private:
