@@ -15,7 +15,7 @@ struct HttpRequest {
     /// The whole request, connection included, must end within this time.
     Millis timeout{30000};
     /// A longer body is a failure.
-    std::size_t maxBody = 32u * 1024u * 1024u;
+    std::size_t maxBody = std::size_t{32} * 1024 * 1024;
     /// Sent back for a conditional download when not empty.
     std::string etag;
     std::string lastModified;
