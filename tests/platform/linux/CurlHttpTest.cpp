@@ -372,6 +372,9 @@ TEST_F(CurlHttpTest, HttpsNeedsACertificateFromATrustedAuthorityForTheHost) {
     HttpResponse untrusted = get(address);
     EXPECT_FALSE(untrusted.ok);
     EXPECT_NE(untrusted.error.find("certificate"), std::string::npos) << untrusted.error;
+    HttpResponse untrustedRedirect = get(url("/tohttps/" + std::to_string(server.https)));
+    EXPECT_FALSE(untrustedRedirect.ok);
+    EXPECT_EQ(untrustedRedirect.body, "");
 
     CurlHttp::Options options;
     options.caFile = certs->ca;
@@ -379,6 +382,11 @@ TEST_F(CurlHttpTest, HttpsNeedsACertificateFromATrustedAuthorityForTheHost) {
     HttpResponse trusted = get(address);
     EXPECT_TRUE(trusted.ok) << trusted.error;
     EXPECT_EQ(trusted.body, "hello");
+
+    // A redirect from http to https, and on within https.
+    HttpResponse redirected = get(url("/tohttps/" + std::to_string(server.https)));
+    EXPECT_TRUE(redirected.ok) << redirected.error;
+    EXPECT_EQ(redirected.body, "arrived");
 
     // The certificate names 127.0.0.1 only.
     HttpResponse wrongName = get("https://localhost:" + std::to_string(server.https) + "/hello");

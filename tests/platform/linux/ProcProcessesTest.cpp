@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <linux/sched.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +31,8 @@ using halvern::platform::PollScheduler;
 using halvern::platform::ProcessInfo;
 using halvern::platform::ProcProcesses;
 using halvern::platform::testing::eventually;
+using halvern::platform::testing::kNotPermitted;
+using halvern::platform::testing::runInChild;
 using halvern::platform::testing::TempFolder;
 
 namespace {
@@ -301,6 +305,68 @@ TEST_F(ProcProcessesTest, DestroyingTheBackendForgetsItsEndsWithoutAnswering) {
     const auto info = ProcProcesses::read(pid);
     ASSERT_TRUE(info);
     EXPECT_FALSE(info->zombie);
+}
+
+TEST_F(ProcProcessesTest, InAPrivatePidNamespaceTheWalkSeesOnlyItsOwnProcesses) {
+    const std::string sleep = copyOfSleep("popupmaker");
+    // Each step that fails leaves with its own code.
+    const int code = runInChild([&sleep] {
+        if (::unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
+            return kNotPermitted;
+        }
+        return runInChild([&sleep] {
+            // pid 1 of the new namespace, with its own /proc.
+            if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("proc", "/proc", "proc", 0, nullptr) != 0) {
+                return kNotPermitted;
+            }
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::execl(sleep.c_str(), sleep.c_str(), "30", nullptr);
+                ::_exit(127);
+            }
+            PollScheduler innerLoop;
+            ProcProcesses inner(innerLoop);
+            if (inner.ownPid() != 1 || child != 2) {
+                return 10;
+            }
+            if (!eventually([&] {
+                    const auto info = ProcProcesses::read(child);
+                    return info && info->comm == "popupmaker";
+                })) {
+                return 11;
+            }
+            const auto all = inner.list();
+            if (all.size() != 2) {
+                return 12;
+            }
+            // pid 2 here is an ordinary process, not the kernel's thread daemon.
+            for (const ProcessInfo& info : all) {
+                if (info.kernelThread || info.zombie) {
+                    return 13;
+                }
+            }
+            std::optional<EndResult> self;
+            inner.end(inner.hold(1), [&](EndResult r) { self = r; });
+            innerLoop.runUntil([&] { return self.has_value(); }, 5s);
+            if (self != EndResult::Refused) {
+                return 14;
+            }
+            std::optional<EndResult> ended;
+            inner.end(inner.hold(child), [&](EndResult r) { ended = r; });
+            innerLoop.runUntil([&] { return ended.has_value(); }, 5s);
+            if (ended != EndResult::Ended) {
+                return 15;
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            return WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM ? 0 : 16;
+        });
+    });
+    if (code == kNotPermitted) {
+        GTEST_SKIP() << "no private pid namespace here (needs root or CAP_SYS_ADMIN)";
+    }
+    EXPECT_EQ(code, 0);
 }
 
 }  // namespace

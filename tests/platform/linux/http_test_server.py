@@ -57,6 +57,8 @@ class Server(Quiet):
                 self.send(302, b"moved", [("Location", "/redirect/%d" % (left - 1))])
         elif name == "loop":
             self.send(302, b"", [("Location", "/loop")])
+        elif name == "tohttps":
+            self.send(302, b"", [("Location", "https://127.0.0.1:%s/redirect/1" % args[0])])
         elif name == "tofile":
             self.send(302, b"", [("Location", "file:///etc/hostname")])
         elif name == "nowhere":
