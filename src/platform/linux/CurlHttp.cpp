@@ -315,6 +315,10 @@ struct CurlHttp::Impl {
             response.error = "HTTP error " + std::to_string(status);
         } else if (transfer.tooBig || result == CURLE_FILESIZE_EXCEEDED) {
             response.error = "Maximum file size exceeded";
+        } else if (result == CURLE_OPERATION_TIMEDOUT) {
+            // Connecting too long, stalling or outlasting the request's time: one text for all,
+            // the one a nested wait gives when it runs out.
+            response.error = "Timeout was reached";
         } else if (result != CURLE_OK) {
             response.error =
                 transfer.errorText[0] != '\0' ? transfer.errorText : curl_easy_strerror(result);
