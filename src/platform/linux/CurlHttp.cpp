@@ -75,6 +75,9 @@ struct CurlTransfer {
     std::function<void(const HttpResponse&)> done;
     std::size_t maxBody = 0;
     bool tooBig = false;
+    /// When the whole transfer, redirects included, must be over.
+    Millis deadline{0};
+    int redirects = 0;
     HttpResponse response;
     /// The answer waits in a callback of its own until it is handed over.
     std::optional<Scheduler::Id> delivery;
@@ -209,6 +212,10 @@ struct CurlHttp::Impl {
             // An error page is not wanted: stop reading it.
             return 0;
         }
+        if (status >= 300 && status < 400) {
+            // A redirect's own page is skipped.
+            return length;
+        }
         if (length > transfer.maxBody - transfer.response.body.size()) {
             transfer.tooBig = true;
             return 0;
@@ -235,8 +242,8 @@ struct CurlHttp::Impl {
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS);
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS);
 #endif
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+        // Redirects are followed here, hop by hop, so that each picks its scheme's proxy.
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
         if (!options.caFile.empty()) {
@@ -247,6 +254,7 @@ struct CurlHttp::Impl {
         const long connect = std::min(
             timeout, static_cast<long>(std::max<Millis::rep>(options.connectTimeout.count(), 1)));
         curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeout);
+        transfer.deadline = scheduler.now() + Millis(timeout);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connect);
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, options.stallBytesPerSecond);
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
@@ -269,14 +277,55 @@ struct CurlHttp::Impl {
         if (transfer.headers) {
             curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
         }
+        chooseProxy(easy, request.url);
+        return curl_multi_add_handle(multi, easy) == CURLM_OK;
+    }
+
+    void chooseProxy(CURL* easy, const std::string& url) {
         if (!proxy.empty()) {
             // The setting replaces the environment entirely, its exceptions included; an empty
             // proxy means a direct connection.
-            const std::string chosen = proxyFor(proxy, schemeOf(request.url));
+            const std::string chosen = proxyFor(proxy, schemeOf(url));
             curl_easy_setopt(easy, CURLOPT_PROXY, chosen.c_str());
             curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
         }
-        return curl_multi_add_handle(multi, easy) == CURLM_OK;
+    }
+
+    /// Sends the transfer on to the address a redirect names; false when it is not to follow.
+    bool followRedirect(CurlTransfer& transfer, long status) {
+        static constexpr long kRedirects[] = {301, 302, 303, 307, 308};
+        char* location = nullptr;
+        if (std::ranges::find(kRedirects, status) == std::end(kRedirects) ||
+            curl_easy_getinfo(transfer.easy, CURLINFO_REDIRECT_URL, &location) != CURLE_OK ||
+            !location) {
+            return false;
+        }
+        if (transfer.redirects >= kMaxRedirects) {
+            transfer.response.error =
+                "Maximum (" + std::to_string(kMaxRedirects) + ") redirects followed";
+            return false;
+        }
+        const Millis left = transfer.deadline - scheduler.now();
+        if (left <= Millis(0)) {
+            transfer.response.error = "Timeout was reached";
+            return false;
+        }
+        // Copied first: the address belongs to the handle.
+        const std::string next = location;
+        ++transfer.redirects;
+        curl_multi_remove_handle(multi, transfer.easy);
+        transfer.response = HttpResponse{};
+        transfer.tooBig = false;
+        transfer.errorText[0] = '\0';
+        // The allowed protocols stay set: an address other than http or https fails.
+        curl_easy_setopt(transfer.easy, CURLOPT_URL, next.c_str());
+        curl_easy_setopt(transfer.easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+        chooseProxy(transfer.easy, next);
+        if (curl_multi_add_handle(multi, transfer.easy) != CURLM_OK) {
+            transfer.response.error = "The transfer could not be started";
+            return false;
+        }
+        return true;
     }
 
     void release(CurlTransfer& transfer) {
@@ -310,8 +359,13 @@ struct CurlHttp::Impl {
         HttpResponse& response = transfer.response;
         long status = 0;
         curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+        if (result == CURLE_OK && followRedirect(transfer, status)) {
+            return;
+        }
         response.status = static_cast<int>(status);
-        if (status >= 400) {
+        if (!response.error.empty()) {
+            // The redirect was not followed; the reason is set.
+        } else if (status >= 400) {
             response.error = "HTTP error " + std::to_string(status);
         } else if (transfer.tooBig || result == CURLE_FILESIZE_EXCEEDED) {
             response.error = "Maximum file size exceeded";

@@ -334,6 +334,14 @@ TEST_F(CurlHttpTest, TheProxySettingServesBothSchemesOrOneEntryPerScheme) {
               std::string::npos)
         << server.logText();
 
+    // A redirect from http to https takes the https entry for its second hop.
+    const std::string https = std::to_string(server.https);
+    EXPECT_FALSE(get(url("/tohttps/" + https)).ok);
+    EXPECT_NE(server.logText().find("A GET " + url("/tohttps/" + https) +
+                                    "\nB CONNECT 127.0.0.1:" + https + "\n"),
+              std::string::npos)
+        << server.logText();
+
     // No entry for the scheme: a direct connection.
     http->setProxy("https=" + b);
     EXPECT_EQ(get(url("/hello")).body, "hello");

@@ -5,8 +5,9 @@ Usage: http_test_server.py --log FILE [--cert PEM --key KEY]
 
 Listens on free loopback ports and prints one JSON line with them ("http", "https" when a
 certificate is given, "proxyA", "proxyB"), then serves until its standard input closes. The
-proxies answer every GET themselves ("proxy A: GET <address>") and refuse CONNECT with 502;
-both write what they saw to the log file, one line each.
+proxies answer every GET themselves ("proxy A: GET <address>"; for /tohttps/<port> a redirect
+to https, as the server would) and refuse CONNECT with 502; both write what they saw to the log
+file, one line each.
 """
 
 import argparse
@@ -104,7 +105,13 @@ def proxy(label, log):
 
         def do_GET(self):
             self.note()
-            self.send(200, ("proxy %s: GET %s" % (label, self.path)).encode())
+            target = self.path.split("/tohttps/")
+            if len(target) == 2:
+                # Passes the server's redirect to https on.
+                location = "https://127.0.0.1:%s/hello" % target[1]
+                self.send(302, b"", [("Location", location)])
+            else:
+                self.send(200, ("proxy %s: GET %s" % (label, self.path)).encode())
 
         def do_CONNECT(self):
             self.note()
