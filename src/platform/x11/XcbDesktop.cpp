@@ -52,7 +52,7 @@ private:
     void takeQueued();
     void scheduleSettle();
     void settle();
-    void walk(std::vector<WindowId>& created);
+    void walk(std::vector<WindowId>& created, std::vector<WindowId>& retitled);
     void reread(std::vector<WindowId>& retitled);
     void selectClientEvents(xcb_window_t window);
     bool known(xcb_window_t window) const;
@@ -89,7 +89,7 @@ XcbDesktop::Impl::Impl(XcbDesktop& owner, Scheduler& scheduler, const std::strin
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
     std::vector<WindowId> ignored;
-    walk(ignored);
+    walk(ignored, ignored);
     m_watch = m_scheduler.watchFd(xcb_get_file_descriptor(m_c), Scheduler::kReadable,
                                   [this](int) { onReadable(); });
     takeQueued();
@@ -198,7 +198,7 @@ void XcbDesktop::Impl::settle() {
     if (m_walkNeeded) {
         m_walkNeeded = false;
         m_changed.clear();
-        walk(created);
+        walk(created, retitled);
     } else if (!m_changed.empty()) {
         reread(retitled);
     }
@@ -226,15 +226,18 @@ void XcbDesktop::Impl::settle() {
     }
 }
 
-void XcbDesktop::Impl::walk(std::vector<WindowId>& created) {
+void XcbDesktop::Impl::walk(std::vector<WindowId>& created, std::vector<WindowId>& retitled) {
     const TopLevelList list = m_reader->listTopLevel();
     m_managed = list.managed;
     std::vector<WindowInfo> windows = m_reader->read(list.ids, list.managed);
     for (const WindowInfo& window : windows) {
         const auto id = static_cast<xcb_window_t>(window.id);
-        if (!known(id) || m_destroyed.contains(id)) {
+        const auto old = std::ranges::find(m_windows, window.id, &WindowInfo::id);
+        if (old == m_windows.end() || m_destroyed.contains(id)) {
             created.push_back(window.id);
             selectClientEvents(id);
+        } else if (old->title != window.title) {
+            retitled.push_back(window.id);
         }
     }
     m_destroyed.clear();
