@@ -216,8 +216,8 @@ int main(int argc, char** argv) {
     // Without an X display there is no desktop to list or close windows on; the rest works.
     platform::XcbDesktop x11Desktop(scheduler);
     UnavailableDesktop noDesktop;
-    platform::Desktop& desktop = x11Desktop.available() ? static_cast<platform::Desktop&>(x11Desktop)
-                                                        : noDesktop;
+    platform::Desktop& desktop =
+        x11Desktop.available() ? static_cast<platform::Desktop&>(x11Desktop) : noDesktop;
     UnavailableProcesses processes;
     UnavailableHttp http;
     platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,

@@ -57,16 +57,15 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<testing::TestWindow>> windows;
     for (int i = 0; i < count; ++i) {
         windows.push_back(std::make_unique<testing::TestWindow>(std::vector<std::string>{
-            "--title", "Benchmark window " + std::to_string(i) + " – with a longer title",
-            "--role", "pop-up"}));
+            "--title", "Benchmark window " + std::to_string(i) + " – with a longer title", "--role",
+            "pop-up"}));
     }
     PollScheduler scheduler;
     XcbDesktop desktop(scheduler, server.name());
     if (!scheduler.runUntil(
             [&] { return desktop.windows().size() == static_cast<std::size_t>(count); },
             std::chrono::seconds(30))) {
-        std::fprintf(stderr, "only %zu of %d windows showed up\n", desktop.windows().size(),
-                     count);
+        std::fprintf(stderr, "only %zu of %d windows showed up\n", desktop.windows().size(), count);
         return 1;
     }
 

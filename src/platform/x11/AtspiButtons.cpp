@@ -50,7 +50,8 @@ std::vector<Accessible> childrenOf(AtspiAccessible* accessible, Error& error) {
     std::vector<Accessible> children;
     const gint count = atspi_accessible_get_child_count(accessible, error.out());
     for (gint i = 0; i < count && !error.failed(); ++i) {
-        if (AtspiAccessible* child = atspi_accessible_get_child_at_index(accessible, i, error.out())) {
+        if (AtspiAccessible* child =
+                atspi_accessible_get_child_at_index(accessible, i, error.out())) {
             children.emplace_back(child);
         }
     }

@@ -152,8 +152,8 @@ X11Atoms X11Atoms::intern(xcb_connection_t* c) {
     return atoms;
 }
 
-WindowReader::WindowReader(xcb_connection_t* connection, _XDisplay* display,
-                           const X11Atoms& atoms, xcb_window_t root)
+WindowReader::WindowReader(xcb_connection_t* connection, _XDisplay* display, const X11Atoms& atoms,
+                           xcb_window_t root)
     : m_c(connection), m_display(display), m_atoms(atoms), m_root(root), m_hostName(hostName()) {}
 
 TopLevelList WindowReader::listTopLevel() {
@@ -272,8 +272,8 @@ WindowInfo WindowReader::decode(xcb_window_t id, Cookies& c, bool managed, bool&
     info.title = title(netWmName.get(), wmName.get());
     if (wmClass && wmClass->format == 8) {
         const auto* data = static_cast<const char*>(xcb_get_property_value(wmClass.get()));
-        const std::string both(data, static_cast<std::size_t>(
-                                         xcb_get_property_value_length(wmClass.get())));
+        const std::string both(
+            data, static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
         const std::size_t split = both.find('\0');
         if (split != std::string::npos) {
             info.className = repairUtf8(both.substr(split + 1).c_str(), 256);
@@ -330,10 +330,10 @@ std::string WindowReader::title(xcb_get_property_reply_t* netWmName,
 }
 
 xcb_window_t WindowReader::activeWindow() {
-    const auto ids = longs(
-        propertyReply(m_c, xcb_get_property(m_c, 0, m_root, m_atoms.netActiveWindow,
-                                            XCB_ATOM_WINDOW, 0, 1))
-            .get());
+    const auto ids =
+        longs(propertyReply(m_c, xcb_get_property(m_c, 0, m_root, m_atoms.netActiveWindow,
+                                                  XCB_ATOM_WINDOW, 0, 1))
+                  .get());
     return ids.empty() ? 0 : ids[0];
 }
 

@@ -293,9 +293,7 @@ CloseResult XcbDesktop::Impl::requestClose(xcb_window_t window) {
     }
     xcb_generic_error_t* error = nullptr;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        m_c,
-        xcb_get_property(m_c, 0, window, m_atoms.wmProtocols, XCB_ATOM_ATOM, 0, 64),
-        &error);
+        m_c, xcb_get_property(m_c, 0, window, m_atoms.wmProtocols, XCB_ATOM_ATOM, 0, 64), &error);
     const bool gone = error != nullptr;
     std::free(error);
     bool polite = false;
@@ -350,13 +348,21 @@ XcbDesktop::XcbDesktop(Scheduler& scheduler, const std::string& displayName)
 
 XcbDesktop::~XcbDesktop() = default;
 
-bool XcbDesktop::available() const { return m->connected(); }
+bool XcbDesktop::available() const {
+    return m->connected();
+}
 
-std::vector<WindowInfo> XcbDesktop::windows() { return m->m_windows; }
+std::vector<WindowInfo> XcbDesktop::windows() {
+    return m->m_windows;
+}
 
-std::vector<WindowInfo> XcbDesktop::children(WindowId) { return {}; }
+std::vector<WindowInfo> XcbDesktop::children(WindowId) {
+    return {};
+}
 
-std::uint64_t XcbDesktop::generation() const { return m->m_generation; }
+std::uint64_t XcbDesktop::generation() const {
+    return m->m_generation;
+}
 
 CloseResult XcbDesktop::requestClose(WindowId window) {
     if (window == 0 || window > 0xFFFFFFFFu) {
@@ -369,10 +375,16 @@ bool XcbDesktop::pressButton(WindowId window, const std::string& caption) {
     return m->pressButton(window, caption);
 }
 
-void XcbDesktop::follow(bool on) { m->m_following = on; }
+void XcbDesktop::follow(bool on) {
+    m->m_following = on;
+}
 
-std::vector<WindowInfo> XcbDesktop::readAll() { return m->readAll(); }
+std::vector<WindowInfo> XcbDesktop::readAll() {
+    return m->readAll();
+}
 
-bool XcbDesktop::windowManagerPresent() const { return m->m_managed; }
+bool XcbDesktop::windowManagerPresent() const {
+    return m->m_managed;
+}
 
 }  // namespace halvern::platform

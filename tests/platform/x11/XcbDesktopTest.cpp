@@ -37,8 +37,8 @@ protected:
         ASSERT_TRUE(desktop->available());
         // openbox states its client list a moment after it announces itself.
         const bool managed = GetParam() == Manager::Openbox;
-        ASSERT_TRUE(scheduler.runUntil(
-            [&] { return desktop->windowManagerPresent() == managed; }, 5s));
+        ASSERT_TRUE(
+            scheduler.runUntil([&] { return desktop->windowManagerPresent() == managed; }, 5s));
     }
 
     std::optional<WindowInfo> find(std::uint64_t id) {
@@ -69,8 +69,8 @@ protected:
 };
 
 TEST_P(XcbDesktopTest, ListsWindowsWithTheirPropertiesTopmostFirst) {
-    TestWindow first({"--title", "Grüße aus Köln – Ωμέγα 你好", "--class", "FirstClass", "--role",
-                      "pop-up"});
+    TestWindow first(
+        {"--title", "Grüße aus Köln – Ωμέγα 你好", "--class", "FirstClass", "--role", "pop-up"});
     ASSERT_TRUE(waitListed(first.id()));
     TestWindow second({"--title", "Second", "--class", "Browser", "--role", "browser", "--pid",
                        "4242", "--machine", "elsewhere.example"});
@@ -137,7 +137,8 @@ TEST_P(XcbDesktopTest, CapsLongTitlesAndRepairsBrokenUtf8) {
     const std::string title = find(huge.id())->title;
     EXPECT_LE(title.size(), 4096u);
     EXPECT_EQ(title.substr(0, 4000), longTitle.substr(0, 4000));
-    EXPECT_EQ(find(broken.id())->title, "bad \xEF\xBF\xBD\xEF\xBF\xBD bytes \xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(find(broken.id())->title,
+              "bad \xEF\xBF\xBD\xEF\xBF\xBD bytes \xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(find(untitled.id())->title, "");
 }
 
@@ -249,8 +250,8 @@ TEST(XcbDesktop, FollowsTheWindowManagerGoingAway) {
     XcbDesktop desktop(scheduler, server.name());
     TestWindow window({"--title", "Survivor"});
     ASSERT_TRUE(scheduler.runUntil([&] { return desktop.windows().size() == 1; }, 5s))
-        << desktop.windows().size() << " windows, a window manager: "
-        << desktop.windowManagerPresent();
+        << desktop.windows().size()
+        << " windows, a window manager: " << desktop.windowManagerPresent();
     ASSERT_TRUE(desktop.windowManagerPresent());
     server.stopWindowManager();
     EXPECT_TRUE(scheduler.runUntil([&] { return !desktop.windowManagerPresent(); }, 5s));

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
         }
     }
     if (captions.isEmpty()) {
-        captions << "&Yes" << "&No";
+        captions << "&Yes"
+                 << "&No";
     }
     QMessageBox box(QMessageBox::Question, title, "Do you want to debug this page?");
     for (const QString& caption : captions) {

@@ -17,7 +17,8 @@
 //   --type KIND           _NET_WM_WINDOW_TYPE: normal, dialog, dock, desktop (default: unset)
 //   --no-delete           WM_PROTOCOLS without WM_DELETE_WINDOW, so a polite close is impossible
 //   --ignore-close        report a close request but stay open
-//   --transient-for ID    WM_TRANSIENT_FOR: the window is a transient of window ID (0x... or decimal)
+//   --transient-for ID    WM_TRANSIENT_FOR: the window is a transient of window ID (0x... or
+//   decimal)
 //   --iconic              start iconified (WM_HINTS initial state)
 //   --override-redirect   a window no window manager manages (a menu, a tooltip)
 //   --retitle TEXT        the title to change to later (same encoding)
@@ -160,10 +161,12 @@ std::string toLatin1(const std::string& utf8) {
         if (c < 0x80) {
             out += static_cast<char>(c);
         } else if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-            const unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
+            const unsigned code =
+                ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
             out += code < 0x100 ? static_cast<char>(code) : '?';
         } else {
-            while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+            while (i + 1 < utf8.size() &&
+                   (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
                 ++i;
             }
             out += '?';
