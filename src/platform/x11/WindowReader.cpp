@@ -152,7 +152,7 @@ X11Atoms X11Atoms::intern(xcb_connection_t* c) {
     return atoms;
 }
 
-WindowReader::WindowReader(xcb_connection_t* connection, _XDisplay* display, const X11Atoms& atoms,
+WindowReader::WindowReader(xcb_connection_t* connection, Display* display, const X11Atoms& atoms,
                            xcb_window_t root)
     : m_c(connection), m_display(display), m_atoms(atoms), m_root(root), m_hostName(hostName()) {}
 
@@ -276,7 +276,8 @@ WindowInfo WindowReader::decode(xcb_window_t id, Cookies& c, bool managed, bool&
             data, static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
         const std::size_t split = both.find('\0');
         if (split != std::string::npos) {
-            info.className = repairUtf8(both.substr(split + 1).c_str(), 256);
+            const std::string rest = both.substr(split + 1);
+            info.className = repairUtf8(rest.substr(0, rest.find('\0')), 256);
         }
     }
     info.role = repairUtf8(text(role.get()), 256);

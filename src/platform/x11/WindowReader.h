@@ -1,5 +1,6 @@
 #pragma once
 
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
 #include <cstdint>
@@ -7,9 +8,6 @@
 #include <vector>
 
 #include "platform/Desktop.h"
-
-// Xlib's display, declared here so that Xlib's macros stay out of this header.
-struct _XDisplay;
 
 namespace halvern::platform {
 
@@ -47,7 +45,7 @@ struct TopLevelList {
 /// reply is awaited, so a batch costs one round trip however many windows it holds.
 class WindowReader {
 public:
-    WindowReader(xcb_connection_t* connection, _XDisplay* display, const X11Atoms& atoms,
+    WindowReader(xcb_connection_t* connection, Display* display, const X11Atoms& atoms,
                  xcb_window_t root);
 
     /// The top-level windows, topmost first.
@@ -64,7 +62,7 @@ private:
     std::string title(xcb_get_property_reply_t* netWmName, xcb_get_property_reply_t* wmName);
 
     xcb_connection_t* m_c;
-    _XDisplay* m_display;
+    Display* m_display;
     const X11Atoms& m_atoms;
     xcb_window_t m_root;
     std::string m_hostName;

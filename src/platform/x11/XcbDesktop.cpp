@@ -229,20 +229,22 @@ void XcbDesktop::Impl::settle() {
 void XcbDesktop::Impl::walk(std::vector<WindowId>& created, std::vector<WindowId>& retitled) {
     const TopLevelList list = m_reader->listTopLevel();
     m_managed = list.managed;
+    // Events are selected before the properties are read, so no change falls in between.
+    for (xcb_window_t id : list.ids) {
+        if (!known(id) || m_destroyed.contains(id)) {
+            selectClientEvents(id);
+        }
+    }
     std::vector<WindowInfo> windows = m_reader->read(list.ids, list.managed);
     for (const WindowInfo& window : windows) {
-        const auto id = static_cast<xcb_window_t>(window.id);
         const auto old = std::ranges::find(m_windows, window.id, &WindowInfo::id);
-        if (old == m_windows.end() || m_destroyed.contains(id)) {
+        if (old == m_windows.end() || m_destroyed.contains(static_cast<xcb_window_t>(window.id))) {
             created.push_back(window.id);
-            selectClientEvents(id);
         } else if (old->title != window.title) {
             retitled.push_back(window.id);
         }
     }
     m_destroyed.clear();
-    // The event selections above wait in xcb's buffer until something sends it.
-    xcb_flush(m_c);
     if (!sameList(windows, m_windows)) {
         m_windows = std::move(windows);
         ++m_generation;
