@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -143,26 +144,39 @@ public:
     }
 
 private:
+    /// Waits until openbox manages windows: it announces itself before it is ready, and a window
+    /// mapped in between is never managed. A probe window shows when it is.
     bool waitForWindowManager() const {
         xcb_connection_t* c = xcb_connect(m_name.c_str(), nullptr);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const char* atomName = "_NET_SUPPORTING_WM_CHECK";
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const char* atomName = "_NET_CLIENT_LIST";
         xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
             c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(atomName)), atomName),
             nullptr);
-        bool found = false;
-        for (int i = 0; i < 500 && atom && !found; ++i) {
+        const xcb_window_t probe = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        bool managed = false;
+        for (int i = 0; i < 500 && atom && !managed; ++i) {
+            // Mapped again and again: a map request made before openbox was ready is lost.
+            xcb_map_window(c, probe);
             xcb_get_property_reply_t* reply = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
-            found = reply && xcb_get_property_value_length(reply) == 4;
+                c, xcb_get_property(c, 0, screen->root, atom->atom, XCB_ATOM_WINDOW, 0, 1024),
+                nullptr);
+            if (reply && reply->format == 32) {
+                const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+                const int count = xcb_get_property_value_length(reply) / 4;
+                managed = std::find(ids, ids + count, probe) != ids + count;
+            }
             std::free(reply);
-            if (!found) {
+            if (!managed) {
                 ::usleep(20000);
             }
         }
         std::free(atom);
+        xcb_destroy_window(c, probe);
         xcb_disconnect(c);
-        return found;
+        return managed;
     }
 
     pid_t m_xvfb = 0;

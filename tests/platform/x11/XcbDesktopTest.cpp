@@ -248,6 +248,8 @@ TEST(XcbDesktop, FollowsTheWindowManagerGoingAway) {
     XServer server(true);
     PollScheduler scheduler;
     XcbDesktop desktop(scheduler, server.name());
+    // A window mapped while openbox is still starting is never managed by it.
+    ASSERT_TRUE(scheduler.runUntil([&] { return desktop.windowManagerPresent(); }, 5s));
     TestWindow window({"--title", "Survivor"});
     ASSERT_TRUE(scheduler.runUntil([&] { return desktop.windows().size() == 1; }, 5s))
         << desktop.windows().size()
