@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
     }
     PollScheduler scheduler;
     XcbDesktop desktop(scheduler, server.name());
-    if (!scheduler.runUntil(
-            [&] { return desktop.windows().size() == static_cast<std::size_t>(count); },
+    if (!testing::runUntil(
+            scheduler, [&] { return desktop.windows().size() == static_cast<std::size_t>(count); },
             std::chrono::seconds(30))) {
         std::fprintf(stderr, "only %zu of %d windows showed up\n", desktop.windows().size(), count);
         return 1;

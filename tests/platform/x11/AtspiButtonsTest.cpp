@@ -87,7 +87,8 @@ protected:
         ASSERT_EQ(line.rfind("window 0x", 0), 0u) << "the dialog did not start: " << line;
         window = std::strtoull(line.c_str() + 7, nullptr, 16);
         desktop = std::make_unique<XcbDesktop>(scheduler, server->name());
-        ASSERT_TRUE(scheduler.runUntil(
+        ASSERT_TRUE(testing::runUntil(
+            scheduler,
             [&] {
                 for (const WindowInfo& info : desktop->windows()) {
                     if (info.id == window && info.title == "Error") {
@@ -111,7 +112,8 @@ protected:
 
     /// The program joins the accessibility bus a moment after its box shows: try for a while.
     bool pressWithin(const std::string& caption, std::chrono::milliseconds limit) {
-        return scheduler.runUntil(
+        return testing::runUntil(
+            scheduler,
             [&] {
                 if (desktop->pressButton(window, caption)) {
                     return true;

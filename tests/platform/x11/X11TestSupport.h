@@ -184,6 +184,21 @@ private:
     std::string m_name;
 };
 
+/// Runs the loop until `done` holds or `limit` has passed. In short slices: PollScheduler's
+/// runUntil checks `done` only after a step, and a step that ran a callback still waits for a
+/// descriptor (or the whole limit) before it returns.
+template <typename Loop, typename Done>
+bool runUntil(Loop& loop, Done done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        loop.runUntil(done, std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 /// One zorvik_testwindow process; its window id is known once the window is mapped.
 class TestWindow {
 public:

@@ -37,8 +37,8 @@ protected:
         ASSERT_TRUE(desktop->available());
         // openbox states its client list a moment after it announces itself.
         const bool managed = GetParam() == Manager::Openbox;
-        ASSERT_TRUE(
-            scheduler.runUntil([&] { return desktop->windowManagerPresent() == managed; }, 5s));
+        ASSERT_TRUE(testing::runUntil(
+            scheduler, [&] { return desktop->windowManagerPresent() == managed; }, 5s));
     }
 
     std::optional<WindowInfo> find(std::uint64_t id) {
@@ -52,7 +52,8 @@ protected:
 
     /// Runs the loop until the cache holds the window (or no longer does).
     bool waitListed(std::uint64_t id, bool listed = true) {
-        return scheduler.runUntil([&] { return find(id).has_value() == listed; }, 5s);
+        return testing::runUntil(
+            scheduler, [&] { return find(id).has_value() == listed; }, 5s);
     }
 
     std::vector<WindowId> ids() {
@@ -75,7 +76,8 @@ TEST_P(XcbDesktopTest, ListsWindowsWithTheirPropertiesTopmostFirst) {
     TestWindow second({"--title", "Second", "--class", "Browser", "--role", "browser", "--pid",
                        "4242", "--machine", "elsewhere.example"});
     ASSERT_TRUE(waitListed(second.id()));
-    ASSERT_TRUE(scheduler.runUntil([&] { return find(first.id())->visible; }, 5s));
+    ASSERT_TRUE(testing::runUntil(
+        scheduler, [&] { return find(first.id())->visible; }, 5s));
 
     const WindowInfo one = *find(first.id());
     EXPECT_EQ(one.title, "Grüße aus Köln – Ωμέγα 你好");
@@ -95,7 +97,8 @@ TEST_P(XcbDesktopTest, ListsWindowsWithTheirPropertiesTopmostFirst) {
         return std::ranges::find(order, id) - order.begin();
     };
     // The window manager may raise the new window a moment after it lists it.
-    EXPECT_TRUE(scheduler.runUntil([&] { return at(second.id()) < at(first.id()); }, 5s))
+    EXPECT_TRUE(testing::runUntil(
+        scheduler, [&] { return at(second.id()) < at(first.id()); }, 5s))
         << "the newest window is on top";
     EXPECT_TRUE(desktop->children(first.id()).empty());
 }
@@ -160,7 +163,8 @@ TEST_P(XcbDesktopTest, ListsTransientAndIconicWindowsAsTopLevel) {
     TestWindow iconic({"--title", "Iconic", "--iconic"});
     ASSERT_TRUE(waitListed(transient.id()));
     ASSERT_TRUE(waitListed(iconic.id()));
-    EXPECT_TRUE(scheduler.runUntil([&] { return find(iconic.id())->visible; }, 5s));
+    EXPECT_TRUE(testing::runUntil(
+        scheduler, [&] { return find(iconic.id())->visible; }, 5s));
     EXPECT_TRUE(find(transient.id())->visible);
 }
 
@@ -214,7 +218,8 @@ TEST_P(XcbDesktopTest, NotifiesOneCreatedPerNewWindowAndEveryRetitle) {
     ASSERT_TRUE(waitListed(window.id()));
     const std::uint64_t listed = desktop->generation();
     EXPECT_EQ(window.nextLine(), "retitled");
-    ASSERT_TRUE(scheduler.runUntil([&] { return find(window.id())->title == "After ✓"; }, 5s));
+    ASSERT_TRUE(testing::runUntil(
+        scheduler, [&] { return find(window.id())->title == "After ✓"; }, 5s));
     EXPECT_GT(desktop->generation(), listed);
     scheduler.wait(300ms);  // whatever else the new window causes
     EXPECT_EQ(created, std::vector<WindowId>{window.id()});
@@ -249,15 +254,19 @@ TEST(XcbDesktop, FollowsTheWindowManagerGoingAway) {
     PollScheduler scheduler;
     XcbDesktop desktop(scheduler, server.name());
     // A window mapped while openbox is still starting is never managed by it.
-    ASSERT_TRUE(scheduler.runUntil([&] { return desktop.windowManagerPresent(); }, 5s));
+    ASSERT_TRUE(testing::runUntil(
+        scheduler, [&] { return desktop.windowManagerPresent(); }, 5s));
     TestWindow window({"--title", "Survivor"});
-    ASSERT_TRUE(scheduler.runUntil([&] { return desktop.windows().size() == 1; }, 5s))
+    ASSERT_TRUE(testing::runUntil(
+        scheduler, [&] { return desktop.windows().size() == 1; }, 5s))
         << desktop.windows().size()
         << " windows, a window manager: " << desktop.windowManagerPresent();
     ASSERT_TRUE(desktop.windowManagerPresent());
     server.stopWindowManager();
-    EXPECT_TRUE(scheduler.runUntil([&] { return !desktop.windowManagerPresent(); }, 5s));
-    EXPECT_TRUE(scheduler.runUntil(
+    EXPECT_TRUE(testing::runUntil(
+        scheduler, [&] { return !desktop.windowManagerPresent(); }, 5s));
+    EXPECT_TRUE(testing::runUntil(
+        scheduler,
         [&] {
             const auto list = desktop.windows();
             return list.size() == 1 && list[0].id == window.id() && list[0].title == "Survivor";
