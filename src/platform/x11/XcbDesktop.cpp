@@ -102,7 +102,9 @@ XcbDesktop::Impl::~Impl() {
     if (m_watch != 0) {
         m_scheduler.unwatch(m_watch);
     }
-    if (m_display) {
+    // Xlib ends the process when it finds its connection broken; a display that went away is
+    // left unclosed instead.
+    if (m_display && connected()) {
         XCloseDisplay(m_display);
     }
 }

@@ -274,6 +274,21 @@ TEST(XcbDesktop, FollowsTheWindowManagerGoingAway) {
         5s));
 }
 
+TEST(XcbDesktop, OutlivesItsDisplay) {
+    auto server = std::make_unique<XServer>(false);
+    PollScheduler scheduler;
+    XcbDesktop desktop(scheduler, server->name());
+    TestWindow window({"--title", "Doomed"});
+    ASSERT_TRUE(testing::runUntil(
+        scheduler, [&] { return desktop.windows().size() == 1; }, 5s));
+    server.reset();
+    EXPECT_TRUE(testing::runUntil(
+        scheduler, [&] { return !desktop.available(); }, 5s));
+    EXPECT_TRUE(desktop.windows().empty());
+    EXPECT_EQ(desktop.requestClose(window.id()), CloseResult::Gone);
+    EXPECT_FALSE(desktop.pressButton(window.id(), "&No"));
+}
+
 TEST(XcbDesktop, IsUnavailableWithoutADisplay) {
     PollScheduler scheduler;
     XcbDesktop desktop(scheduler, ":4093");
