@@ -56,6 +56,7 @@ private:
     void reread(std::vector<WindowId>& retitled);
     void selectClientEvents(xcb_window_t window);
     bool known(xcb_window_t window) const;
+    bool describes(xcb_atom_t property) const;
 
     XcbDesktop& m_owner;
     Scheduler& m_scheduler;
@@ -146,7 +147,7 @@ void XcbDesktop::Impl::handle(const xcb_generic_event_t* event) {
                 } else {
                     return;
                 }
-            } else if (known(e->window)) {
+            } else if (known(e->window) && describes(e->atom)) {
                 m_changed.insert(e->window);
             } else {
                 return;
@@ -289,6 +290,15 @@ void XcbDesktop::Impl::selectClientEvents(xcb_window_t window) {
 
 bool XcbDesktop::Impl::known(xcb_window_t window) const {
     return std::ranges::find(m_windows, WindowId{window}, &WindowInfo::id) != m_windows.end();
+}
+
+/// Whether a property is one the cache holds: others (a user-time stamp on every key press, say)
+/// cost no read.
+bool XcbDesktop::Impl::describes(xcb_atom_t property) const {
+    return property == m_atoms.netWmName || property == XCB_ATOM_WM_NAME ||
+           property == m_atoms.wmState || property == XCB_ATOM_WM_CLASS ||
+           property == m_atoms.wmWindowRole || property == m_atoms.netWmPid ||
+           property == m_atoms.wmClientMachine || property == m_atoms.netWmWindowType;
 }
 
 CloseResult XcbDesktop::Impl::requestClose(xcb_window_t window) {
