@@ -28,14 +28,15 @@
 #include "platform/qt/QtSound.h"
 #include "platform/qt/QtTray.h"
 #include "platform/qt/StopSignals.h"
+#include "platform/x11/XcbDesktop.h"
 #include "program/Program.h"
 
 namespace {
 
 using namespace halvern;
 
-// Stand-ins until the desktop, process and transfer backends are built in: each says it can do
-// nothing, and the features that need it stay off.
+// The desktop where there is no X display (a Wayland-only session): it lists nothing and closes
+// nothing, and the title blocking that needs it stays off.
 class UnavailableDesktop final : public platform::Desktop {
 public:
     bool available() const override { return false; }
@@ -190,7 +191,11 @@ int main(int argc, char** argv) {
     platform::QtTray tray(appFolder);
     platform::QtSound sound;
     platform::PosixTcpListener listener(scheduler);
-    UnavailableDesktop desktop;
+    // Without an X display there is no desktop to list or close windows on; the rest works.
+    platform::XcbDesktop x11Desktop(scheduler);
+    UnavailableDesktop noDesktop;
+    platform::Desktop& desktop =
+        x11Desktop.available() ? static_cast<platform::Desktop&>(x11Desktop) : noDesktop;
     platform::ProcProcesses processes(scheduler);
     platform::CurlHttp http(scheduler);
     platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,

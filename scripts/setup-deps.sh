@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     libcurl4-openssl-dev ca-certificates
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
+    # the X11 desktop: buttons of other programs pressed through the accessibility bus
+    libatspi2.0-dev at-spi2-core dbus-daemon
     # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
     libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
     # transfer backend tests: a test authority's certificates made at test time
@@ -17,7 +19,7 @@ packages=(
     # loopback clients
     xvfb xauth trayer openbox x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
     # benchmarks
-    nginx-light wrk
+    nginx-light wrk wmctrl
 )
 
 missing=()
