@@ -1,5 +1,7 @@
 #include "titles/TitleText.h"
 
+#include <algorithm>
+
 namespace halvern::titles {
 
 namespace {
@@ -44,6 +46,11 @@ std::size_t validSequence(std::string_view s) {
 }  // namespace
 
 std::string sanitiseTitle(std::string_view title) {
+    // Most titles are plain printable ASCII: one pass, one copy.
+    if (title.size() <= kMaxTitleBytes &&
+        std::ranges::all_of(title, [](char c) { return c >= 0x20 && c < 0x7F; })) {
+        return std::string(title);
+    }
     std::string clean;
     clean.reserve(title.size() < kMaxTitleBytes ? title.size() : kMaxTitleBytes);
     std::size_t i = 0;

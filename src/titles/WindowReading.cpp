@@ -1,5 +1,6 @@
 #include "titles/WindowReading.h"
 
+#include <algorithm>
 #include <array>
 
 #include "titles/TitleText.h"
@@ -19,10 +20,15 @@ constexpr std::array<std::string_view, 16> kBrowserClasses = {
 
 WindowText GetWindowTitleOrClass(const platform::WindowInfo& window) {
     WindowText read;
-    read.className = sanitiseTitle(StripAtNull(window.className).substr(0, kMaxClassChars));
-    const std::string title = sanitiseTitle(StripAtNull(window.title));
-    read.isTitle = !title.empty();
-    read.text = read.isTitle ? title : read.className;
+    const std::string_view className = window.className;
+    read.className =
+        sanitiseTitle(className.substr(0, std::min(className.find('\0'), kMaxClassChars)));
+    const std::string_view title = window.title;
+    read.text = sanitiseTitle(title.substr(0, title.find('\0')));
+    read.isTitle = !read.text.empty();
+    if (!read.isTitle) {
+        read.text = read.className;
+    }
     return read;
 }
 
