@@ -34,10 +34,12 @@ void ScriptErrorDismissal::mySimulateButtonClick(const std::string& strWindowTit
                                                  const std::string& strButtonText) {
     platform::Desktop& desktop = m_context.platform.desktop;
     // The title is compared as the desktop's list holds it: no round trip per tick.
+    const int ownPid = m_context.platform.processes.ownPid();
     platform::WindowId target = 0;
     for (const platform::WindowInfo& window : desktop.windows()) {
         const WindowText read = GetWindowTitleOrClass(window);
-        if (read.isTitle && read.text == strWindowTitle && isBrowserClass(read.className)) {
+        if (read.isTitle && read.text == strWindowTitle && isBrowserClass(read.className) &&
+            !isOwnWindow(window, ownPid)) {
             target = window.id;
             break;
         }

@@ -187,6 +187,23 @@ TEST_F(TitleScannerTest, AWindowThatIgnoresTheRequestIsRecordedOnce) {
     EXPECT_EQ(scanner.ngSameLastTitleCount, 0);
 }
 
+TEST_F(TitleScannerTest, AWindowIdUsedAgainAfterItsWindowWentIsANewWindow) {
+    platform::WindowInfo window;
+    window.id = 0x5000;
+    window.title = "Online casino";
+    window.visible = true;
+    desktop.open(window);
+    desktop.ignoresClose.push_back(0x5000);
+    scanner.EnumCloseByTitle();
+    scanner.EnumCloseByTitle();
+    EXPECT_EQ(ring().size(), 1u);
+    desktop.close(0x5000);
+    scanner.EnumCloseByTitle();
+    desktop.open(window);
+    scanner.EnumCloseByTitle();
+    EXPECT_EQ(ring().size(), 2u);
+}
+
 TEST_F(TitleScannerTest, AWindowThatTakesNoCloseRequestIsNotRecorded) {
     const auto window = open("Online casino");
     desktop.refusesClose.push_back(window);
