@@ -12,6 +12,7 @@
 #include "core/MainState.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
+#include "gui/TitleEditorWindow.h"
 #include "gui/TrayMenuView.h"
 #include "platform/Platform.h"
 #include "platform/linux/CurlHttp.h"
@@ -30,6 +31,7 @@
 #include "platform/qt/StopSignals.h"
 #include "platform/x11/XcbDesktop.h"
 #include "program/Program.h"
+#include "titles/TitleBlocking.h"
 
 namespace {
 
@@ -207,6 +209,7 @@ int main(int argc, char** argv) {
     gui::MainWindow window(program.form(), icon);
     gui::TrayMenuView trayMenu(program.form());
     gui::StatsWindow statsWindow(program.stats(), icon);
+    gui::TitleEditorWindow titleEditor(program.titles().editor.form, icon);
 
     bool loading = true;
     bool stopDuringLoad = false;

@@ -62,9 +62,11 @@ struct MainForm {
     CheckBox chkJavaPops{"chkJavaPops",
                          "Block ALL new Internet Explorer popup windows (maximum protection)"};
     CheckBox chkMessenger{"chkMessenger", "Disable Messenger Service Popup ads."};
-    Label lblSpyWare{"lblSpyWare", "Block SpyWare programs"};
-    Label lblWebPagePops{"lblWebPagePops", "Web Page Dialog popups"};
-    Label lblMessengerPops{"lblMessengerPops", "Messenger Service popups"};
+    Label lblSpyWare{"lblSpyWare",
+                     "Click here to block certain 'SpyWare' programs from serving ads."};
+    Label lblWebPagePops{"lblWebPagePops", "Click here to block 'Web Page Dialog' popup ads."};
+    Label lblMessengerPops{"lblMessengerPops",
+                           "Click here to block 'Messenger Service' Popup Ads."};
     Label lblList{"lblList", "host list"};
     Label Label4{"Label4", "Choose the kinds of ads to block:"};
     CheckBox chkDisableScriptDebuggingInIE{"chkDisableScriptDebuggingInIE",
@@ -121,7 +123,10 @@ struct MainForm {
     Button cmdMiniStats{"cmdMiniStats", "Mini Stats"};
 
     // " Allow (whitelist)"
-    Label lblLastTitle{"lblLastTitle", "No popups have been blocked by 'Window Title' yet."};
+    Label lblLastTitle{"lblLastTitle", "No Popup Windows have been closed by Window Title yet."};
+    Label lblLastTitle1{"lblLastTitle1",
+                        "You can have this software close ANY window based on the text in the "
+                        "window title (the text in the blue bar on every window)"};
     Label lblAllowServer{"lblAllowServer", "No Ads have been blocked by 'Ad Server Name' yet."};
     Label lblAllow1{"lblAllow1", ""};
     Label lblLastIEPop{"lblLastIEPop", "No Internet Explorer popups have been blocked yet."};

@@ -69,7 +69,7 @@ void InfoPages::allow(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QGroupBox* links = PageParts::frame("Click a link below to allow the last blocked ad:");
     QVBoxLayout* col = PageParts::column(links);
     col->addWidget(b.label(f.lblLastTitle, true));
-    col->addWidget(PageParts::note("the last popup window closed by its title"));
+    col->addWidget(b.label(f.lblLastTitle1));
     col->addWidget(b.label(f.lblAllowServer, true));
     col->addWidget(PageParts::note("the last ad server whose ads were blocked"));
     col->addWidget(b.label(f.lblLastIEPop, true));

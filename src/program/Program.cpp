@@ -11,6 +11,7 @@
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
+#include "titles/TitleBlocking.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpLine.h"
 #include "ui/TrayIcon.h"
@@ -67,6 +68,7 @@ struct Program::Impl {
     adservers::BlockCounter counter{form, st, stats};
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
+    titles::TitleBlocking titles{ctx, log, rings, tray, counter};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -81,6 +83,9 @@ Program::Impl::Impl(platform::Platform& platform)
       server(ctx, log, rings, counter, [] {}),
       hosts(ctx, log, help, settings, server) {
     wire();
+    seams.setPopupListArray = [this] { titles.setPopupListArray(); };
+    seams.installShellHook = [this] { titles.installShellHook(); };
+    seams.removeShellHook = [this] { titles.removeShellHook(); };
 }
 
 void Program::Impl::wire() {
@@ -296,6 +301,7 @@ void Program::Impl::mnuFileExit_Click() {
     tray.TrayIconDelete();
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
+    titles.Form_Unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -336,6 +342,9 @@ forms::MainForm& Program::form() {
 }
 forms::StatsForm& Program::stats() {
     return m_impl->stats;
+}
+titles::TitleBlocking& Program::titles() {
+    return m_impl->titles;
 }
 MainState& Program::state() {
     return m_impl->st;

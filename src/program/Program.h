@@ -8,6 +8,10 @@
 #include "forms/StatsForm.h"
 #include "platform/Platform.h"
 
+namespace halvern::titles {
+class TitleBlocking;
+}
+
 namespace halvern::program {
 
 /// The behaviour's composition root, in the old main window's role: owns the subsystems, wires
@@ -28,6 +32,8 @@ public:
 
     forms::MainForm& form();
     forms::StatsForm& stats();
+    /// Window-title blocking: its editor's window model, and the commands the menus reach.
+    titles::TitleBlocking& titles();
     core::MainState& state();
     const core::AppPaths& paths() const;
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Context.h"
+#include "core/StatusLog.h"
+#include "titles/BlockedPopupReaction.h"
+#include "ui/TrayIcon.h"
+
+namespace halvern::titles {
+
+/// Answers the browser's script-error question ("Error", do you want to debug?) with "No"
+/// while the user is active in the browser, counts it like a blocked popup, and now and then
+/// advises how to switch the prompts off.
+class ScriptErrorDismissal {
+public:
+    ScriptErrorDismissal(core::Context& context, core::StatusLog& log, ui::TrayIcon& tray,
+                         BlockedPopupReaction& reaction);
+
+    /// Presses the button `strButtonText` in a browser window titled exactly `strWindowTitle`;
+    /// windows of other programs are never answered.
+    void mySimulateButtonClick(const std::string& strWindowTitle, const std::string& strButtonText);
+
+    /// Boxes answered since the start; never reset.
+    std::int32_t answered() const { return m_answered; }
+
+    static const std::string kAdviceTitle;
+    static const std::string kAdviceText;
+
+private:
+    core::Context& m_context;
+    core::StatusLog& m_log;
+    ui::TrayIcon& m_tray;
+    BlockedPopupReaction& m_reaction;
+    std::int32_t m_answered = 0;
+};
+
+}  // namespace halvern::titles
