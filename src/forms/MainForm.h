@@ -62,7 +62,8 @@ struct MainForm {
     CheckBox chkJavaPops{"chkJavaPops",
                          "Block ALL new Internet Explorer popup windows (maximum protection)"};
     CheckBox chkMessenger{"chkMessenger", "Disable Messenger Service Popup ads."};
-    Label lblSpyWare{"lblSpyWare", "Block SpyWare programs"};
+    Label lblSpyWare{"lblSpyWare",
+                     "Click here to block certain 'SpyWare' programs from serving ads."};
     Label lblWebPagePops{"lblWebPagePops", "Web Page Dialog popups"};
     Label lblMessengerPops{"lblMessengerPops", "Messenger Service popups"};
     Label lblList{"lblList", "host list"};

@@ -11,6 +11,7 @@
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
+#include "spyware/SpywareDetection.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpLine.h"
 #include "ui/TrayIcon.h"
@@ -67,6 +68,7 @@ struct Program::Impl {
     adservers::BlockCounter counter{form, st, stats};
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
+    spyware::SpywareDetection spyware{ctx, log, rings, tray};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -80,6 +82,7 @@ Program::Impl::Impl(platform::Platform& platform)
       // The automatic ad-data check has no updater to run yet: answered ads only count.
       server(ctx, log, rings, counter, [] {}),
       hosts(ctx, log, help, settings, server) {
+    seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
     wire();
 }
 
@@ -296,6 +299,7 @@ void Program::Impl::mnuFileExit_Click() {
     tray.TrayIconDelete();
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
+    spyware.viewer.Form_Unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -342,6 +346,9 @@ MainState& Program::state() {
 }
 const AppPaths& Program::paths() const {
     return m_impl->paths;
+}
+spyware::SpywareDetection& Program::spyware() {
+    return m_impl->spyware;
 }
 
 }  // namespace halvern::program

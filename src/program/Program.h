@@ -8,6 +8,10 @@
 #include "forms/StatsForm.h"
 #include "platform/Platform.h"
 
+namespace halvern::spyware {
+class SpywareDetection;
+}
+
 namespace halvern::program {
 
 /// The behaviour's composition root, in the old main window's role: owns the subsystems, wires
@@ -30,6 +34,8 @@ public:
     forms::StatsForm& stats();
     core::MainState& state();
     const core::AppPaths& paths() const;
+    /// Spyware detection: its list window's model, the list download and the window's opening.
+    spyware::SpywareDetection& spyware();
 
 private:
     struct Impl;
