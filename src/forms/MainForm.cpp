@@ -41,6 +41,9 @@ MainForm::MainForm() {
     lblAllowServer.setToolTip(
         "Click here to ALLOW all content from the named ad server (domain).  You can add and "
         "remove domains to block (i.e. ad.doubleclick.net)");
+    cmdSpyWare.setToolTip(
+        "Click on this button to view and configure the known list of Spyware and AdWare programs "
+        "detected by this software.");
 }
 
 std::vector<MainForm::HotKeyRow> MainForm::hotKeyRows() {

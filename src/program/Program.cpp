@@ -12,6 +12,7 @@
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
 #include "titles/TitleBlocking.h"
+#include "spyware/SpywareDetection.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpLine.h"
 #include "ui/TrayIcon.h"
@@ -69,6 +70,7 @@ struct Program::Impl {
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
     titles::TitleBlocking titles{ctx, log, rings, tray, counter};
+    spyware::SpywareDetection spyware{ctx, log, rings, tray};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -82,6 +84,7 @@ Program::Impl::Impl(platform::Platform& platform)
       // The automatic ad-data check has no updater to run yet: answered ads only count.
       server(ctx, log, rings, counter, [] {}),
       hosts(ctx, log, help, settings, server) {
+    seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
     wire();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
@@ -302,6 +305,7 @@ void Program::Impl::mnuFileExit_Click() {
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
     titles.Form_Unload();
+    spyware.viewer.Form_Unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -351,6 +355,9 @@ MainState& Program::state() {
 }
 const AppPaths& Program::paths() const {
     return m_impl->paths;
+}
+spyware::SpywareDetection& Program::spyware() {
+    return m_impl->spyware;
 }
 
 }  // namespace halvern::program

@@ -11,6 +11,9 @@
 namespace halvern::titles {
 class TitleBlocking;
 }
+namespace halvern::spyware {
+class SpywareDetection;
+}
 
 namespace halvern::program {
 
@@ -36,6 +39,8 @@ public:
     titles::TitleBlocking& titles();
     core::MainState& state();
     const core::AppPaths& paths() const;
+    /// Spyware detection: its list window's model, the list download and the window's opening.
+    spyware::SpywareDetection& spyware();
 
 private:
     struct Impl;

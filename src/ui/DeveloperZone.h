@@ -5,7 +5,8 @@
 namespace halvern::ui {
 
 /// The hidden way into the developer zone: five double-clicks on Label4 or clicks on the help
-/// line let the window grow and show the status log.
+/// line let the window grow and show the status log. The zone's "kill exe" (cmdKill) is wired
+/// by the spyware scanner, which ends only what its matcher finds.
 class DeveloperZone {
 public:
     /// Wires Label4's double-click and lblHelpText's click.
