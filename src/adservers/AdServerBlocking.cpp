@@ -181,6 +181,32 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     setAdServerButtonsEnabled(false);
 }
 
+AdServerBlocking::LineRemoval AdServerBlocking::removeHostsLines(
+    std::span<const std::string> names) {
+    if (m_state.bExiting) {
+        return LineRemoval::Failed;
+    }
+    // No message runs from the read to the write, so no other change of the file is lost.
+    const std::string& hostsFile = m_paths.strHostsFile;
+    const platform::ReadResult hostsRead = readHostsFile(m_files, m_dialogs, hostsFile);
+    if (hostsRead.refused()) {
+        return LineRemoval::Failed;
+    }
+    if (hostsRead.content.value_or("").empty()) {
+        return LineRemoval::NoHostsFile;
+    }
+    const std::string& hostsText = *hostsRead.content;
+    const std::string usersOwn =
+        record().userHasNone ? "" : m_files.read(hostsFile + kBackupSuffix).value_or("");
+    const std::string text = HostsFileBuilder::withoutAdded(hostsText, names, {}, usersOwn);
+    if (text == hostsText) {
+        return LineRemoval::Done;
+    }
+    // The file keeps whatever completeness it had: only names no longer listed go.
+    const bool complete = record().isOurComplete(fingerprint(hostsText));
+    return writeHostsFile(text, complete) ? LineRemoval::Done : LineRemoval::Failed;
+}
+
 void AdServerBlocking::ApplyHostsBlocking() {
     if (m_state.bLoadingSettings) {
         return;
