@@ -4,7 +4,6 @@ with its name in the user's /etc/hosts and in Zorvik's UpdateServer setting befo
 
 import os
 import re
-import shutil
 import socket
 import subprocess
 import time
@@ -144,9 +143,3 @@ def copy_of(path):
         return None
 
 
-def remove_tree(path):
-    shutil.rmtree(path, ignore_errors=True)
-
-
-def pause(seconds):
-    time.sleep(seconds)
