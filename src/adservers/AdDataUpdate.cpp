@@ -300,20 +300,26 @@ std::optional<std::vector<std::string>> AdDataUpdate::walkLines(
     std::vector<std::string> entries;
     entries.reserve(list.lines.size());
     for (std::size_t i = 0; i < list.lines.size(); ++i) {
-        // Events run every few lines, not on each: a long list stays quick, the window live.
+        const std::string& line = list.lines[i];
+        const bool entry = UpdateList::isEntry(line);
+        if (entry) {
+            entries.push_back(line);
+        }
+        // Events run every few lines, not on each: a long list stays quick and the window live.
+        // The status shows the line at hand whenever the window can paint it.
         if (i % kProgressLines == 0) {
+            if (entry) {
+                m_form.lblStatus.setCaption(statusOf(line));
+            }
             m_form.ProgressBar1.setValue(static_cast<int>(i));
             m_scheduler.pump();
             if (stopped()) {
                 return std::nullopt;
             }
         }
-        const std::string& line = list.lines[i];
-        if (!UpdateList::isEntry(line)) {
-            continue;
-        }
-        m_form.lblStatus.setCaption(statusOf(line));
-        entries.push_back(line);
+    }
+    if (!entries.empty()) {
+        m_form.lblStatus.setCaption(statusOf(entries.back()));
     }
     return entries;
 }

@@ -41,7 +41,7 @@ protected:
 TEST_F(AdDataUpdateTest, CtrlDFetchesTheDateAndTheListsInOrderAndRebuildsTheHostsFile) {
     fake.files.put(kHosts, text(kHosts) + "127.0.0.1 gone.example\r\n");
     serve(kDate, "12/1/2026\r\n");
-    serve(kDomains, served({"a.example", "*b.example", "# note", "", "  c.example  "}));
+    serve(kDomains, served({"*b.example", "a.example", "# note", "", "  c.example  "}));
     serve(kRemovals, served({"gone.example"}));
     form.mnuUpdate.click();
 
@@ -52,7 +52,7 @@ TEST_F(AdDataUpdateTest, CtrlDFetchesTheDateAndTheListsInOrderAndRebuildsTheHost
     EXPECT_EQ(spywareRuns, std::vector<bool>{true});
     EXPECT_EQ(requestsBeforeSpyware, 3u) << "the spyware list comes after the removals";
 
-    EXPECT_EQ(text(kDefaultList), listFile({"a.example", "b.example", "c.example"}));
+    EXPECT_EQ(text(kDefaultList), listFile({"b.example", "a.example", "c.example"}));
     EXPECT_EQ(text(kRemovalsList), listFile({"gone.example"}));
     EXPECT_EQ(text(kHosts),
               "127.0.0.1 b.example\r\n127.0.0.1 c.example\r\n127.0.0.1 a.example\r\n"
