@@ -281,7 +281,7 @@ AdDataUpdate::Outcome AdDataUpdate::downloadDomains(bool conditional, std::strin
         }
     }
     std::erase(*names, std::string());
-    if (!writeDefaultList(*names)) {
+    if (!writeDefaultList(std::move(*names))) {
         errorText = "could not write " + listFile;
         m_form.ProgressBar1.setVisible(false);
         return Outcome::Failed;
@@ -324,11 +324,10 @@ std::optional<std::vector<std::string>> AdDataUpdate::walkLines(
     return entries;
 }
 
-bool AdDataUpdate::writeDefaultList(const std::vector<std::string>& names) {
+bool AdDataUpdate::writeDefaultList(std::vector<std::string> kept) {
     if (stopped()) {
         return false;
     }
-    std::vector<std::string> kept = names;
     if (kept.size() > static_cast<std::size_t>(core::ListFiles::kMaxEntries)) {
         // The list's count is a 16-bit number: a longer list would read as an empty one.
         m_log.AddToStatus("#The ad-server list holds " + std::to_string(kept.size()) +

@@ -83,7 +83,7 @@ private:
     Outcome downloadDomains(bool conditional, std::string& errorText, std::string& body);
     Outcome downloadRemovals(bool conditional);
     /// Writes the default list in one write and notes the names that left it.
-    bool writeDefaultList(const std::vector<std::string>& names);
+    bool writeDefaultList(std::vector<std::string> names);
     /// Takes the lines of names that left the default list out of the hosts file.
     void cutLeftNames();
     /// Walks the lines with their status text and the progress bar, letting events run every

@@ -19,12 +19,17 @@ const std::string kRestart =
     "YOU MUST SHUT DOWN AND RESTART your computer for this change to take effect.";
 const std::string kFlashPrefix = "PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. ";
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-    for (auto pos = text.find(from); pos != std::string::npos;
-         pos = text.find(from, pos + to.size())) {
-        text.replace(pos, from.size(), to);
+std::string replaceAll(const std::string& text, std::string_view from, std::string_view to) {
+    // Built anew in one pass: replacing in place would move the rest of the text for every match,
+    // quadratic in a summary of tens of thousands of lines.
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, start)) {
+        result.append(text, start, pos - start).append(to);
+        start = pos + from.size();
     }
-    return text;
+    return result.append(text, start, std::string::npos);
 }
 
 /// The hosts file as it is now: its text, or nothing when it is missing. A file that is there but
