@@ -23,7 +23,8 @@ void ListValidators::load() {
         return;
     }
     m_loaded = true;
-    std::istringstream in(m_files.read(m_path).value_or(""));
+    m_saved = m_files.read(m_path).value_or("");
+    std::istringstream in(m_saved);
     // One line per list: server path, list fingerprint, ETag, Last-Modified, tab-separated.
     for (std::string line; std::getline(in, line);) {
         std::string fields[4];
@@ -67,7 +68,9 @@ void ListValidators::remember(std::string_view serverPath, const Validators& val
         text += path + "\t" + entry.listPrint + "\t" + entry.validators.etag + "\t" +
                 entry.validators.lastModified + "\n";
     }
-    m_files.write(m_path, text);
+    if (text != m_saved && m_files.write(m_path, text)) {
+        m_saved = std::move(text);
+    }
 }
 
 }  // namespace halvern::adservers

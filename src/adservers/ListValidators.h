@@ -36,6 +36,8 @@ private:
     platform::FileSystem& m_files;
     std::string m_path;
     std::map<std::string, Entry, std::less<>> m_entries;
+    /// The file's text as last read or written.
+    std::string m_saved;
     bool m_loaded = false;
 };
 
