@@ -18,7 +18,7 @@ packages=(
     # end-to-end suite: a virtual display, a tray host, a window manager and X tools, namespaces,
     # loopback clients
     xvfb xauth trayer openbox x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
-    # benchmarks
+    # benchmarks; nginx is also the end-to-end suite's update server
     nginx-light wrk wmctrl
 )
 

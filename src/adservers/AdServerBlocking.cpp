@@ -19,12 +19,17 @@ const std::string kRestart =
     "YOU MUST SHUT DOWN AND RESTART your computer for this change to take effect.";
 const std::string kFlashPrefix = "PLEASE RESTART YOUR COMPUTER FOR THESE CHANGES TO TAKE EFFECT. ";
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-    for (auto pos = text.find(from); pos != std::string::npos;
-         pos = text.find(from, pos + to.size())) {
-        text.replace(pos, from.size(), to);
+std::string replaceAll(const std::string& text, std::string_view from, std::string_view to) {
+    // Built anew in one pass: replacing in place would move the rest of the text for every match,
+    // quadratic in a summary of tens of thousands of lines.
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, start)) {
+        result.append(text, start, pos - start).append(to);
+        start = pos + from.size();
     }
-    return text;
+    return result.append(text, start, std::string::npos);
 }
 
 /// The hosts file as it is now: its text, or nothing when it is missing. A file that is there but
@@ -179,6 +184,32 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     m_state.nUserAdServers = 0;
     m_form.lbltype.setCaption("");
     setAdServerButtonsEnabled(false);
+}
+
+AdServerBlocking::LineRemoval AdServerBlocking::removeHostsLines(
+    std::span<const std::string> names) {
+    if (m_state.bExiting) {
+        return LineRemoval::Failed;
+    }
+    // No message runs from the read to the write, so no other change of the file is lost.
+    const std::string& hostsFile = m_paths.strHostsFile;
+    const platform::ReadResult hostsRead = readHostsFile(m_files, m_dialogs, hostsFile);
+    if (hostsRead.refused()) {
+        return LineRemoval::Failed;
+    }
+    if (hostsRead.content.value_or("").empty()) {
+        return LineRemoval::NoHostsFile;
+    }
+    const std::string& hostsText = *hostsRead.content;
+    const std::string usersOwn =
+        record().userHasNone ? "" : m_files.read(hostsFile + kBackupSuffix).value_or("");
+    const std::string text = HostsFileBuilder::withoutAdded(hostsText, names, {}, usersOwn);
+    if (text == hostsText) {
+        return LineRemoval::Done;
+    }
+    // The file keeps whatever completeness it had: only names no longer listed go.
+    const bool complete = record().isOurComplete(fingerprint(hostsText));
+    return writeHostsFile(text, complete) ? LineRemoval::Done : LineRemoval::Failed;
 }
 
 void AdServerBlocking::ApplyHostsBlocking() {

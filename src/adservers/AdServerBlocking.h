@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,13 @@ public:
     void ReadLocalBanListAndUpdateHostsFile(bool bShow);
     /// Takes every default-list and user-list line out of the hosts file.
     void RemoveBanListFromHostsFile();
+    /// What removeHostsLines did.
+    enum class LineRemoval { Done, NoHostsFile, Failed };
+    /// Takes the block lines of the names out of the hosts file (whole lines, the last one too,
+    /// in the file's own line ending) in one read and one atomic write, keeping the lines of the
+    /// user's own file; NoHostsFile for a missing or empty file, Failed when it could not be read
+    /// or written (a box says so) or the exit has begun.
+    LineRemoval removeHostsLines(std::span<const std::string> names);
     /// The builder with its summary, then the "now configured" text; nothing while loading.
     void ApplyHostsBlocking();
     /// The removal; nothing while loading.

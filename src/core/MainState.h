@@ -28,6 +28,8 @@ struct MainState {
     bool bPopSound = true;
     std::string BannerSound, PopSound;
     std::string ProxyName, ProxyPort;
+    /// The update server's address, "" for the one built in.
+    std::string UpdateServer;
     std::int32_t nTotBlocked = 0;
     std::string DateUpdate = "1/1/2001";
     bool bHostsFullySet = false;

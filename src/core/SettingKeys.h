@@ -18,6 +18,7 @@ enum class SettingKey : std::uint8_t {
     PopSound,
     ProxyName,
     ProxyPort,
+    UpdateServer,
     fOnOff,
     fCloseBrowser,
     fIEWhiteList,
@@ -84,6 +85,9 @@ inline constexpr std::array<SettingEntry, kSettingCount> kSettings{{
     {SettingKey::PopSound,    "PopSound",    "", &MainState::PopSound},
     {SettingKey::ProxyName,   "ProxyName",   "", &MainState::ProxyName},
     {SettingKey::ProxyPort,   "ProxyPort",   "", &MainState::ProxyPort},
+    // The update server's address for this installation; empty: the one the program was built
+    // with. No control shows it: it is edited in the file.
+    {SettingKey::UpdateServer, "UpdateServer", "", &MainState::UpdateServer},
 
     // Hot keys: the function-key number as read ("0" or less: none), kept as text until a hot-key
     // control changes it. Its label, combo box and tray entry show "F" and the number.

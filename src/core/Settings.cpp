@@ -82,6 +82,7 @@ void Settings::LoadSettings() {
     loadSounds(ini);
     m_form.txtProxyName.setText(loadText(ini, SettingKey::ProxyName));
     loadText(ini, SettingKey::ProxyPort);
+    loadText(ini, SettingKey::UpdateServer);
     loadCounters(ini, counts);
     loadBlocking(ini);
 }

@@ -1,8 +1,14 @@
 #include "program/Program.h"
 
+#include <cstdlib>
+
+#include "adservers/AdDataUpdate.h"
 #include "adservers/AdServerBlocking.h"
 #include "adservers/BlockCounter.h"
+#include "adservers/ConnectionSettings.h"
 #include "adservers/PlaceholderServer.h"
+#include "adservers/UpdateFetch.h"
+#include "adservers/VersionCheck.h"
 #include "core/BlockedRings.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
@@ -31,6 +37,31 @@ const std::string kN = kServiceName;
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+/// The running version: the text after the caption's last " v".
+std::string runningVersion() {
+    const std::string caption = kMainCaption;
+    const auto at = caption.rfind(" v");
+    return at == std::string::npos ? caption : caption.substr(at + 2);
+}
+
+/// The proxy the user's browsers follow: the session's proxy variables, one for both schemes or
+/// a per-scheme pair.
+std::string browserProxy() {
+    const auto variable = [](const char* lowerName, const char* upperName) {
+        const char* value = std::getenv(lowerName);
+        if (value == nullptr || *value == '\0') {
+            value = std::getenv(upperName);
+        }
+        return std::string(value ? value : "");
+    };
+    const std::string http = variable("http_proxy", "HTTP_PROXY");
+    const std::string https = variable("https_proxy", "HTTPS_PROXY");
+    if (http.empty() || https.empty() || http == https) {
+        return http.empty() ? https : http;
+    }
+    return "http=" + http + ";https=" + https;
 }
 
 std::string lower(std::string text) {
@@ -71,6 +102,11 @@ struct Program::Impl {
     adservers::AdServerBlocking hosts;
     titles::TitleBlocking titles{ctx, log, rings, tray, counter};
     spyware::SpywareDetection spyware{ctx, log, rings, tray};
+    adservers::UpdateFetch fetch{ctx, log};
+    // The spyware list download joins the update when that subsystem is part of the build.
+    adservers::AdDataUpdate update{ctx, log, help, settings, hosts, fetch, {}};
+    adservers::ConnectionSettings connection{ctx, fetch, browserProxy};
+    adservers::VersionCheck version{ctx, fetch, runningVersion(), [this] { mnuFileExit_Click(); }};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -81,8 +117,7 @@ Program::Impl::Impl(platform::Platform& platform)
       tray(ctx, settings),
       settings(ctx, Settings::Callbacks{[this] { tray.GoToTray(); },
                                         [this] { tray.mnuTraySettings_Click(); }}),
-      // The automatic ad-data check has no updater to run yet: answered ads only count.
-      server(ctx, log, rings, counter, [] {}),
+      server(ctx, log, rings, counter, [this] { update.autoUpdateCheck(); }),
       hosts(ctx, log, help, settings, server) {
     seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
     wire();
@@ -155,10 +190,12 @@ void Program::Impl::Form_Load() {
         return;
     }
 
+    update.countStart();
     hosts.setExcludeArray();
     paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.resolver);
     p.files.recover(paths.strHostsFile);
     settings.LoadSettings();
+    connection.applyProxy();
     form.frmMain.move(100, 100);
     if (!form.chkRunIE.checked()) {
         // The icon is the program's only presence while the window is hidden, so it is added

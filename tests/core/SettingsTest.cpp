@@ -123,12 +123,12 @@ TEST_F(SettingsTest, FirstStartWithoutFilesUsesTheDefaults) {
     for (const auto& [key, value] : keys) {
         names.push_back(key);
     }
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"BannerSound", "PopSound", "ProxyName", "ProxyPort",
-                                        "fOnOff", "fCloseBrowser", "fIEWhiteList", "fBlockByTitle",
-                                        "bMinimized", "bAutoDownload", "bJavaPops", "bRunIE",
-                                        "bStartup", "bIEToolBar", "bBannerSound", "bBlockAdServers",
-                                        "bBlockIEPopups", "bPopSound", "bHostsFullySet"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "BannerSound",     "PopSound",       "ProxyName",     "ProxyPort",
+                         "UpdateServer",    "fOnOff",         "fCloseBrowser", "fIEWhiteList",
+                         "fBlockByTitle",   "bMinimized",     "bAutoDownload", "bJavaPops",
+                         "bRunIE",          "bStartup",       "bIEToolBar",    "bBannerSound",
+                         "bBlockAdServers", "bBlockIEPopups", "bPopSound",     "bHostsFullySet"}));
     EXPECT_EQ(saved("bStartup"), "True");
     EXPECT_EQ(saved("bJavaPops"), "False");
     EXPECT_EQ(saved("fOnOff"), "0");
@@ -363,6 +363,7 @@ TEST_F(SettingsTest, SaveWritesEveryKeyFromItsHomeInTheFileOrder) {
     state.ProxyName = "stale";
     form.txtProxyName.setText("typed.proxy");
     state.ProxyPort = "8080";
+    state.UpdateServer = "https://mirror.example";
     state.ngOnOff = "5";
     state.ngIEWhiteList = "0";
     state.ngBlockByTitle = "12";  // fCloseBrowser stays unset: an empty value
@@ -386,7 +387,8 @@ TEST_F(SettingsTest, SaveWritesEveryKeyFromItsHomeInTheFileOrder) {
     EXPECT_EQ(
         fake.text(kIni),
         "[Settings]\r\nBannerSound=/s/ad.wav\r\nPopSound=/s/pop.wav\r\n"
-        "ProxyName=typed.proxy\r\nProxyPort=8080\r\nfOnOff=5\r\nfCloseBrowser=\r\n"
+        "ProxyName=typed.proxy\r\nProxyPort=8080\r\nUpdateServer=https://mirror.example\r\n"
+        "fOnOff=5\r\nfCloseBrowser=\r\n"
         "fIEWhiteList=0\r\nfBlockByTitle=12\r\nbMinimized=True\r\nbAutoDownload=False\r\n"
         "bJavaPops=True\r\nbRunIE=False\r\nbStartup=True\r\nbIEToolBar=True\r\n"
         "bBannerSound=False\r\nbBlockAdServers=False\r\nbBlockIEPopups=True\r\n"
@@ -403,6 +405,7 @@ TEST_F(SettingsTest, EveryKeysDefaultIsWhatAMissingKeyGivesAndWhatIsWrittenBack)
         {"PopSound", "", "/app/pop.wav"},
         {"ProxyName", "", ""},
         {"ProxyPort", "", ""},
+        {"UpdateServer", "", ""},  // empty: the address built in
         {"fOnOff", "0", "0"},
         {"fCloseBrowser", "0", "0"},
         {"fIEWhiteList", "0", "0"},
@@ -441,6 +444,7 @@ TEST_F(SettingsTest, EveryKeysDefaultIsWhatAMissingKeyGivesAndWhatIsWrittenBack)
         }
         // Every home away from its default first, so the load must set each one.
         state.BannerSound = state.PopSound = state.ProxyName = state.ProxyPort = "x";
+        state.UpdateServer = "x";
         state.ngOnOff = state.ngCloseBrowser = state.ngIEWhiteList = state.ngBlockByTitle = "7";
         state.bMinimized = state.bHostsFullySet = true;
         state.bAutoDownload = state.bBannerSound = state.bPopSound = false;
@@ -473,14 +477,16 @@ TEST_F(SettingsTest, LoadingAndSavingAFullFileReproducesItByteForByte) {
     const std::string fullFiles[] = {
         // Every option on that the load rules allow together, hot keys and sounds set.
         "[Settings]\r\nBannerSound=/home/me/ding.wav\r\nPopSound=/home/me/pop two.wav\r\n"
-        "ProxyName=proxy.lan\r\nProxyPort=3128\r\nfOnOff=5\r\nfCloseBrowser=12\r\n"
+        "ProxyName=proxy.lan\r\nProxyPort=3128\r\nUpdateServer=http://10.0.0.2:8080/\r\n"
+        "fOnOff=5\r\nfCloseBrowser=12\r\n"
         "fIEWhiteList=7\r\nfBlockByTitle=9\r\nbMinimized=True\r\nbAutoDownload=True\r\n"
         "bJavaPops=True\r\nbRunIE=True\r\nbStartup=True\r\nbIEToolBar=True\r\n"
         "bBannerSound=True\r\nbBlockAdServers=True\r\nbBlockIEPopups=True\r\n"
         "bPopSound=True\r\nbHostsFullySet=True\r\nDateUpdate=3/14/2004\r\n"
         "nTotBlocked=250\r\n",
         // Every option off, no hot keys, LF endings.
-        "[Settings]\nBannerSound=/a/b.wav\nPopSound=/a/c.wav\nProxyName=\nProxyPort=\n"
+        "[Settings]\nBannerSound=/a/b.wav\nPopSound=/a/"
+        "c.wav\nProxyName=\nProxyPort=\nUpdateServer=\n"
         "fOnOff=0\nfCloseBrowser=0\nfIEWhiteList=0\nfBlockByTitle=0\nbMinimized=False\n"
         "bAutoDownload=False\nbJavaPops=False\nbRunIE=False\nbStartup=False\n"
         "bIEToolBar=False\nbBannerSound=False\nbBlockAdServers=False\nbBlockIEPopups=False\n"
