@@ -67,6 +67,8 @@ struct Program::Impl {
     adservers::BlockCounter counter{form, st, stats};
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
+    adservers::AdServerEditor adServerEditor{ctx, hosts};
+    adservers::DomainTester domainTester{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -296,6 +298,8 @@ void Program::Impl::mnuFileExit_Click() {
     tray.TrayIconDelete();
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
+    adServerEditor.unload();
+    domainTester.unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -330,6 +334,18 @@ void Program::mnuFileExit_Click() {
 }
 bool Program::finished() const {
     return m_impl->finished;
+}
+void Program::showAdServerEditor(const std::string& record) {
+    m_impl->adServerEditor.show(record);
+}
+void Program::showDomainTester() {
+    m_impl->domainTester.show();
+}
+adservers::AdServerEditor& Program::adServerEditor() {
+    return m_impl->adServerEditor;
+}
+adservers::DomainTester& Program::domainTester() {
+    return m_impl->domainTester;
 }
 forms::MainForm& Program::form() {
     return m_impl->form;
