@@ -16,6 +16,7 @@
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
 #include "platform/Platform.h"
+#include "platform/linux/CurlHttp.h"
 #include "platform/linux/LinuxProgramProcess.h"
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LockFileSingleInstance.h"
@@ -59,19 +60,6 @@ public:
              std::function<void(platform::EndResult)> done) override {
         done(platform::EndResult::Refused);
     }
-};
-
-class UnavailableHttp final : public platform::Http {
-public:
-    Id start(const platform::HttpRequest&,
-             std::function<void(const platform::HttpResponse&)> done) override {
-        platform::HttpResponse response;
-        response.error = "No transfer backend";
-        done(response);
-        return 0;
-    }
-    void cancel(Id) override {}
-    void setProxy(const std::string&) override {}
 };
 
 /// The version is the one the main window's caption shows, the text after its last " v".
@@ -182,6 +170,8 @@ int main(int argc, char** argv) {
         case Request::Run:
             break;
     }
+    // libcurl is set up once, before Qt starts any thread.
+    platform::CurlHttp::initGlobal();
     std::vector<char*> qtArgv;
     for (std::string& arg : line.qtArgs) {
         qtArgv.push_back(arg.data());
@@ -215,7 +205,7 @@ int main(int argc, char** argv) {
     platform::PosixTcpListener listener(scheduler);
     UnavailableDesktop desktop;
     UnavailableProcesses processes;
-    UnavailableHttp http;
+    platform::CurlHttp http(scheduler);
     platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
                                 instance,  tray,  sound,   listener,  desktop,  processes, http};
 

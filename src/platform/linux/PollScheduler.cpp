@@ -102,7 +102,11 @@ void PollScheduler::run() {
 }
 
 void PollScheduler::step(Millis timeout) {
-    runDueTimers();
+    if (runDueTimers()) {
+        // A callback ran and may have ended a wait: look at the descriptors without blocking, so
+        // runUntil sees it at once.
+        timeout = Millis(0);
+    }
     if (!m_timers.empty()) {
         Millis untilNext = std::max(m_timers.begin()->first.first - now(), Millis(0));
         timeout = timeout < Millis(0) ? untilNext : std::min(timeout, untilNext);
@@ -110,7 +114,8 @@ void PollScheduler::step(Millis timeout) {
     pollWatches(timeout);
 }
 
-void PollScheduler::runDueTimers() {
+bool PollScheduler::runDueTimers() {
+    bool ran = false;
     // Callbacks scheduled while this pass runs wait for the next pass, so a callback that
     // schedules itself with no delay cannot hold the loop.
     const Id lastBefore = m_lastId;
@@ -124,9 +129,11 @@ void PollScheduler::runDueTimers() {
         m_timerDue.erase(it->first.second);
         m_timers.erase(it);
         callback();
+        ran = true;
         // The callback may have cancelled anything: start again from the earliest.
         it = m_timers.begin();
     }
+    return ran;
 }
 
 void PollScheduler::pollWatches(Millis timeout) {

@@ -47,7 +47,8 @@ private:
     /// Runs due callbacks, then waits up to timeout (capped by the next callback) for
     /// descriptors and runs their handlers.
     void step(Millis timeout);
-    void runDueTimers();
+    /// Runs the callbacks due now; true when one ran.
+    bool runDueTimers();
     void pollWatches(Millis timeout);
     void dispatch(Id id, int ready);
 

@@ -180,4 +180,13 @@ TEST_F(PollSchedulerTest, LocalTimeIsTheMachinesClock) {
     EXPECT_LE(now.hour, 23);
 }
 
+TEST_F(PollSchedulerTest, RunUntilEndsAsSoonAsACallbackMakesItTrue) {
+    // Nothing is watched and nothing else is due: the loop must not sleep out the limit.
+    bool answered = false;
+    loop.callAfter(0ms, [&] { answered = true; });
+    const Millis start = loop.now();
+    EXPECT_TRUE(loop.runUntil([&] { return answered; }, 5s));
+    EXPECT_LT(loop.now() - start, 2s);
+}
+
 }  // namespace
