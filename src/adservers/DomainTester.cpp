@@ -178,13 +178,26 @@ void DomainTester::fill() {
         return;  // a transfer answered at once, inside the loop below: the loop goes on
     }
     m_filling = true;
-    while (inHand() < kMaxInFlight) {
-        if (m_pass && !m_pass->stopping && m_pass->next < m_pass->hosts.size()) {
-            startRetryHost();
-        } else if (m_run && !m_run->stopping && m_run->next < m_run->count) {
-            startTestHost();
-        } else {
+    for (int started = 0; inHand() < kMaxInFlight; ++started) {
+        const bool retry = m_pass && !m_pass->stopping && m_pass->next < m_pass->hosts.size();
+        const bool test = m_run && !m_run->stopping && m_run->next < m_run->count;
+        if (!retry && !test) {
             break;
+        }
+        if (started == kStartsPerTurn) {
+            // The rest start on the next turn of the loop, so that it never waits long.
+            if (m_refill == 0) {
+                m_refill = m_scheduler.callAfter(platform::Millis(0), [this] {
+                    m_refill = 0;
+                    fill();
+                });
+            }
+            break;
+        }
+        if (retry) {
+            startRetryHost();
+        } else {
+            startTestHost();
         }
     }
     m_filling = false;
@@ -363,6 +376,8 @@ void DomainTester::endPass() {
 }
 
 void DomainTester::cancelAll() {
+    m_scheduler.cancel(m_refill);
+    m_refill = 0;
     for (const auto& [key, job] : m_jobs) {
         m_http.cancel(job.transfer);
     }

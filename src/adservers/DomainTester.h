@@ -23,6 +23,8 @@ class DomainTester {
 public:
     /// The hosts in hand at once, over the test run and the retry pass together.
     static constexpr int kMaxInFlight = 256;
+    /// The most hosts one turn of the loop starts; the rest start on the next turns.
+    static constexpr int kStartsPerTurn = 32;
     /// Each request's limit.
     static constexpr platform::Millis kTimeout{5000};
     /// A fast failure (under 500 ms) is asked again at once, 11 times in all.
@@ -144,6 +146,7 @@ private:
     std::uint64_t m_nextJob = 1;
     std::unordered_set<std::string> m_blocked;
     bool m_filling = false;
+    platform::Scheduler::Id m_refill = 0;
 };
 
 }  // namespace halvern::adservers
