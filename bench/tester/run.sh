@@ -1,9 +1,9 @@
 #!/bin/bash
 # The domain tester's "1 TEST" and its retry pass over 2000 hosts of which 10 % drop every packet,
 # beside the old one-by-one loop estimated from a sample of the same hosts. Runs in a private
-# network namespace: the good hosts are loopback addresses served by a small local web server,
+# network namespace: the good hosts are loopback addresses served by a local web server,
 # the silent ones are a test network routed via `lo`, where packets vanish without an answer.
-# Needs root, unshare, ip and python3.
+# Needs root, unshare, ip, and nginx or python3.
 #
 #   bench/tester/run.sh [build folder] [hosts] [sample]
 set -euo pipefail
@@ -35,7 +35,29 @@ cleanup() {
 }
 trap cleanup EXIT
 
-/usr/bin/python3 - <<'PY' &
+# The local web server: nginx when installed (it keeps up with the tester), else Python's.
+if command -v nginx >/dev/null; then
+    cat >"$WORK/nginx.conf" <<CONF
+worker_processes 1;
+error_log $WORK/error.log;
+pid $WORK/nginx.pid;
+events { worker_connections 4096; }
+http {
+    access_log off;
+    client_body_temp_path $WORK/body;
+    proxy_temp_path $WORK/proxy;
+    fastcgi_temp_path $WORK/fastcgi;
+    uwsgi_temp_path $WORK/uwsgi;
+    scgi_temp_path $WORK/scgi;
+    server {
+        listen 8080 backlog=4096;
+        location / { return 200 "ok"; }
+    }
+}
+CONF
+    nginx -p "$WORK" -c "$WORK/nginx.conf" -g 'daemon off;' &
+else
+    /usr/bin/python3 - <<'PY' &
 import http.server
 
 
@@ -57,6 +79,7 @@ class Server(http.server.ThreadingHTTPServer):
 
 Server(("0.0.0.0", 8080), Answer).serve_forever()
 PY
+fi
 SERVER=$!
 for _ in $(seq 50); do
     curl -s -m 1 -o /dev/null http://127.0.0.1:8080/ && break

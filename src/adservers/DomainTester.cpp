@@ -123,7 +123,7 @@ void DomainTester::TestDomainList() {
     const platform::BoxAnswer answer =
         m_dialogs.messageBox("Click YES for main list of ad servers (zorvikhosts.ini).  " + kCrLf +
                                  "Click NO to retest removal list (removals.ini)",
-                             "", BoxButtons::YesNo, BoxIcon::Question);
+                             kN, BoxButtons::YesNo, BoxIcon::Question);
     if (m_state.bExiting || !m_form.frmTestDomains.visible()) {
         m_form.cmdTest.setEnabled(true);
         return;
@@ -133,6 +133,8 @@ void DomainTester::TestDomainList() {
                                  : m_paths.getLocalRemovalsIniFileName();
     core::ListFiles::List list = core::ListFiles::read(m_files, path);
     TestRun run;
+    // "pause Test" pressed while the question was open ends the run at once.
+    run.stopping = m_bStopTest;
     run.count = list.count;
     run.slots = std::move(list.slots);
     // A paused run resumes with the last host it tested; "Clear Try List" starts it at D0.
