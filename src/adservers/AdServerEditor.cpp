@@ -1,5 +1,7 @@
 #include "adservers/AdServerEditor.h"
 
+#include <utility>
+
 #include "adservers/HostName.h"
 #include "base/ValueConversion.h"
 #include "core/ListFiles.h"
@@ -389,11 +391,21 @@ void AdServerEditor::cmdOK_Click() {
             m_saving = false;
             return;
         }
-        core::SaveListBox(f.lstAdd, core::ListFiles::kCountSection, core::ListFiles::kItemSection,
-                          m_files, m_paths.getUserBanIniFileName());
-        core::SaveListBox(f.lstExclude, core::ListFiles::kCountSection,
-                          core::ListFiles::kItemSection, m_files,
-                          m_paths.getLocalBanIniExcludeFileName());
+        // A list that could not be written is said so, and the window stays open with the
+        // changes: reporting them saved would lose them at the next start.
+        for (const auto& [list, path] :
+             {std::pair{&f.lstAdd, m_paths.getUserBanIniFileName()},
+              std::pair{&f.lstExclude, m_paths.getLocalBanIniExcludeFileName()}}) {
+            if (!core::SaveListBox(*list, core::ListFiles::kCountSection,
+                                   core::ListFiles::kItemSection, m_files, path)) {
+                m_saving = false;
+                f.lblLast.setCaption("");
+                m_dialogs.messageBox(kN + " could not write the file named '" + path +
+                                         "'. Your changes are not saved yet.",
+                                     kN, BoxButtons::Ok, BoxIcon::Warning);
+                return;
+            }
+        }
         m_bListChanged = false;
         m_blocking.setExcludeArray();
         // While blocking is off the hosts file holds none of the lists: the next switch-on

@@ -349,6 +349,22 @@ TEST_F(EditorOkTest, AnExitDuringTheNoticeWritesNothing) {
     EXPECT_EQ(fake.files.writes(kHosts), 0);
 }
 
+TEST_F(EditorOkTest, AListThatCannotBeWrittenIsReportedAndTheWindowStaysOpen) {
+    fake.files.setReadOnly(kAllowedList);
+    f.cmdOK.click();
+    ASSERT_FALSE(fake.dialogs.boxes().empty());
+    EXPECT_EQ(fake.dialogs.boxes().back().text, "Zorvik could not write the file named '" +
+                                                    kAllowedList +
+                                                    "'. Your changes are not saved yet.");
+    EXPECT_TRUE(f.frmExclude.visible());
+    EXPECT_EQ(fake.files.writes(kHosts), 0);
+    fake.files.setReadOnly(kAllowedList, false);
+    f.cmdOK.click();
+    EXPECT_FALSE(f.frmExclude.visible());
+    EXPECT_EQ(fake.files.text(kAllowedList),
+              "[DomainCount]\r\nN=1\r\n[Domains]\r\nD0=track.two.example\r\n");
+}
+
 TEST_F(EditorOkTest, CancelAndClosingDiscardTheChanges) {
     f.cmdCancel.click();
     EXPECT_FALSE(f.frmExclude.visible());
