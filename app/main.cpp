@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/MainState.h"
+#include "gui/AdServerEditorWindow.h"
+#include "gui/DomainTesterWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TitleEditorWindow.h"
@@ -210,6 +212,8 @@ int main(int argc, char** argv) {
     gui::TrayMenuView trayMenu(program.form());
     gui::StatsWindow statsWindow(program.stats(), icon);
     gui::TitleEditorWindow titleEditor(program.titles().editor.form, icon);
+    gui::AdServerEditorWindow adServerEditorWindow(program.adServerEditor().form(), icon);
+    gui::DomainTesterWindow domainTesterWindow(program.domainTester().form(), icon);
 
     bool loading = true;
     bool stopDuringLoad = false;

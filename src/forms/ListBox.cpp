@@ -9,6 +9,15 @@ void ListBox::addItem(std::string text) {
     changed().emit();
 }
 
+void ListBox::insertItem(int index, std::string text) {
+    index = std::clamp(index, 0, listCount());
+    m_items.insert(m_items.begin() + index, std::move(text));
+    if (m_listIndex >= index) {
+        ++m_listIndex;
+    }
+    changed().emit();
+}
+
 void ListBox::removeItem(int index) {
     if (index < 0 || index >= listCount()) {
         return;

@@ -18,6 +18,9 @@ public:
     const std::string& item(int index) const { return m_items.at(static_cast<std::size_t>(index)); }
 
     void addItem(std::string text);
+    /// Inserts an item before the index (at the end when the index is past it); a selection at
+    /// or after it moves with its item.
+    void insertItem(int index, std::string text);
     void removeItem(int index);
     void clear();
 

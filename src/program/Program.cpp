@@ -107,6 +107,8 @@ struct Program::Impl {
     adservers::AdDataUpdate update{ctx, log, help, settings, hosts, fetch, {}};
     adservers::ConnectionSettings connection{ctx, fetch, browserProxy};
     adservers::VersionCheck version{ctx, fetch, runningVersion(), [this] { mnuFileExit_Click(); }};
+    adservers::AdServerEditor adServerEditor{ctx, hosts};
+    adservers::DomainTester domainTester{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -343,6 +345,8 @@ void Program::Impl::mnuFileExit_Click() {
     StartupSeams::run(seams.UnloadAllForms);
     titles.Form_Unload();
     spyware.viewer.Form_Unload();
+    adServerEditor.unload();
+    domainTester.unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -377,6 +381,18 @@ void Program::mnuFileExit_Click() {
 }
 bool Program::finished() const {
     return m_impl->finished;
+}
+void Program::showAdServerEditor(const std::string& record) {
+    m_impl->adServerEditor.show(record);
+}
+void Program::showDomainTester() {
+    m_impl->domainTester.show();
+}
+adservers::AdServerEditor& Program::adServerEditor() {
+    return m_impl->adServerEditor;
+}
+adservers::DomainTester& Program::domainTester() {
+    return m_impl->domainTester;
 }
 forms::MainForm& Program::form() {
     return m_impl->form;

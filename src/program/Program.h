@@ -1,7 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
+#include "adservers/AdServerEditor.h"
+#include "adservers/DomainTester.h"
 #include "core/AppPaths.h"
 #include "core/MainState.h"
 #include "forms/MainForm.h"
@@ -32,6 +35,14 @@ public:
     void mnuFileExit_Click();
     /// True once the program has ended (a second copy, or after the exit command).
     bool finished() const;
+
+    /// Opens the ad-server list editor; record is a recently-blocked ad record handed over
+    /// (its server is the one the editor looks for), or "" for the last blocked server.
+    void showAdServerEditor(const std::string& record = {});
+    /// Opens the domain tester.
+    void showDomainTester();
+    adservers::AdServerEditor& adServerEditor();
+    adservers::DomainTester& domainTester();
 
     forms::MainForm& form();
     forms::StatsForm& stats();
