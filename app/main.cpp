@@ -14,12 +14,14 @@
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
 #include "platform/Platform.h"
+#include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/LinuxProgramProcess.h"
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LockFileSingleInstance.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
 #include "platform/linux/XdgLauncher.h"
+#include "platform/linux/XdgScratchFiles.h"
 #include "platform/linux/XdgUserStore.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtScheduler.h"
@@ -214,8 +216,12 @@ int main(int argc, char** argv) {
     UnavailableDesktop desktop;
     UnavailableProcesses processes;
     UnavailableHttp http;
+    platform::CryptPasswordHasher hasher;
+    platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),
+                                      platform::XdgScratchFiles::defaultCacheFolder());
     platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
-                                instance,  tray,  sound,   listener,  desktop,  processes, http};
+                                instance,  tray,  sound,   listener,  desktop,  processes, http,
+                                hasher,    scratch};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

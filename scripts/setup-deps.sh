@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     libcurl4-openssl-dev ca-certificates
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
+    libcrypt-dev
     # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
     libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
     # end-to-end suite: a virtual display, a tray host, a window manager and X tools, namespaces,

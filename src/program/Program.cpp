@@ -13,6 +13,8 @@
 #include "program/StartupSeams.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpLine.h"
+#include "ui/LogWindow.h"
+#include "ui/PasswordLock.h"
 #include "ui/TrayIcon.h"
 
 namespace halvern::program {
@@ -68,6 +70,8 @@ struct Program::Impl {
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
+    ui::PasswordLock passwordLock{ctx, log};
+    ui::LogWindow logWindow{ctx, rings, log};
     bool finished = false;
     bool unloaded = false;
 };
@@ -85,6 +89,8 @@ Program::Impl::Impl(platform::Platform& platform)
 
 void Program::Impl::wire() {
     TimerStartup.onTimer = [this] { TimerStartup_Timer(); };
+    seams.applyPasswordLock = [this] { passwordLock.setUp(); };
+    tray.isSettingsLocked = [this] { return passwordLock.locked(); };
     form.frmMain.onQueryUnload = [this](forms::UnloadMode mode) { return Form_QueryUnload(mode); };
     form.mnuFileExit.onClick = [this] { mnuFileExit_Click(); };
     form.mnuTrayExit.onClick = [this] {
@@ -296,6 +302,7 @@ void Program::Impl::mnuFileExit_Click() {
     tray.TrayIconDelete();
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
+    logWindow.Form_Unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -316,6 +323,7 @@ void Program::Impl::Form_Unload() {
     StartupSeams::run(seams.discardBrowserTracker);
     settings.Save();
     StartupSeams::run(seams.UnloadAllForms);
+    logWindow.Form_Unload();
     StartupSeams::run(seams.removeShellHook);
 }
 
@@ -342,6 +350,15 @@ MainState& Program::state() {
 }
 const AppPaths& Program::paths() const {
     return m_impl->paths;
+}
+void Program::openLogWindow() {
+    m_impl->logWindow.open();
+}
+ui::LogWindow& Program::logWindow() {
+    return m_impl->logWindow;
+}
+ui::PasswordLock& Program::passwordLock() {
+    return m_impl->passwordLock;
 }
 
 }  // namespace halvern::program

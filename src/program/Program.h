@@ -8,6 +8,11 @@
 #include "forms/StatsForm.h"
 #include "platform/Platform.h"
 
+namespace halvern::ui {
+class LogWindow;
+class PasswordLock;
+}  // namespace halvern::ui
+
 namespace halvern::program {
 
 /// The behaviour's composition root, in the old main window's role: owns the subsystems, wires
@@ -30,6 +35,13 @@ public:
     forms::StatsForm& stats();
     core::MainState& state();
     const core::AppPaths& paths() const;
+
+    /// Opens the recently-blocked log window ("Logging", the tray's log entry).
+    void openLogWindow();
+    /// The log window, for its view and for the editors that fill its hand-over.
+    ui::LogWindow& logWindow();
+    /// The settings password lock.
+    ui::PasswordLock& passwordLock();
 
 private:
     struct Impl;
