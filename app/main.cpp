@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/MainState.h"
+#include "gui/LogWindowView.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
@@ -29,6 +30,7 @@
 #include "platform/qt/QtTray.h"
 #include "platform/qt/StopSignals.h"
 #include "program/Program.h"
+#include "ui/LogWindow.h"
 
 namespace {
 
@@ -228,7 +230,9 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(icon);
     gui::MainWindow window(program.form(), icon);
     gui::TrayMenuView trayMenu(program.form());
+    tray.handOverMenu(trayMenu.menu());
     gui::StatsWindow statsWindow(program.stats(), icon);
+    gui::LogWindowView logWindow(program.logWindow().form, icon);
 
     bool loading = true;
     bool stopDuringLoad = false;
