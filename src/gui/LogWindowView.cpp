@@ -1,6 +1,7 @@
 #include "gui/LogWindowView.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>

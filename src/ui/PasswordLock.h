@@ -49,7 +49,8 @@ public:
 private:
     /// True when the trimmed text is the password (with none set: when it is empty too).
     bool matches(const std::string& trimmed) const;
-    /// Stores the password's hash ("" removes the lock); the stored form, or nothing on failure.
+    /// Stores the password's hash ("" removes the lock) and gives its stored form; false when
+    /// the hash or the store failed.
     bool store(const std::string& password, std::string& storedForm);
     void showNewPasswordControls();
     void message(const std::string& text);
