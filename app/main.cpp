@@ -221,9 +221,9 @@ int main(int argc, char** argv) {
     platform::CryptPasswordHasher hasher;
     platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),
                                       platform::XdgScratchFiles::defaultCacheFolder());
-    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
-                                instance,  tray,  sound,   listener,  desktop,  processes, http,
-                                hasher,    scratch};
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

@@ -79,9 +79,9 @@ int main(int argc, char** argv) {
     platform::FakeHttp http{scheduler};
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
-    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
-                                instance,  tray,  sound,   listener,  desktop,  processes, http,
-                                hasher,    scratch};
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

@@ -1,11 +1,11 @@
 #include "gui/LogWindowView.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <algorithm>
 
 #include "gui/MainWindow.h"
 #include "ui/LogWindowForm.h"
@@ -65,8 +65,7 @@ void LogWindowView::syncForm() {
 }
 
 void LogWindowView::placeList() {
-    m_list->setGeometry(kListLeft, kListTop, m_form.listWidth / kTwips,
-                        m_form.listHeight / kTwips);
+    m_list->setGeometry(kListLeft, kListTop, m_form.listWidth / kTwips, m_form.listHeight / kTwips);
     m_commands->setGeometry(kListLeft, kListTop + m_list->height() + 10,
                             std::max(m_list->width(), 300), kRowHeight);
 }

@@ -48,16 +48,17 @@ PasswordLock::~PasswordLock() {
 void PasswordLock::setUp() {
     forms::MainForm& f = m_context.form;
     platform::PasswordHasher& hasher = m_context.platform.hasher;
-    strPassword = trimmed(m_context.platform.userStore.get(core::kPublisherApp, core::kServiceName,
-                                                           kStoreKey, ""));
+    strPassword = trimmed(
+        m_context.platform.userStore.get(core::kPublisherApp, core::kServiceName, kStoreKey, ""));
     if (!strPassword.empty() && !hasher.isHash(strPassword)) {
         // An older version kept the password as typed: from now on only its hash is kept.
         if (std::string hash = hasher.hash(strPassword); !hash.empty()) {
             strPassword = hash;
             if (!m_context.platform.userStore.set(core::kPublisherApp, core::kServiceName,
                                                   kStoreKey, hash)) {
-                m_log.AddToStatus("The settings password could not be stored as a hash; it is "
-                                  "still kept as typed.");
+                m_log.AddToStatus(
+                    "The settings password could not be stored as a hash; it is "
+                    "still kept as typed.");
             }
         }
     }
@@ -84,9 +85,9 @@ void PasswordLock::setUp() {
 
 std::vector<forms::Control*> PasswordLock::lockedControls() const {
     forms::MainForm& f = m_context.form;
-    std::vector<forms::Control*> controls{&f.frameOtherOptions, &f.cmdData,     &f.lbldownload,
-                                          &f.cmdReset,          &f.lblreset,    &f.cmdTestConn,
-                                          &f.lblconnect,        &f.cmdNew,      &f.lblNewV};
+    std::vector<forms::Control*> controls{&f.frameOtherOptions, &f.cmdData,  &f.lbldownload,
+                                          &f.cmdReset,          &f.lblreset, &f.cmdTestConn,
+                                          &f.lblconnect,        &f.cmdNew,   &f.lblNewV};
     // A tray host that draws the menu itself is never asked first: the menu shows only the way
     // to the settings window, where the password is asked.
     for (forms::MenuItem* entry : f.mnuTray.children()) {
@@ -185,8 +186,9 @@ void PasswordLock::cmdPass_Click() {
             doLogin(true);
             f.lblPassHelp.setCaption(kLoggedIn);
             showNewPasswordControls();
-            message("Thank you.  Your password was accepted.  You now can change configuration "
-                    "settings.");
+            message(
+                "Thank you.  Your password was accepted.  You now can change configuration "
+                "settings.");
         } else {
             bSettingsUnlocked = false;
             message("Sorry, the password you entered '" + typed +
@@ -196,8 +198,9 @@ void PasswordLock::cmdPass_Click() {
     }
     std::string storedForm;
     if (!store(t, storedForm)) {
-        message("Sorry, your password could not be stored, so no password is set.  The "
-                "configuration settings stay unlocked.");
+        message(
+            "Sorry, your password could not be stored, so no password is set.  The "
+            "configuration settings stay unlocked.");
         return;
     }
     strPassword = storedForm;
@@ -221,8 +224,9 @@ void PasswordLock::cmdNewPass_Click() {
     const std::string newPassword = trimmed(f.txtNewPass.text());
     std::string storedForm;
     if (!store(newPassword, storedForm)) {
-        message("Sorry, the new password could not be stored.  The old password stays in "
-                "place.");
+        message(
+            "Sorry, the new password could not be stored.  The old password stays in "
+            "place.");
         return;
     }
     strPassword = storedForm;

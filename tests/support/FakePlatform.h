@@ -46,9 +46,9 @@ struct FakePlatform {
     platform::FakeHttp http{clock};
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
-    platform::Platform platform{clock,    files, dialogs, userStore, launcher, process,   resolver,
-                                instance, tray,  sound,   listener,  desktop,  processes, http,
-                                hasher,   scratch};
+    platform::Platform platform{clock,     files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
 };
 
 }  // namespace halvern::testing

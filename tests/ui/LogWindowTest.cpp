@@ -156,13 +156,12 @@ TEST_F(LogWindowTest, AFailedCopyRemovesTheOldExportAndSaysSo) {
     fake.scratch.noFolder = true;
     window.form.cmdCopy.click();
     EXPECT_EQ(fake.launcher.edited.size(), 2u) << "nothing to open";
-    EXPECT_EQ(logLines.back(),
-              "The log could not be exported: no private folder for tempZV.txt.");
+    EXPECT_EQ(logLines.back(), "The log could not be exported: no private folder for tempZV.txt.");
 }
 
 TEST_F(LogWindowTest, ClearAnsweredNoKeepsEverythingYesEmptiesAllFourAndShowsViewOne) {
-    for (auto* ring : {&rings().cycAdServers, &rings().cycIEPopups, &rings().cycTitles,
-                       &rings().cycSpyware}) {
+    for (auto* ring :
+         {&rings().cycAdServers, &rings().cycIEPopups, &rings().cycTitles, &rings().cycSpyware}) {
         ring->PutItem("x");
     }
     window.open();
@@ -186,8 +185,8 @@ TEST_F(LogWindowTest, ClearAnsweredNoKeepsEverythingYesEmptiesAllFourAndShowsVie
     EXPECT_EQ(window.nView, 1);
     EXPECT_EQ(list(), std::vector<std::string>{
                           "No Ads Blocked by Host (ad server) yet during this Zorvik session."});
-    for (auto* ring : {&rings().cycAdServers, &rings().cycIEPopups, &rings().cycTitles,
-                       &rings().cycSpyware}) {
+    for (auto* ring :
+         {&rings().cycAdServers, &rings().cycIEPopups, &rings().cycTitles, &rings().cycSpyware}) {
         EXPECT_TRUE(ring->IsEmpty());
     }
 }
@@ -244,7 +243,8 @@ TEST_F(LogWindowTest, EmptyEditorsDoNothingButTheWindowStillCloses) {
 TEST_F(LogWindowTest, TheListFollowsTheWindowSizeAndNeverGoesBelowZero) {
     struct Case {
         int width, height, listWidth, listHeight;
-    } cases[] = {{7500, 6000, 7150, 3500}, {350, 2500, 0, 0}, {100, 100, 0, 0}, {400, 9000, 50, 6500}};
+    } cases[] = {
+        {7500, 6000, 7150, 3500}, {350, 2500, 0, 0}, {100, 100, 0, 0}, {400, 9000, 50, 6500}};
     for (const Case& c : cases) {
         window.form.onResize(c.width, c.height);
         EXPECT_EQ(window.form.listWidth, c.listWidth);

@@ -75,8 +75,7 @@ TEST_F(PasswordLockTest, LoginAndFirstPasswordCases) {
         {"wrong case", "#secret", "Secret", false, true, true, mismatch("Secret"), "secret"},
         {"blanks kept in the message", "#secret", " nope ", false, true, true, mismatch(" nope "),
          "secret"},
-        {"old plain value migrates", " secret ", "secret", false, true, false, kAccepted,
-         "secret"},
+        {"old plain value migrates", " secret ", "secret", false, true, false, kAccepted, "secret"},
         {"old plain value, store fails", "secret", "secret", true, true, false, kAccepted, ""},
     };
     for (const Case& c : cases) {
@@ -168,8 +167,7 @@ TEST_F(PasswordLockTest, TheLockHidesTabsMenusFramesAndTrayEntriesUntilTheLogin)
     }
     EXPECT_EQ(form().A.tab(), MainForm::kTabOtherPassword);
     EXPECT_FALSE(form().mnuSettings.visible());
-    for (const halvern::forms::Control* c :
-         std::vector<const halvern::forms::Control*>{
+    for (const halvern::forms::Control* c : std::vector<const halvern::forms::Control*>{
              &form().frameOtherOptions, &form().cmdData, &form().lbldownload, &form().cmdReset,
              &form().lblreset, &form().cmdTestConn, &form().lblconnect}) {
         EXPECT_FALSE(c->visible()) << c->name();
@@ -186,8 +184,7 @@ TEST_F(PasswordLockTest, TheLockHidesTabsMenusFramesAndTrayEntriesUntilTheLogin)
         EXPECT_TRUE(form().A.tabEnabled(tab)) << tab;
     }
     EXPECT_TRUE(form().mnuSettings.visible());
-    for (const halvern::forms::Control* c :
-         std::vector<const halvern::forms::Control*>{
+    for (const halvern::forms::Control* c : std::vector<const halvern::forms::Control*>{
              &form().frameOtherOptions, &form().cmdData, &form().lbldownload, &form().cmdReset,
              &form().lblreset, &form().cmdTestConn, &form().lblconnect}) {
         EXPECT_TRUE(c->visible()) << c->name();

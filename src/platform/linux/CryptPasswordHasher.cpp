@@ -14,7 +14,8 @@ const std::string kPrefix = "$y$";
 constexpr std::size_t kHashChars = 43;
 
 bool isCryptBase64(const std::string& text) {
-    return text.find_first_not_of("./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
+    return text.find_first_not_of(
+               "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
            std::string::npos;
 }
 

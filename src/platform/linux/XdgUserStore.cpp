@@ -3,8 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,7 +52,8 @@ bool validAddress(const std::string& section, const std::string& key) {
 // new file is created 0600 before its first write, and an older, wider one is narrowed.
 bool makePrivateFolder(FileSystem& files, const std::string& folder) {
     const auto slash = folder.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !files.makeDirectories(folder.substr(0, slash))) {
+    if (slash != std::string::npos && slash > 0 &&
+        !files.makeDirectories(folder.substr(0, slash))) {
         return false;
     }
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -69,8 +70,7 @@ bool makePrivateFolder(FileSystem& files, const std::string& folder) {
 }
 
 void makePrivateFile(const std::string& path) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
         ::close(fd);
         return;

@@ -26,8 +26,8 @@ TEST(CryptPasswordHasher, FailureOutputsAndMalformedValuesNeverMatch) {
     ASSERT_FALSE(good.empty());
     for (const std::string& stored :
          {std::string("*"), std::string("*0"), std::string("*1"), std::string(""),
-          std::string("pw"), std::string("$y$"), good.substr(0, good.size() - 1),
-          good + "A", good.substr(0, good.rfind('$')), "$1$abc$" + good.substr(good.rfind('$') + 1),
+          std::string("pw"), std::string("$y$"), good.substr(0, good.size() - 1), good + "A",
+          good.substr(0, good.rfind('$')), "$1$abc$" + good.substr(good.rfind('$') + 1),
           good.substr(0, good.rfind('$') + 1) + std::string(43, '!')}) {
         SCOPED_TRACE(stored);
         EXPECT_FALSE(hasher.isHash(stored));
