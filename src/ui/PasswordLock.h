@@ -43,7 +43,7 @@ public:
     /// Clicks on lblPassHelp; stays at its maximum instead of wrapping.
     std::int16_t nPassHelpClicks = 0;
 
-    /// Where the password is kept: (application, section, value name) of the per-user store.
+    /// The value name of the password in the per-user store ("KorvaneSoft", "Zorvik").
     static constexpr const char* kStoreKey = "BlockLevel";
 
 private:
