@@ -4,12 +4,14 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
 #include "forms/MainForm.h"
 #include "gui/Bindings.h"
 #include "gui/MainWindow.h"
+#include "gui/TabRows.h"
 #include "gui/TrayMenuView.h"
 #include "platform/qt/QtTray.h"
 #include "program/Program.h"
@@ -79,10 +81,18 @@ TEST_F(LockedProgram, TheSettingsWindowOffersOnlyThePasswordTab) {
     ASSERT_NE(other, nullptr);
     EXPECT_TRUE(other->isHidden());
 
+    TabRows* rows = window.findChild<TabRows*>();
+    ASSERT_NE(rows, nullptr);
+    const auto rowTabEnabled = [rows](int tab) { return rows->row(tab / 6).isTabEnabled(tab % 6); };
+    for (int i = 0; i < tabs.count(); ++i) {
+        EXPECT_EQ(rowTabEnabled(i), i == forms::MainForm::kTabOtherPassword) << i;
+    }
+
     program.form().txtPass.setText("secret");
     program.form().cmdPass.click();
     for (int i = 0; i < tabs.count(); ++i) {
         EXPECT_TRUE(tabs.isTabEnabled(i)) << i;
+        EXPECT_TRUE(rowTabEnabled(i)) << i;
     }
     window.show();
     QTest::qWait(Bindings::kRepaintInterval + 50);
