@@ -61,4 +61,24 @@ TEST_F(ProgramPasswordLockTest, TheLogWindowOpensOnRequestAndClosesAtExit) {
     EXPECT_FALSE(program.logWindow().form.frmLastBlocked.visible());
 }
 
+TEST_F(ProgramPasswordLockTest, TheLogWindowListsTheAdsTheServerAnsweredAndFollowsNewOnes) {
+    program.Form_Load();
+    fake.clock.advance(3s);
+    ASSERT_TRUE(fake.listener.isListening());
+    const auto ask = [this](const std::string& host) {
+        const auto id = fake.listener.connect();
+        fake.listener.clientSend(id, "GET /banner.gif HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
+    };
+    ask("ads.one.example");
+    program.openLogWindow();
+    const auto& list = program.logWindow().form.lstBlocked;
+    ASSERT_EQ(list.listCount(), 1);
+    EXPECT_NE(list.item(0).find("'ads.one.example'"), std::string::npos) << list.item(0);
+
+    ask("ads.two.example");
+    fake.clock.advance(5s);
+    ASSERT_EQ(list.listCount(), 2);
+    EXPECT_NE(list.item(0).find("'ads.two.example'"), std::string::npos) << list.item(0);
+}
+
 }  // namespace
