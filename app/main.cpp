@@ -12,12 +12,14 @@
 #include "core/MainState.h"
 #include "gui/AdServerEditorWindow.h"
 #include "gui/DomainTesterWindow.h"
+#include "gui/LogWindowView.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TitleEditorWindow.h"
 #include "gui/TrayMenuView.h"
 #include "platform/Platform.h"
 #include "platform/linux/CurlHttp.h"
+#include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/LinuxProgramProcess.h"
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LockFileSingleInstance.h"
@@ -25,6 +27,7 @@
 #include "platform/linux/PosixTcpListener.h"
 #include "platform/linux/ProcProcesses.h"
 #include "platform/linux/XdgLauncher.h"
+#include "platform/linux/XdgScratchFiles.h"
 #include "platform/linux/XdgUserStore.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtScheduler.h"
@@ -34,6 +37,7 @@
 #include "platform/x11/XcbDesktop.h"
 #include "program/Program.h"
 #include "titles/TitleBlocking.h"
+#include "ui/LogWindow.h"
 
 namespace {
 
@@ -202,18 +206,24 @@ int main(int argc, char** argv) {
         x11Desktop.available() ? static_cast<platform::Desktop&>(x11Desktop) : noDesktop;
     platform::ProcProcesses processes(scheduler);
     platform::CurlHttp http(scheduler);
-    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
-                                instance,  tray,  sound,   listener,  desktop,  processes, http};
+    platform::CryptPasswordHasher hasher;
+    platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),
+                                      platform::XdgScratchFiles::defaultCacheFolder());
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);
     QApplication::setWindowIcon(icon);
     gui::MainWindow window(program.form(), icon);
     gui::TrayMenuView trayMenu(program.form());
+    tray.handOverMenu(trayMenu.menu());
     gui::StatsWindow statsWindow(program.stats(), icon);
     gui::TitleEditorWindow titleEditor(program.titles().editor.form, icon);
     gui::AdServerEditorWindow adServerEditorWindow(program.adServerEditor().form(), icon);
     gui::DomainTesterWindow domainTesterWindow(program.domainTester().form(), icon);
+    gui::LogWindowView logWindow(program.logWindow().form, icon);
 
     bool loading = true;
     bool stopDuringLoad = false;

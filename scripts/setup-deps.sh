@@ -11,6 +11,7 @@ packages=(
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
     # the X11 desktop: buttons of other programs pressed through the accessibility bus
     libatspi2.0-dev at-spi2-core dbus-daemon
+    libcrypt-dev
     # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
     libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
     # transfer backend tests: a test authority's certificates made at test time

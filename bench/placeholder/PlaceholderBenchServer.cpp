@@ -24,9 +24,11 @@
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeHttp.h"
 #include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
 #include "platform/fake/FakeResolver.h"
+#include "platform/fake/FakeScratchFiles.h"
 #include "platform/fake/FakeSingleInstance.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeTray.h"
@@ -75,8 +77,11 @@ int main(int argc, char** argv) {
     platform::FakeDesktop desktop;
     platform::FakeProcesses processes{scheduler};
     platform::FakeHttp http{scheduler};
-    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
-                                instance,  tray,  sound,   listener,  desktop,  processes, http};
+    platform::FakePasswordHasher hasher;
+    platform::FakeScratchFiles scratch;
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

@@ -30,6 +30,8 @@ MainForm::MainForm() {
     ProgressBar1.setVisible(false);
     lblAllow1.setVisible(false);
     chkAuto.setChecked(true);
+    txtPass.setPasswordChar("*");
+    txtNewPass.setPasswordChar("*");
 
     chkAdServers.setToolTip(
         "Block Banner Ads.  The software will block all ads from the list of known ad servers.  "

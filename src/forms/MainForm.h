@@ -104,6 +104,16 @@ struct MainForm {
     Button cmdTestAd{"cmdTestAd", "Test Sound"};
 
     // " Other / Password"
+    Label lblSetPass{"lblSetPass", "Type in a password:"};
+    TextBox txtPass{"txtPass"};
+    Button cmdPass{"cmdPass", "Set Password"};
+    Label lblNewPass{"lblNewPass", "Type in a new password:"};
+    TextBox txtNewPass{"txtNewPass"};
+    Button cmdNewPass{"cmdNewPass", "Set New Password"};
+    Label lblPassHelp{"lblPassHelp",
+                      "If you set a password, only you will be able to change configuration "
+                      "settings."};
+    forms::Frame frameOtherOptions{"frameOtherOptions", "Other Options:"};
     Button cmdReset{"cmdReset", "Reset"};
     Label lblreset{"lblreset", "Reset the number of ads blocked to zero."};
     Button cmdData{"cmdData", "Download"};
@@ -114,6 +124,8 @@ struct MainForm {
     Label lblNewV{"lblNewV", "Check for a newer version."};
 
     // " Status"
+    forms::Frame frameAdStats{"frameAdStats", "Ad Blocking Statistics"};
+    forms::Frame frameRecentAd{"frameRecentAd", "Most Recenty Blocked Ad:"};
     Label lblDateUpdate{"lblDateUpdate", "Last Data Update: Never"};
     Label lblTotHosts{"lblTotHosts", "0"};
     Label lblTotBlocked{"lblTotBlocked", "0"};

@@ -4,7 +4,7 @@
 
 namespace halvern::forms {
 
-/// A text box; any change of its text, by the user or by code, raises Change.
+/// A text box, plain or masked; any change of its text, by the user or by code, raises Change.
 class TextBox : public Control {
 public:
     TextBox(std::string name, std::string text = {})
@@ -17,10 +17,17 @@ public:
         }
     }
 
+    /// The character shown for each typed one ("*"), or "" to show the text itself.
+    const std::string& passwordChar() const { return m_passwordChar; }
+    void setPasswordChar(std::string passwordChar) {
+        update(m_passwordChar, std::move(passwordChar));
+    }
+
     Handler onChange;
 
 private:
     std::string m_text;
+    std::string m_passwordChar;
 };
 
 }  // namespace halvern::forms

@@ -213,7 +213,14 @@ void Bindings::bind(forms::CheckBox& model, QCheckBox& widget) {
 }
 
 void Bindings::bind(forms::Button& model, QPushButton& widget) {
-    follow(model, &widget, [&model, &widget] { widget.setText(qs(model.caption())); });
+    follow(model, &widget, [&model, &widget] {
+        widget.setText(qs(model.caption()));
+        if (widget.font().bold() != model.bold()) {
+            QFont font = widget.font();
+            font.setBold(model.bold());
+            widget.setFont(font);
+        }
+    });
     connect(&widget, &QPushButton::clicked, &widget, [&model] { model.click(); });
 }
 
@@ -235,6 +242,12 @@ void Bindings::bind(forms::Frame& model, QGroupBox& widget) {
 void Bindings::bind(forms::TextBox& model, QLineEdit& widget) {
     auto syncing = std::make_shared<bool>(false);
     follow(model, &widget, [&model, &widget, syncing] {
+        // A masked box shows one mark per character; Qt draws its own mark.
+        const QLineEdit::EchoMode echo =
+            model.passwordChar().empty() ? QLineEdit::Normal : QLineEdit::Password;
+        if (widget.echoMode() != echo) {
+            widget.setEchoMode(echo);
+        }
         if (widget.text() != qs(model.text())) {
             *syncing = true;
             widget.setText(qs(model.text()));
@@ -344,18 +357,28 @@ void Bindings::bind(forms::TabControl& model, QTabWidget& widget) {
         const auto& captions = model.captions();
         for (int i = 0; i < widget.count() && i < static_cast<int>(captions.size()); ++i) {
             widget.setTabText(i, qs(captions[static_cast<std::size_t>(i)]));
+            widget.setTabEnabled(i, model.tabEnabled(i));
         }
         widget.setCurrentIndex(model.tab());
         *syncing = false;
     });
     // The page shown follows at once: the program turns pages seldom, and a page turned by the
     // program is one the user is meant to see.
+    // So do the tabs' Enabled: a locked tab must not be reachable for a moment.
     watch(model.changed(), [&model, alive = QPointer<QTabWidget>(&widget), syncing] {
-        if (alive && alive->currentIndex() != model.tab()) {
-            *syncing = true;
-            alive->setCurrentIndex(model.tab());
-            *syncing = false;
+        if (!alive) {
+            return;
         }
+        *syncing = true;
+        for (int i = 0; i < alive->count(); ++i) {
+            if (alive->isTabEnabled(i) != model.tabEnabled(i)) {
+                alive->setTabEnabled(i, model.tabEnabled(i));
+            }
+        }
+        if (alive->currentIndex() != model.tab()) {
+            alive->setCurrentIndex(model.tab());
+        }
+        *syncing = false;
     });
     connect(&widget, &QTabWidget::currentChanged, &widget, [&model, &widget, syncing](int index) {
         if (*syncing) {

@@ -29,6 +29,7 @@ void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* stats = PageParts::frame("Ad Blocking Statistics");
+    b.bind(f.frameAdStats, *stats);
     QVBoxLayout* col = PageParts::column(stats);
     col->addWidget(b.label(f.lblDateUpdate));
     auto* grid = new QGridLayout;
@@ -50,6 +51,7 @@ void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     page->addWidget(stats);
 
     QGroupBox* recent = PageParts::frame("Most Recenty Blocked Ad:");
+    b.bind(f.frameRecentAd, *recent);
     PageParts::column(recent)->addWidget(b.label(f.lbltype));
     ClickableLabel* pageLabel = b.label(f.lblpage);
     pageLabel->setWordWrap(false);

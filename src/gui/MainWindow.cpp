@@ -75,6 +75,8 @@ void MainWindow::buildClientArea(const QIcon& icon) {
     // The binding gives every page its caption, so it comes before the rows that show them.
     m_bindings.bind(m_form.A, *m_tabs);
     m_rows = new TabRows(*m_tabs, 6, m_client);
+    // The rows show which tabs the settings lock leaves enabled, also when the page stays.
+    m_bindings.watch(m_form.A.changed(), [this] { m_rows->refresh(); });
     // The tab control on top, then the progress bar and the help line; the help line spans most
     // of the width so that the longest tool tip fits in four lines.
     m_rows->setGeometry(twips(60, 30, 7725, 4770));

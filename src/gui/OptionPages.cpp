@@ -121,11 +121,22 @@ void OptionPages::otherPassword(QTabWidget& tabs, Bindings& b, forms::MainForm& 
     QVBoxLayout* page = PageParts::page(tabs);
 
     QGroupBox* password = PageParts::frame("Configuration Settings Password:");
-    PageParts::column(password)->addWidget(PageParts::note(
-        "If you set a password, only you will be able to change configuration settings."));
+    QVBoxLayout* entry = PageParts::column(password);
+    auto* fields = new QGridLayout;
+    fields->setContentsMargins(0, 0, 0, 0);
+    fields->setColumnStretch(1, 1);
+    fields->addWidget(b.label(f.lblSetPass), 0, 0);
+    fields->addWidget(b.lineEdit(f.txtPass), 0, 1);
+    fields->addWidget(b.button(f.cmdPass), 0, 2);
+    fields->addWidget(b.label(f.lblNewPass), 1, 0);
+    fields->addWidget(b.lineEdit(f.txtNewPass), 1, 1);
+    fields->addWidget(b.button(f.cmdNewPass), 1, 2);
+    entry->addLayout(fields);
+    entry->addWidget(b.label(f.lblPassHelp));
     page->addWidget(password);
 
     QGroupBox* other = PageParts::frame("Other Options:");
+    b.bind(f.frameOtherOptions, *other);
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(3);

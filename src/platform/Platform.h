@@ -5,10 +5,12 @@
 #include "platform/FileSystem.h"
 #include "platform/Http.h"
 #include "platform/Launcher.h"
+#include "platform/PasswordHasher.h"
 #include "platform/Processes.h"
 #include "platform/ProgramProcess.h"
 #include "platform/Resolver.h"
 #include "platform/Scheduler.h"
+#include "platform/ScratchFiles.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
 #include "platform/TcpListener.h"
@@ -33,6 +35,8 @@ struct Platform {
     Desktop& desktop;
     Processes& processes;
     Http& http;
+    PasswordHasher& hasher;
+    ScratchFiles& scratch;
 };
 
 }  // namespace halvern::platform

@@ -21,6 +21,8 @@
 #include "spyware/SpywareDetection.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpLine.h"
+#include "ui/LogWindow.h"
+#include "ui/PasswordLock.h"
 #include "ui/TrayIcon.h"
 
 namespace halvern::program {
@@ -110,6 +112,8 @@ struct Program::Impl {
     adservers::AdServerEditor adServerEditor{ctx, hosts};
     adservers::DomainTester domainTester{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
+    ui::PasswordLock passwordLock{ctx, log};
+    ui::LogWindow logWindow{ctx, rings, log};
     bool finished = false;
     bool unloaded = false;
 };
@@ -130,6 +134,8 @@ Program::Impl::Impl(platform::Platform& platform)
 
 void Program::Impl::wire() {
     TimerStartup.onTimer = [this] { TimerStartup_Timer(); };
+    seams.applyPasswordLock = [this] { passwordLock.setUp(); };
+    tray.isSettingsLocked = [this] { return passwordLock.locked(); };
     form.frmMain.onQueryUnload = [this](forms::UnloadMode mode) { return Form_QueryUnload(mode); };
     form.mnuFileExit.onClick = [this] { mnuFileExit_Click(); };
     form.mnuTrayExit.onClick = [this] {
@@ -347,6 +353,7 @@ void Program::Impl::mnuFileExit_Click() {
     spyware.viewer.Form_Unload();
     adServerEditor.unload();
     domainTester.unload();
+    logWindow.Form_Unload();
     stats.Form_Unload();
     Form_Unload();
     form.frmMain.hide();
@@ -367,6 +374,7 @@ void Program::Impl::Form_Unload() {
     StartupSeams::run(seams.discardBrowserTracker);
     settings.Save();
     StartupSeams::run(seams.UnloadAllForms);
+    logWindow.Form_Unload();
     StartupSeams::run(seams.removeShellHook);
 }
 
@@ -411,6 +419,15 @@ const AppPaths& Program::paths() const {
 }
 spyware::SpywareDetection& Program::spyware() {
     return m_impl->spyware;
+}
+void Program::openLogWindow() {
+    m_impl->logWindow.open();
+}
+ui::LogWindow& Program::logWindow() {
+    return m_impl->logWindow;
+}
+ui::PasswordLock& Program::passwordLock() {
+    return m_impl->passwordLock;
 }
 
 }  // namespace halvern::program

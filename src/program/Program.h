@@ -17,6 +17,10 @@ class TitleBlocking;
 namespace halvern::spyware {
 class SpywareDetection;
 }
+namespace halvern::ui {
+class LogWindow;
+class PasswordLock;
+}  // namespace halvern::ui
 
 namespace halvern::program {
 
@@ -52,6 +56,13 @@ public:
     const core::AppPaths& paths() const;
     /// Spyware detection: its list window's model, the list download and the window's opening.
     spyware::SpywareDetection& spyware();
+
+    /// Opens the recently-blocked log window ("Logging", the tray's log entry).
+    void openLogWindow();
+    /// The log window, for its view and for the editors that fill its hand-over.
+    ui::LogWindow& logWindow();
+    /// The settings password lock.
+    ui::PasswordLock& passwordLock();
 
 private:
     struct Impl;

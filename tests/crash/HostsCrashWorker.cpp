@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     platform::Platform platform{fake.clock,     files,        fake.dialogs,  fake.userStore,
                                 fake.launcher,  fake.process, fake.resolver, fake.instance,
                                 fake.tray,      fake.sound,   fake.listener, fake.desktop,
-                                fake.processes, fake.http};
+                                fake.processes, fake.http,    fake.hasher,   fake.scratch};
     halvern::testing::ProgramParts parts(platform, {folder + "/app", folder + "/etc/hosts"});
     core::MainState& state = parts.state;
     platform::FakeDialogs& dialogs = fake.dialogs;

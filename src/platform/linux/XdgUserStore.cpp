@@ -1,10 +1,13 @@
 #include "platform/linux/XdgUserStore.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "base/IniDocument.h"
@@ -44,6 +47,41 @@ bool validAddress(const std::string& section, const std::string& key) {
     return readableName(section, "\r\n]") && readableName(key, "\r\n=");
 }
 
+// The store holds the settings password's hash: its folder is the user's alone (0700) and its
+// files are readable by the user only (0600). The file system's writes keep a file's mode, so a
+// new file is created 0600 before its first write, and an older, wider one is narrowed.
+bool makePrivateFolder(FileSystem& files, const std::string& folder) {
+    const auto slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 &&
+        !files.makeDirectories(folder.substr(0, slash))) {
+        return false;
+    }
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) {
+        ::chmod(folder.c_str(), st.st_mode & 0700);
+    }
+    return true;
+}
+
+void makePrivateFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 &&
+        st.st_uid == ::geteuid()) {
+        ::chmod(path.c_str(), st.st_mode & 0700);
+    }
+}
+
 }  // namespace
 
 XdgUserStore::XdgUserStore(FileSystem& files, std::string folder)
@@ -67,7 +105,7 @@ bool XdgUserStore::set(const std::string& application, const std::string& sectio
                        const std::string& key, const std::string& value) {
     const std::string path = fileFor(application);
     if (path.empty() || !validAddress(section, key) || holdsLineBreak(value) ||
-        !m_files.makeDirectories(m_folder)) {
+        !makePrivateFolder(m_files, m_folder)) {
         return false;
     }
     auto text = m_files.read(path);
@@ -77,6 +115,7 @@ bool XdgUserStore::set(const std::string& application, const std::string& sectio
     }
     auto document = base::IniDocument::parse(text.value_or(""));
     document.set(section, key, encodeValue(value));
+    makePrivateFile(path);
     return m_files.write(path, document.text());
 }
 

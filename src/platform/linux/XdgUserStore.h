@@ -13,7 +13,7 @@ namespace halvern::platform {
 /// their blanks and quotes: the file quotes a value whose ends the INI reading rules would trim.
 class XdgUserStore final : public UserStore {
 public:
-    /// Files go through files; folder is created on the first write.
+    /// Files go through files; the folder is created 0700 on the first write, files 0600.
     XdgUserStore(FileSystem& files, std::string folder);
 
     using UserStore::get;

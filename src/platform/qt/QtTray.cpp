@@ -1,15 +1,20 @@
 #include "platform/qt/QtTray.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <string_view>
 
 namespace halvern::platform {
 
-QtTray::QtTray(const std::string& appFolder)
+QtTray::QtTray(const std::string& appFolder, std::optional<bool> statusNotifierHost)
     : m_normal(QString::fromStdString(appFolder + "/zorvik.png")),
       m_gray(QString::fromStdString(appFolder + "/zorvik-gray.png")),
       m_disable(QString::fromStdString(appFolder + "/zorvik-disabled.png")),
-      m_icon(std::make_unique<QSystemTrayIcon>()) {
+      m_icon(std::make_unique<QSystemTrayIcon>()),
+      m_statusNotifier(statusNotifierHost.value_or(statusNotifierHostOnBus())) {
     QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          if (!onMouse) {
@@ -17,13 +22,35 @@ QtTray::QtTray(const std::string& appFolder)
                          }
                          if (reason == QSystemTrayIcon::Trigger) {
                              onMouse(TrayMouse::LeftUp);
-                         } else if (reason == QSystemTrayIcon::Context) {
+                         } else if (reason == QSystemTrayIcon::Context && !m_menuHandedOver) {
                              onMouse(TrayMouse::RightUp);
                          }
                      });
 }
 
 QtTray::~QtTray() = default;
+
+bool QtTray::statusNotifierHostOnBus() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(watcher).value()) {
+        return false;
+    }
+    QDBusInterface properties(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
+    return properties.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+bool QtTray::handOverMenu(QMenu& menu) {
+    if (!m_statusNotifier) {
+        return false;
+    }
+    // The host draws the menu from its entries, so whatever the program's state allows shows
+    // in it: under the settings lock only the entry that opens the settings window.
+    m_icon->setContextMenu(&menu);
+    m_menuHandedOver = true;
+    return true;
+}
 
 QIcon QtTray::icon(TrayPicture picture) const {
     switch (picture) {

@@ -3,10 +3,12 @@
 #include <QIcon>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Tray.h"
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace halvern::platform {
@@ -15,7 +17,10 @@ namespace halvern::platform {
 /// zorvik.png (normal and on), zorvik-gray.png (gray), zorvik-disabled.png (disable).
 class QtTray final : public Tray {
 public:
-    explicit QtTray(const std::string& appFolder);
+    /// statusNotifierHost: whether the tray is a StatusNotifierItem host; by default asked of
+    /// the session bus, as Qt does when it chooses how to show the icon.
+    explicit QtTray(const std::string& appFolder,
+                    std::optional<bool> statusNotifierHost = std::nullopt);
     ~QtTray() override;
     QtTray(const QtTray&) = delete;
     QtTray& operator=(const QtTray&) = delete;
@@ -27,6 +32,15 @@ public:
     /// The picture the icon shows for a state, for the windows' own icons.
     QIcon icon(TrayPicture picture) const;
 
+    /// Hands the tray menu to a StatusNotifierItem host, which shows it itself on a right click
+    /// (some hosts never pass the click on); its right clicks are then no longer reported. On
+    /// an XEmbed tray nothing changes: the program shows the menu. True when handed over.
+    bool handOverMenu(QMenu& menu);
+    /// True when the tray is a StatusNotifierItem host.
+    bool statusNotifierHost() const { return m_statusNotifier; }
+    /// True when a StatusNotifierItem host on the session bus shows tray icons.
+    static bool statusNotifierHostOnBus();
+
 private:
     void apply(TrayPicture picture, const std::string& tip);
 
@@ -35,6 +49,8 @@ private:
     QIcon m_disable;
     std::unique_ptr<QSystemTrayIcon> m_icon;
     bool m_added = false;
+    bool m_statusNotifier = false;
+    bool m_menuHandedOver = false;
     /// True once a picture and tip were given; m_tip is the tip shown, without its padding.
     bool m_applied = false;
     std::string m_tip;

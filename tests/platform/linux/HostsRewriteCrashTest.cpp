@@ -44,7 +44,7 @@ struct Zorvik {
     platform::Platform platform{fake.clock,     files,        fake.dialogs,  fake.userStore,
                                 fake.launcher,  fake.process, fake.resolver, fake.instance,
                                 fake.tray,      fake.sound,   fake.listener, fake.desktop,
-                                fake.processes, fake.http};
+                                fake.processes, fake.http,    fake.hasher,   fake.scratch};
     halvern::testing::ProgramParts parts;
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

@@ -141,7 +141,7 @@ protected:
     platform::Platform platform{scheduler,      files,        fake.dialogs,  fake.userStore,
                                 fake.launcher,  fake.process, fake.resolver, fake.instance,
                                 fake.tray,      fake.sound,   listener,      fake.desktop,
-                                fake.processes, fake.http};
+                                fake.processes, fake.http,    fake.hasher,   fake.scratch};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     forms::MainForm& form = parts.form;
     core::MainState& state = parts.state;
@@ -346,7 +346,7 @@ TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
     platform::Platform platform{scheduler,      fake.files,   fake.dialogs,  fake.userStore,
                                 fake.launcher,  fake.process, fake.resolver, fake.instance,
                                 fake.tray,      fake.sound,   listener,      fake.desktop,
-                                fake.processes, fake.http};
+                                fake.processes, fake.http,    fake.hasher,   fake.scratch};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings,
                                         parts.counter, [] {},     0};

@@ -100,3 +100,29 @@ TEST_F(XdgUserStoreTest, DefaultFolderFollowsTheEnvironment) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XdgUserStoreModes, TheFolderIsTheUsersAloneAndItsFilesReadableByTheUserOnly) {
+    TempFolder config;
+    PosixFileSystem files;
+    XdgUserStore store{files, config / "deep/halvern"};
+    ASSERT_TRUE(store.set("KorvaneSoft", "Zorvik", "BlockLevel", "$y$hash"));
+    struct stat st {};
+    ASSERT_EQ(::stat((config / "deep/halvern").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    ASSERT_EQ(::stat((config / "deep/halvern/KorvaneSoft.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // Files and a folder an older version left open to others are narrowed on the next write.
+    ::chmod((config / "deep/halvern").c_str(), 0755);
+    ::chmod((config / "deep/halvern/KorvaneSoft.ini").c_str(), 0644);
+    ASSERT_TRUE(store.set("KorvaneSoft", "Zorvik", "BlockLevel", "$y$other"));
+    ASSERT_EQ(::stat((config / "deep/halvern").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    ASSERT_EQ(::stat((config / "deep/halvern/KorvaneSoft.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(store.get("KorvaneSoft", "Zorvik", "BlockLevel"), "$y$other");
+}
+
+}  // namespace
