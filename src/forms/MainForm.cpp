@@ -31,16 +31,7 @@ MainForm::MainForm() {
     lblAllow1.setVisible(false);
     chkAuto.setChecked(true);
 
-    chkAdServers.setToolTip(
-        "Block Banner Ads.  The software will block all ads from the list of known ad servers.  "
-        "This includes banners as well as some popular popup ad servers like "
-        "ad.doubleclick.net.");
-    chkBannerSound.setToolTip(
-        "This setting turns on/off banner ad blocking sounds.  You can Browse and pick and *.wav "
-        "file on your computer.  Several ad sounds ship with this software.");
-    lblAllowServer.setToolTip(
-        "Click here to ALLOW all content from the named ad server (domain).  You can add and "
-        "remove domains to block (i.e. ad.doubleclick.net)");
+    setToolTips();
 }
 
 std::vector<MainForm::HotKeyRow> MainForm::hotKeyRows() {

@@ -112,6 +112,8 @@ struct MainForm {
     Label lblNewV{"lblNewV", "Check for a newer version."};
 
     // " Status"
+    forms::Frame frameStats{"frameStats", "Ad Blocking Statistics"};
+    forms::Frame frameLastAd{"frameLastAd", "Most Recenty Blocked Ad:"};
     Label lblDateUpdate{"lblDateUpdate", "Last Data Update: Never"};
     Label lblTotHosts{"lblTotHosts", "0"};
     Label lblTotBlocked{"lblTotBlocked", "0"};
@@ -175,6 +177,8 @@ struct MainForm {
     Label LblVKeycode{"LblVKeycode", ""};
     TextBox txtProxyName{"txtProxyName"};
     Button cmdGuessProxy2{"cmdGuessProxy2", "Lookup"};
+    /// The program's picture on the window; a click opens the online help.
+    Label picOn{"picOn", ""};
     /// Double-clicks on Label4 and clicks on the help line; above 4 the window may be enlarged
     /// and shows the developer zone.
     int nDebugClicks = 0;
@@ -243,6 +247,10 @@ struct MainForm {
         Label* label;
     };
     std::vector<HotKeyRow> hotKeyRows();
+
+private:
+    /// The tool tips, which the help line also shows as the mouse moves over their controls.
+    void setToolTips();
 };
 
 }  // namespace halvern::forms

@@ -11,9 +11,16 @@
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
+#include "ui/AutoDownloadOption.h"
 #include "ui/DeveloperZone.h"
+#include "ui/HelpCommands.h"
 #include "ui/HelpLine.h"
+#include "ui/MenuIcons.h"
+#include "ui/SoundOptions.h"
+#include "ui/TabHelp.h"
 #include "ui/TrayIcon.h"
+#include "ui/Uninstall.h"
+#include "ui/WindowCommands.h"
 
 namespace halvern::program {
 
@@ -67,6 +74,14 @@ struct Program::Impl {
     adservers::BlockCounter counter{form, st, stats};
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
+    forms::AboutForm about;
+    ui::WindowSeams windowSeams;
+    ui::WindowCommands windowCommands{ctx, tray, windowSeams};
+    ui::TabHelp tabHelp{ctx, help, settings};
+    ui::SoundOptions soundOptions{ctx};
+    ui::AutoDownloadOption autoDownload{ctx, help, settings};
+    ui::HelpCommands helpCommands{ctx, about};
+    ui::Uninstall uninstall{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     bool finished = false;
     bool unloaded = false;
@@ -84,6 +99,7 @@ Program::Impl::Impl(platform::Platform& platform)
 }
 
 void Program::Impl::wire() {
+    seams.SetMenuIcons = [this] { ui::SetMenuIcons(form); };
     TimerStartup.onTimer = [this] { TimerStartup_Timer(); };
     form.frmMain.onQueryUnload = [this](forms::UnloadMode mode) { return Form_QueryUnload(mode); };
     form.mnuFileExit.onClick = [this] { mnuFileExit_Click(); };
@@ -114,6 +130,8 @@ void Program::Impl::Form_Load() {
     st.bInTray = false;
     form.mnuTrayLastPop.setEnabled(false);
     form.mnuTrayLastIEPop.setEnabled(false);
+    // The seams are filled by now: what still has none is disabled and says why.
+    windowCommands.applySeams();
     st.bLoadingSettings = true;
     st.bAutoDownload = true;
     form.chkAuto.setChecked(true);
@@ -336,6 +354,12 @@ forms::MainForm& Program::form() {
 }
 forms::StatsForm& Program::stats() {
     return m_impl->stats;
+}
+forms::AboutForm& Program::about() {
+    return m_impl->about;
+}
+ui::WindowSeams& Program::windowSeams() {
+    return m_impl->windowSeams;
 }
 MainState& Program::state() {
     return m_impl->st;

@@ -4,9 +4,11 @@
 
 #include "core/AppPaths.h"
 #include "core/MainState.h"
+#include "forms/AboutForm.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
 #include "platform/Platform.h"
+#include "ui/WindowSeams.h"
 
 namespace halvern::program {
 
@@ -28,6 +30,11 @@ public:
 
     forms::MainForm& form();
     forms::StatsForm& stats();
+    forms::AboutForm& about();
+    /// The other subsystems' windows and commands the menus and the settings window open. Fill
+    /// them before Form_Load: the load disables, with the reason in its tool tip, every control
+    /// whose seam is still empty.
+    ui::WindowSeams& windowSeams();
     core::MainState& state();
     const core::AppPaths& paths() const;
 
