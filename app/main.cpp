@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/MainState.h"
+#include "gui/AboutWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TrayMenuView.h"
@@ -223,6 +224,7 @@ int main(int argc, char** argv) {
     gui::MainWindow window(program.form(), icon);
     gui::TrayMenuView trayMenu(program.form());
     gui::StatsWindow statsWindow(program.stats(), icon);
+    gui::AboutWindow aboutWindow(program.about(), icon);
 
     bool loading = true;
     bool stopDuringLoad = false;

@@ -28,7 +28,8 @@ void InfoPages::addTo(QTabWidget& tabs, Bindings& bindings, forms::MainForm& for
 void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
-    QGroupBox* stats = PageParts::frame("Ad Blocking Statistics");
+    QGroupBox* stats = PageParts::frame(QString());
+    b.bind(f.frameStats, *stats);
     QVBoxLayout* col = PageParts::column(stats);
     col->addWidget(b.label(f.lblDateUpdate));
     auto* grid = new QGridLayout;
@@ -49,7 +50,8 @@ void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     col->addLayout(grid);
     page->addWidget(stats);
 
-    QGroupBox* recent = PageParts::frame("Most Recenty Blocked Ad:");
+    QGroupBox* recent = PageParts::frame(QString());
+    b.bind(f.frameLastAd, *recent);
     PageParts::column(recent)->addWidget(b.label(f.lbltype));
     ClickableLabel* pageLabel = b.label(f.lblpage);
     pageLabel->setWordWrap(false);

@@ -1,5 +1,8 @@
 #include "platform/qt/QtTray.h"
 
+#include "platform/qt/TrayReleaseFilter.h"
+
+#include <QCoreApplication>
 #include <QSystemTrayIcon>
 #include <string_view>
 
@@ -9,7 +12,17 @@ QtTray::QtTray(const std::string& appFolder)
     : m_normal(QString::fromStdString(appFolder + "/zorvik.png")),
       m_gray(QString::fromStdString(appFolder + "/zorvik-gray.png")),
       m_disable(QString::fromStdString(appFolder + "/zorvik-disabled.png")),
-      m_icon(std::make_unique<QSystemTrayIcon>()) {
+      m_icon(std::make_unique<QSystemTrayIcon>()),
+      m_releases(std::make_unique<TrayReleaseFilter>(TrayReleaseFilter::isXEmbedIconWindow,
+                                                     [this](TrayMouse event) {
+                                                         if (onMouse) {
+                                                             onMouse(event);
+                                                         }
+                                                     })) {
+    // The icon's XEmbed window comes and goes with the tray host, so the whole application is
+    // watched; the filter lets everything but the presses and releases on that window pass.
+    QCoreApplication::instance()->installEventFilter(m_releases.get());
+    // On a StatusNotifierItem host the host reports the click, on release.
     QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          if (!onMouse) {
@@ -23,7 +36,9 @@ QtTray::QtTray(const std::string& appFolder)
                      });
 }
 
-QtTray::~QtTray() = default;
+QtTray::~QtTray() {
+    QCoreApplication::instance()->removeEventFilter(m_releases.get());
+}
 
 QIcon QtTray::icon(TrayPicture picture) const {
     switch (picture) {
