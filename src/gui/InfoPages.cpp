@@ -35,6 +35,7 @@ void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(2);
+    grid->setHorizontalSpacing(12);
     grid->setColumnStretch(1, 1);
     const std::pair<const char*, forms::Label*> counts[] = {{"Blocked Servers:", &f.lblTotHosts},
                                                             {"Blocked to Date:", &f.lblTotBlocked},
