@@ -13,6 +13,7 @@
 #include "gui/AdServerEditorWindow.h"
 #include "gui/DomainTesterWindow.h"
 #include "gui/LogWindowView.h"
+#include "gui/AboutWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TitleEditorWindow.h"
@@ -224,6 +225,7 @@ int main(int argc, char** argv) {
     gui::AdServerEditorWindow adServerEditorWindow(program.adServerEditor().form(), icon);
     gui::DomainTesterWindow domainTesterWindow(program.domainTester().form(), icon);
     gui::LogWindowView logWindow(program.logWindow().form, icon);
+    gui::AboutWindow aboutWindow(program.about(), icon);
 
     bool loading = true;
     bool stopDuringLoad = false;

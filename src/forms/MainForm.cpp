@@ -33,19 +33,7 @@ MainForm::MainForm() {
     txtPass.setPasswordChar("*");
     txtNewPass.setPasswordChar("*");
 
-    chkAdServers.setToolTip(
-        "Block Banner Ads.  The software will block all ads from the list of known ad servers.  "
-        "This includes banners as well as some popular popup ad servers like "
-        "ad.doubleclick.net.");
-    chkBannerSound.setToolTip(
-        "This setting turns on/off banner ad blocking sounds.  You can Browse and pick and *.wav "
-        "file on your computer.  Several ad sounds ship with this software.");
-    lblAllowServer.setToolTip(
-        "Click here to ALLOW all content from the named ad server (domain).  You can add and "
-        "remove domains to block (i.e. ad.doubleclick.net)");
-    cmdSpyWare.setToolTip(
-        "Click on this button to view and configure the known list of Spyware and AdWare programs "
-        "detected by this software.");
+    setToolTips();
 }
 
 std::vector<MainForm::HotKeyRow> MainForm::hotKeyRows() {

@@ -192,6 +192,8 @@ struct MainForm {
     Label LblVKeycode{"LblVKeycode", ""};
     TextBox txtProxyName{"txtProxyName"};
     Button cmdGuessProxy2{"cmdGuessProxy2", "Lookup"};
+    /// The program's picture on the window; a click opens the online help.
+    Label picOn{"picOn", ""};
     /// Double-clicks on Label4 and clicks on the help line; above 4 the window may be enlarged
     /// and shows the developer zone.
     int nDebugClicks = 0;
@@ -260,6 +262,10 @@ struct MainForm {
         Label* label;
     };
     std::vector<HotKeyRow> hotKeyRows();
+
+private:
+    /// The tool tips, which the help line also shows as the mouse moves over their controls.
+    void setToolTips();
 };
 
 }  // namespace halvern::forms

@@ -18,6 +18,10 @@ public:
     const std::string& shortcut() const { return m_shortcut; }
     void setShortcut(std::string shortcut) { update(m_shortcut, std::move(shortcut)); }
 
+    /// The key of the small picture beside the entry ("save", "help"), or "" for none.
+    const std::string& icon() const { return m_icon; }
+    void setIcon(std::string icon) { update(m_icon, std::move(icon)); }
+
     /// A separator line: a caption that is nothing but dashes. A caption that only begins with
     /// dashes ("-- Block ...", an entry without a hot key) is an ordinary entry.
     bool isSeparator() const {
@@ -30,6 +34,7 @@ public:
 private:
     bool m_checked = false;
     std::string m_shortcut;
+    std::string m_icon;
     std::vector<MenuItem*> m_children;
 };
 

@@ -1,5 +1,6 @@
 #include "gui/ClickableLabel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace halvern::gui {
@@ -13,9 +14,23 @@ void ClickableLabel::setLink(bool link) {
     f.setUnderline(link);
     setFont(f);
     setCursor(link ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    setStyleSheet(
-        link ? QStringLiteral("QLabel { color: #1a4fb4; } QLabel:disabled { color: gray; }")
-             : QString());
+    // A link is reached with Tab like a button, shows that it has the focus, and Space or
+    // Return follows it.
+    setFocusPolicy(link ? Qt::StrongFocus : Qt::NoFocus);
+    setStyleSheet(link ? QStringLiteral("QLabel { color: #1a4fb4; border: 1px solid transparent; }"
+                                        " QLabel:focus { border: 1px dotted #1a4fb4; }"
+                                        " QLabel:disabled { color: gray; }")
+                       : QString());
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (focusPolicy() != Qt::NoFocus && event->modifiers() == Qt::NoModifier &&
+        (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        Q_EMIT clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -12,7 +12,7 @@ class ClickableLabel final : public QLabel {
 public:
     explicit ClickableLabel(QWidget* parent = nullptr);
 
-    /// Shows the label as a link: blue, underlined, with a pointing hand.
+    /// Shows the label as a link: blue, underlined, with a pointing hand, reached with Tab.
     void setLink(bool link);
 
 Q_SIGNALS:
@@ -21,6 +21,7 @@ Q_SIGNALS:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:

@@ -28,13 +28,14 @@ void InfoPages::addTo(QTabWidget& tabs, Bindings& bindings, forms::MainForm& for
 void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     QVBoxLayout* page = PageParts::page(tabs);
 
-    QGroupBox* stats = PageParts::frame("Ad Blocking Statistics");
+    QGroupBox* stats = PageParts::frame(QString());
     b.bind(f.frameAdStats, *stats);
     QVBoxLayout* col = PageParts::column(stats);
     col->addWidget(b.label(f.lblDateUpdate));
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(2);
+    grid->setHorizontalSpacing(12);
     grid->setColumnStretch(1, 1);
     const std::pair<const char*, forms::Label*> counts[] = {{"Blocked Servers:", &f.lblTotHosts},
                                                             {"Blocked to Date:", &f.lblTotBlocked},
@@ -50,7 +51,7 @@ void InfoPages::status(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     col->addLayout(grid);
     page->addWidget(stats);
 
-    QGroupBox* recent = PageParts::frame("Most Recenty Blocked Ad:");
+    QGroupBox* recent = PageParts::frame(QString());
     b.bind(f.frameRecentAd, *recent);
     PageParts::column(recent)->addWidget(b.label(f.lbltype));
     ClickableLabel* pageLabel = b.label(f.lblpage);

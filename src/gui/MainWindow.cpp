@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QWindow>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "gui/ClickableLabel.h"
 #include "gui/DeveloperPanel.h"
 #include "gui/InfoPages.h"
+#include "gui/MenuIcons.h"
 #include "gui/OptionPages.h"
 #include "gui/TabRows.h"
 
@@ -31,14 +33,12 @@ QRect twips(int left, int top, int width, int height) {
 MainWindow::MainWindow(forms::MainForm& form, const QIcon& icon, QWidget* parent)
     : QMainWindow(parent), m_form(form) {
     setWindowIcon(icon);
-    QFont compact = font();
-    compact.setPointSize(8);
-    setFont(compact);
     m_bindings.onHover = [this](const forms::Control& control) {
         m_form.lblHelpText.setCaption(control.toolTip());
     };
     buildMenus();
     buildClientArea(icon);
+    buildTabKeys();
     m_bindings.watch(form.frmMain.changed(), [this] { syncForm(); });
     m_bindings.watch(form.frmMain.raiseRequested(), [this] {
         if (isMinimized()) {
@@ -57,9 +57,13 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildMenus() {
     for (forms::MenuItem* top : m_form.menuBar()) {
         QMenu* menu = menuBar()->addMenu(QString());
+        // A disabled entry says why in its tool tip.
+        menu->setToolTipsVisible(true);
         m_bindings.bind(*top, *menu->menuAction());
         for (forms::MenuItem* entry : top->children()) {
-            m_bindings.bind(*entry, *menu->addAction(QString()));
+            QAction* action = menu->addAction(QString());
+            m_bindings.bind(*entry, *action);
+            MenuIcons::follow(m_bindings, *entry, *action);
         }
     }
 }
@@ -92,10 +96,20 @@ void MainWindow::buildClientArea(const QIcon& icon) {
     help->setGeometry(twips(90, 5100, 7050, 900));
     help->show();
 
-    auto* picture = new QLabel(m_client);
-    picture->setPixmap(icon.pixmap(32, 32));
-    picture->setAlignment(Qt::AlignCenter);
-    picture->setGeometry(twips(7200, 5130, 600, 600));
+    // picOn: the program's picture, a link to the online help.
+    m_picture = new ClickableLabel(m_client);
+    m_picture->setPixmap(icon.pixmap(32, 32));
+    m_picture->setAlignment(Qt::AlignCenter);
+    m_picture->setCursor(Qt::PointingHandCursor);
+    m_picture->setGeometry(twips(7200, 5130, 600, 600));
+    m_picture->installEventFilter(this);
+    connect(m_picture, &ClickableLabel::clicked, this, [this] { m_form.picOn.click(); });
+    const auto picOn = [this] {
+        m_picture->setToolTip(QString::fromStdString(m_form.picOn.toolTip()));
+        m_picture->setEnabled(m_form.picOn.enabled());
+    };
+    picOn();
+    m_bindings.watch(m_form.picOn.changed(), picOn);
 
     m_developer = new DeveloperPanel(m_bindings, m_form, m_client);
 }
@@ -170,9 +184,45 @@ void MainWindow::placeDeveloperPanel() {
                              std::max(0, m_client->height() - kClientHeight));
 }
 
+void MainWindow::buildTabKeys() {
+    // The pages turn from anywhere in the window, whichever control has the focus, as tabbed
+    // windows do: Ctrl+Tab and Ctrl+Page Down forwards, Ctrl+Shift+Tab and Ctrl+Page Up back.
+    const std::pair<QKeySequence, int> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+    };
+    for (const auto& [key, step] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { turnPage(step); });
+    }
+}
+
+void MainWindow::turnPage(int step) {
+    const int count = m_tabs->count();
+    if (!m_tabs->isEnabled() || count < 2) {
+        return;
+    }
+    // The next page that may be chosen, round the end; a locked page is passed over.
+    int index = m_tabs->currentIndex();
+    for (int tried = 1; tried < count; ++tried) {
+        index = (index + step + count) % count;
+        if (m_tabs->isTabEnabled(index)) {
+            m_tabs->setCurrentIndex(index);
+            return;
+        }
+    }
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize) {
         placeDeveloperPanel();
+    }
+    if (watched == m_picture && event->type() == QEvent::Enter && !m_form.picOn.toolTip().empty()) {
+        m_form.lblHelpText.setCaption(m_form.picOn.toolTip());
     }
     return QMainWindow::eventFilter(watched, event);
 }

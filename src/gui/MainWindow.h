@@ -13,6 +13,7 @@ struct MainForm;
 
 namespace halvern::gui {
 
+class ClickableLabel;
 class DeveloperPanel;
 class TabRows;
 
@@ -47,6 +48,10 @@ protected:
 private:
     void buildMenus();
     void buildClientArea(const QIcon& icon);
+    /// Ctrl+Tab, Ctrl+Page Down and their reverses turn the pages.
+    void buildTabKeys();
+    /// Shows the next (step 1) or previous (-1) page that is enabled.
+    void turnPage(int step);
     void syncForm();
     /// Places the frame at the model's position, kept on the screen's available area.
     void placeFrame();
@@ -59,6 +64,7 @@ private:
     QTabWidget* m_tabs = nullptr;
     TabRows* m_rows = nullptr;
     DeveloperPanel* m_developer = nullptr;
+    ClickableLabel* m_picture = nullptr;
     bool m_developerOpen = false;
     bool m_zoneApplied = false;
     int m_left = -1;

@@ -73,7 +73,7 @@ void OptionPages::startup(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     col->addWidget(b.checkBox(f.chkStartup));
     col->addWidget(b.checkBox(f.chkRunIE, 440));
     col->addWidget(b.checkBox(f.chkIEToolBar));
-    col->addWidget(b.checkBox(f.chkAuto));
+    col->addWidget(b.checkBox(f.chkAuto, 330));
     col->addLayout(PageParts::row(
         {b.button(f.cmdData2),
          PageParts::note("Download Latest ad blocking data from the Internet now!")}));
@@ -140,6 +140,7 @@ void OptionPages::otherPassword(QTabWidget& tabs, Bindings& b, forms::MainForm& 
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(10);
     grid->setColumnStretch(1, 1);
     const std::pair<forms::Button*, forms::Label*> rows[] = {{&f.cmdReset, &f.lblreset},
                                                              {&f.cmdData, &f.lbldownload},

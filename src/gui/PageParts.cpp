@@ -20,8 +20,21 @@ QVBoxLayout* PageParts::column(QGroupBox* frame) {
     return static_cast<QVBoxLayout*>(frame->layout());
 }
 
+QString PageParts::keepLastWords(QString text) {
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == QLatin1Char(' ')) {
+        --end;
+    }
+    const qsizetype at = end > 0 ? text.lastIndexOf(QLatin1Char(' '), end - 1) : -1;
+    if (at > 0 && text[at - 1] != QLatin1Char(' ')) {
+        text[at] = QChar::Nbsp;
+    }
+    return text;
+}
+
 QLabel* PageParts::note(const QString& text) {
-    auto* label = new QLabel(text);
+    // A wrapped note never ends with a line of one word.
+    auto* label = new QLabel(keepLastWords(text));
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     return label;
@@ -29,7 +42,8 @@ QLabel* PageParts::note(const QString& text) {
 
 QHBoxLayout* PageParts::row(std::initializer_list<QWidget*> widgets) {
     auto* layout = new QHBoxLayout;
-    layout->setSpacing(6);
+    // A description keeps clear of the button it explains.
+    layout->setSpacing(10);
     bool stretched = false;
     for (QWidget* widget : widgets) {
         if (widget) {

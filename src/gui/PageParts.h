@@ -22,7 +22,10 @@ public:
     static QGroupBox* frame(const QString& caption);
     /// The vertical layout of a frame made by frame().
     static QVBoxLayout* column(QGroupBox* frame);
-    /// A static explanatory text that wraps.
+    /// The text with its last two words joined by a no-break space, so that wrapping never
+    /// leaves one word alone on the last line.
+    static QString keepLastWords(QString text);
+    /// A static explanatory text that wraps, never with one word alone on its last line.
     static QLabel* note(const QString& text);
     /// A row of widgets, left-aligned unless a widget expands; a null entry is a stretch.
     static QHBoxLayout* row(std::initializer_list<QWidget*> widgets);

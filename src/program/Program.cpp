@@ -20,10 +20,16 @@
 #include "titles/TitleBlocking.h"
 #include "spyware/SpywareDetection.h"
 #include "ui/DeveloperZone.h"
+#include "ui/HelpCommands.h"
 #include "ui/HelpLine.h"
 #include "ui/LogWindow.h"
 #include "ui/PasswordLock.h"
+#include "ui/MenuIcons.h"
+#include "ui/SoundOptions.h"
+#include "ui/TabHelp.h"
 #include "ui/TrayIcon.h"
+#include "ui/Uninstall.h"
+#include "ui/WindowCommands.h"
 
 namespace halvern::program {
 
@@ -111,6 +117,13 @@ struct Program::Impl {
     adservers::VersionCheck version{ctx, fetch, runningVersion(), [this] { mnuFileExit_Click(); }};
     adservers::AdServerEditor adServerEditor{ctx, hosts};
     adservers::DomainTester domainTester{ctx};
+    forms::AboutForm about;
+    ui::WindowSeams windowSeams;
+    ui::WindowCommands windowCommands{ctx, tray, windowSeams};
+    ui::TabHelp tabHelp{ctx, help, settings};
+    ui::SoundOptions soundOptions{ctx};
+    ui::HelpCommands helpCommands{ctx, about};
+    ui::Uninstall uninstall{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     ui::PasswordLock passwordLock{ctx, log};
     ui::LogWindow logWindow{ctx, rings, log};
@@ -133,6 +146,7 @@ Program::Impl::Impl(platform::Platform& platform)
 }
 
 void Program::Impl::wire() {
+    seams.SetMenuIcons = [this] { ui::SetMenuIcons(form); };
     TimerStartup.onTimer = [this] { TimerStartup_Timer(); };
     seams.applyPasswordLock = [this] { passwordLock.setUp(); };
     tray.isSettingsLocked = [this] { return passwordLock.locked(); };
@@ -165,6 +179,8 @@ void Program::Impl::Form_Load() {
     st.bInTray = false;
     form.mnuTrayLastPop.setEnabled(false);
     form.mnuTrayLastIEPop.setEnabled(false);
+    // The seams are filled by now: what still has none is disabled and says why.
+    windowCommands.applySeams();
     st.bLoadingSettings = true;
     st.bAutoDownload = true;
     form.chkAuto.setChecked(true);
@@ -410,6 +426,12 @@ forms::StatsForm& Program::stats() {
 }
 titles::TitleBlocking& Program::titles() {
     return m_impl->titles;
+}
+forms::AboutForm& Program::about() {
+    return m_impl->about;
+}
+ui::WindowSeams& Program::windowSeams() {
+    return m_impl->windowSeams;
 }
 MainState& Program::state() {
     return m_impl->st;

@@ -7,9 +7,11 @@
 #include "adservers/DomainTester.h"
 #include "core/AppPaths.h"
 #include "core/MainState.h"
+#include "forms/AboutForm.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
 #include "platform/Platform.h"
+#include "ui/WindowSeams.h"
 
 namespace halvern::titles {
 class TitleBlocking;
@@ -52,6 +54,11 @@ public:
     forms::StatsForm& stats();
     /// Window-title blocking: its editor's window model, and the commands the menus reach.
     titles::TitleBlocking& titles();
+    forms::AboutForm& about();
+    /// The other subsystems' windows and commands the menus and the settings window open. Fill
+    /// them before Form_Load: the load disables, with the reason in its tool tip, every control
+    /// whose seam is still empty.
+    ui::WindowSeams& windowSeams();
     core::MainState& state();
     const core::AppPaths& paths() const;
     /// Spyware detection: its list window's model, the list download and the window's opening.

@@ -48,7 +48,8 @@ TrayIcon::~TrayIcon() {
     m_tray.onMouse = nullptr;
     for (forms::CaptionControl* control : std::initializer_list<forms::CaptionControl*>{
              &m_form.mnuTraySettings, &m_form.mnuTrayStats, &m_form.mnuTrayPopups,
-             &m_form.mnuTraySound, &m_form.mnuSettingsReset, &m_form.cmdMiniStats}) {
+             &m_form.mnuTraySound, &m_form.mnuSettingsReset, &m_form.cmdMiniStats,
+             &m_form.cmdReset}) {
         control->onClick = nullptr;
     }
 }
@@ -63,6 +64,7 @@ void TrayIcon::wire() {
     m_form.mnuTraySound.onClick = [this] { mnuTraySound_Click(); };
     m_form.mnuSettingsReset.onClick = [this] { mnuSettingsReset_Click(); };
     m_form.cmdMiniStats.onClick = [this] { cmdMiniStats_Click(); };
+    m_form.cmdReset.onClick = [this] { mnuSettingsReset_Click(); };
 }
 
 bool TrayIcon::send(bool add, TrayPicture picture, const std::string& tip) {

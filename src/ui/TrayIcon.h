@@ -45,7 +45,8 @@ public:
     void mnuTrayPopups_Click();
     /// Switches the blocking sounds off and on again.
     void mnuTraySound_Click();
-    /// Sets the blocked counts to zero and stores the zero; nothing while the settings load.
+    /// Sets the blocked counts to zero and stores the zero; nothing while the settings load. The
+    /// " Other / Password" tab's Reset button runs it too.
     void mnuSettingsReset_Click();
     /// "Mini Stats": explains where the window is from the second click on, then shows it.
     void cmdMiniStats_Click();

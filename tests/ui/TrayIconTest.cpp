@@ -333,4 +333,18 @@ TEST_F(TrayIconTest, ResetDoesNothingWhileTheSettingsLoad) {
     EXPECT_TRUE(dialogs.boxes().empty());
 }
 
+TEST_F(TrayIconTest, TheResetButtonResetsAsTheMenuEntryDoes) {
+    form.cmdReset.click();
+    EXPECT_EQ(state.nTotBlocked, 0);
+    EXPECT_EQ(form.lblTotBlocked.caption(), "0");
+    EXPECT_EQ(saved("nTotBlocked"), "0");
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_EQ(dialogs.boxes()[0].text, "The total number of ads blocked has been reset to zero.");
+
+    state.bLoadingSettings = true;
+    state.nTotBlocked = 7;
+    form.cmdReset.click();
+    EXPECT_EQ(state.nTotBlocked, 7) << "nothing while the settings load";
+}
+
 }  // namespace

@@ -16,8 +16,11 @@ BoxAnswer FakeDialogs::messageBox(const std::string& text, const std::string& ti
     return buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
 }
 
-std::optional<std::string> FakeDialogs::openFile(const std::string&, const std::string&,
-                                                 const std::string&, const std::string&) {
+std::optional<std::string> FakeDialogs::openFile(const std::string& title,
+                                                 const std::string& filter,
+                                                 const std::string& defaultExtension,
+                                                 const std::string& initialPath) {
+    m_fileRequests.push_back({title, filter, defaultExtension, initialPath});
     if (m_files.empty()) {
         return std::nullopt;
     }

@@ -32,12 +32,22 @@ public:
     std::function<void(const Box&)> whileOpen;
 
     const std::vector<Box>& boxes() const { return m_boxes; }
+
+    /// A file dialog as it was opened.
+    struct FileRequest {
+        std::string title;
+        std::string filter;
+        std::string defaultExtension;
+        std::string initialPath;
+    };
+    const std::vector<FileRequest>& fileRequests() const { return m_fileRequests; }
     void clear() { m_boxes.clear(); }
 
 private:
     std::vector<Box> m_boxes;
     std::deque<BoxAnswer> m_answers;
     std::deque<std::optional<std::string>> m_files;
+    std::vector<FileRequest> m_fileRequests;
 };
 
 }  // namespace halvern::platform

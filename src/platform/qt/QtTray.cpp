@@ -1,5 +1,8 @@
 #include "platform/qt/QtTray.h"
 
+#include "platform/qt/TrayReleaseFilter.h"
+
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
@@ -14,7 +17,17 @@ QtTray::QtTray(const std::string& appFolder, std::optional<bool> statusNotifierH
       m_gray(QString::fromStdString(appFolder + "/zorvik-gray.png")),
       m_disable(QString::fromStdString(appFolder + "/zorvik-disabled.png")),
       m_icon(std::make_unique<QSystemTrayIcon>()),
+      m_releases(std::make_unique<TrayReleaseFilter>(TrayReleaseFilter::isXEmbedIconWindow,
+                                                     [this](TrayMouse event) {
+                                                         if (onMouse) {
+                                                             onMouse(event);
+                                                         }
+                                                     })),
       m_statusNotifier(statusNotifierHost.value_or(statusNotifierHostOnBus())) {
+    // The icon's XEmbed window comes and goes with the tray host, so the whole application is
+    // watched; the filter lets everything but the presses and releases on that window pass.
+    QCoreApplication::instance()->installEventFilter(m_releases.get());
+    // On a StatusNotifierItem host the host reports the click, on release.
     QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          if (!onMouse) {
@@ -28,7 +41,9 @@ QtTray::QtTray(const std::string& appFolder, std::optional<bool> statusNotifierH
                      });
 }
 
-QtTray::~QtTray() = default;
+QtTray::~QtTray() {
+    QCoreApplication::instance()->removeEventFilter(m_releases.get());
+}
 
 bool QtTray::statusNotifierHostOnBus() {
     QDBusConnection bus = QDBusConnection::sessionBus();

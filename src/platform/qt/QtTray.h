@@ -12,9 +12,14 @@ class QMenu;
 class QSystemTrayIcon;
 
 namespace halvern::platform {
+class TrayReleaseFilter;
+}
+
+namespace halvern::platform {
 
 /// The tray icon as a QSystemTrayIcon, with its pictures read from the program folder:
-/// zorvik.png (normal and on), zorvik-gray.png (gray), zorvik-disabled.png (disable).
+/// zorvik.png (normal and on), zorvik-gray.png (gray), zorvik-disabled.png (disable). Its clicks
+/// are reported as the button is released, on an XEmbed tray as on a StatusNotifierItem host.
 class QtTray final : public Tray {
 public:
     /// statusNotifierHost: whether the tray is a StatusNotifierItem host; by default asked of
@@ -48,6 +53,7 @@ private:
     QIcon m_gray;
     QIcon m_disable;
     std::unique_ptr<QSystemTrayIcon> m_icon;
+    std::unique_ptr<TrayReleaseFilter> m_releases;
     bool m_added = false;
     bool m_statusNotifier = false;
     bool m_menuHandedOver = false;
