@@ -21,9 +21,11 @@
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
 #include "platform/fake/FakeResolver.h"
+#include "platform/fake/FakeScratchFiles.h"
 #include "platform/fake/FakeSingleInstance.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeTcpListener.h"
@@ -145,8 +147,11 @@ int main(int argc, char** argv) {
     platform::FakeDesktop desktop;
     platform::FakeProcesses processes{scheduler};
     platform::CurlHttp http(scheduler);
-    platform::Platform platform{scheduler, files, dialogs, userStore, launcher, process,   resolver,
-                                instance,  tray,  sound,   listener,  desktop,  processes, http};
+    platform::FakePasswordHasher hasher;
+    platform::FakeScratchFiles scratch;
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
 
     if (sequential) {
         std::vector<std::string> hosts;

@@ -23,10 +23,12 @@
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeHttp.h"
 #include "platform/fake/FakeLauncher.h"
+#include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScheduler.h"
+#include "platform/fake/FakeScratchFiles.h"
 #include "platform/fake/FakeSingleInstance.h"
 #include "platform/fake/FakeSound.h"
 #include "platform/fake/FakeTcpListener.h"
@@ -59,8 +61,11 @@ struct Bench {
     platform::FakeDesktop desktop;
     platform::FakeProcesses processes{clock};
     platform::FakeHttp http{clock};
-    platform::Platform platform{clock,    files, dialogs, userStore, launcher, process,   resolver,
-                                instance, tray,  sound,   listener,  desktop,  processes, http};
+    platform::FakePasswordHasher hasher;
+    platform::FakeScratchFiles scratch;
+    platform::Platform platform{clock,     files,    dialogs, userStore, launcher, process,
+                                resolver,  instance, tray,    sound,     listener, desktop,
+                                processes, http,     hasher,  scratch};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

@@ -1,6 +1,8 @@
 #include "program/Program.h"
 
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "adservers/AdDataUpdate.h"
 #include "adservers/AdServerBlocking.h"
@@ -17,14 +19,14 @@
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
-#include "titles/TitleBlocking.h"
 #include "spyware/SpywareDetection.h"
+#include "titles/TitleBlocking.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpCommands.h"
 #include "ui/HelpLine.h"
 #include "ui/LogWindow.h"
-#include "ui/PasswordLock.h"
 #include "ui/MenuIcons.h"
+#include "ui/PasswordLock.h"
 #include "ui/SoundOptions.h"
 #include "ui/TabHelp.h"
 #include "ui/TrayIcon.h"
@@ -91,6 +93,7 @@ struct Program::Impl {
     void Form_Unload();
     bool Form_QueryUnload(forms::UnloadMode mode);
     void wire();
+    void wireWindows();
 
     platform::Platform& p;
     forms::MainForm form;
@@ -111,8 +114,9 @@ struct Program::Impl {
     titles::TitleBlocking titles{ctx, log, rings, tray, counter};
     spyware::SpywareDetection spyware{ctx, log, rings, tray};
     adservers::UpdateFetch fetch{ctx, log};
-    // The spyware list download joins the update when that subsystem is part of the build.
-    adservers::AdDataUpdate update{ctx, log, help, settings, hosts, fetch, {}};
+    adservers::AdDataUpdate update{ctx,   log,   help,
+                                   settings, hosts, fetch,
+                                   [this](bool bShowStatus) { spyware.ProcessSpyWare(bShowStatus); }};
     adservers::ConnectionSettings connection{ctx, fetch, browserProxy};
     adservers::VersionCheck version{ctx, fetch, runningVersion(), [this] { mnuFileExit_Click(); }};
     adservers::AdServerEditor adServerEditor{ctx, hosts};
@@ -127,6 +131,8 @@ struct Program::Impl {
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     ui::PasswordLock passwordLock{ctx, log};
     ui::LogWindow logWindow{ctx, rings, log};
+    /// A recently-blocked record handed from the log window to the editor it opens.
+    std::string handedOver;
     bool finished = false;
     bool unloaded = false;
 };
@@ -140,6 +146,7 @@ Program::Impl::Impl(platform::Platform& platform)
       hosts(ctx, log, help, settings, server) {
     seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
     wire();
+    wireWindows();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
     seams.removeShellHook = [this] { titles.removeShellHook(); };
@@ -166,6 +173,44 @@ void Program::Impl::wire() {
     p.instance.onShowRequest = [this] { tray.mnuTraySettings_Click(); };
     p.files.onReadRefused = [this](const std::string& path, const platform::ReadResult& result) {
         log.AddToStatus("#File not read: '" + path + "': " + result.error);
+    };
+}
+
+void Program::Impl::wireWindows() {
+    windowSeams.openLogWindow = [this] { logWindow.open(); };
+    windowSeams.openAdServerEditor = [this] { adServerEditor.show(); };
+    windowSeams.openTitleEditor = [this] { titles.openEditor(); };
+    windowSeams.openSpywareViewer = [this] { spyware.openViewer(); };
+    windowSeams.openDomainTester = [this] { domainTester.show(); };
+    windowSeams.closeAllBrowsers = [this] { titles.CloseAllBrowsers(); };
+    windowSeams.blockSpecialTitle = [this](const std::string& title) {
+        if (title == "Messenger Service") {
+            titles.editor.lblMessengerPops_Click();
+        } else {
+            titles.editor.lblWebPagePops_Click();
+        }
+    };
+
+    // A double-click in the log window hands its line to the editor it opens.
+    ui::LogWindow::Editors& editors = logWindow.editors;
+    editors.setWhiteListItemText = [this](const std::string& text) { handedOver = text; };
+    editors.frmExclude = [this] { adServerEditor.show(std::exchange(handedOver, {})); };
+    editors.frmPopupTitles = [this] { titles.openEditor(); };
+    editors.frmAdWare = [this] { spyware.openViewer(); };
+    titles.editor.getWhiteListItemText = [this] { return handedOver; };
+    titles.editor.setWhiteListItemText = [this](const std::string& text) { handedOver = text; };
+    titles.editor.openAdServerEditor = [this] { adServerEditor.show(); };
+    adServerEditor.openTitleEditor = [this] { titles.openEditor(); };
+
+    // The spyware list comes from the same server, through the same downloads, as the ad data.
+    spyware.download.updateServer = [this] { return adservers::updateServer(st); };
+    spyware.download.fetcher = [this](const std::string& address, platform::Millis timeout,
+                                      std::string& error) {
+        // Inside the ad-data update its job already holds the downloads; by hand the transfer
+        // holds the job itself, so that no update starts while it runs.
+        const adservers::UpdateFetch::Job job(fetch);
+        const auto seconds = static_cast<int>((timeout.count() + 999) / 1000);
+        return fetch.FetchURL(address, seconds, error);
     };
 }
 

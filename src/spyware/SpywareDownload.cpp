@@ -48,6 +48,9 @@ std::string SpywareDownload::listAddress() const {
 
 std::string SpywareDownload::fetch(const std::string& address, platform::Millis timeout,
                                    std::string& error) {
+    if (fetcher) {
+        return fetcher(address, timeout, error);
+    }
     platform::HttpRequest request;
     request.url = address;
     request.timeout = timeout;

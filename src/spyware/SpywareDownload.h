@@ -24,6 +24,12 @@ public:
     /// The update server's address, without a trailing slash ("https://host"); the program
     /// connects it to the update settings.
     std::function<std::string()> updateServer;
+    /// The transfer itself: the body, or "" with the reason in error. The program connects its
+    /// download machinery (proxy, retries, one download at a time); while nothing is connected a
+    /// plain request goes out.
+    std::function<std::string(const std::string& address, platform::Millis timeout,
+                              std::string& error)>
+        fetcher;
     /// The project's own server, used while nothing else is connected.
     static constexpr const char* kDefaultUpdateServer = "https://updates.halvern.org";
     /// Where the list lies on the update server.

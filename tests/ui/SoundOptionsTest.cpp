@@ -22,7 +22,6 @@ struct SoundOptionsTest : ::testing::Test {
     halvern::core::AppPaths paths{halvern::testing::FakePlatform::kAppFolder, "/etc/hosts"};
     halvern::core::Context context{fake.platform, state, form, stats, paths};
     halvern::core::Settings settings{context, {}};
-    halvern::ui::HelpLine help{fake.clock, form};
     halvern::ui::SoundOptions sounds{context};
 
     std::string saved(const char* key) const {
@@ -122,33 +121,6 @@ TEST_F(SoundOptionsTest, OnlyTheTestButtonWorksWhileTheSettingsLoad) {
         (form.*t.test).click();
         EXPECT_EQ(fake.sound.played.back(), "/loading.wav") << t.name;
     }
-}
-
-TEST_F(SoundOptionsTest, AutomaticDownloadExplainsOnceAndTheSaveKeepsTheChoice) {
-    ASSERT_TRUE(form.chkAuto.checked());
-    form.chkAuto.click();
-    EXPECT_FALSE(state.bAutoDownload);
-    ASSERT_EQ(fake.dialogs.boxes().size(), 1u);
-    EXPECT_EQ(fake.dialogs.boxes()[0].title, "Automatic Update");
-    EXPECT_TRUE(form.lblStatus.caption().starts_with(
-        "Zorvik will no longer automatically download ad blocking data from the Zorvik Server."));
-    EXPECT_EQ(form.lblHelpText.caption(),
-              "If you're concerned about privacy, read our license agreement and privacy "
-              "statement on the KorvaneSoft site.");
-    ASSERT_TRUE(settings.Save());
-    EXPECT_EQ(saved("bAutoDownload"), "False");
-
-    form.chkAuto.click();
-    EXPECT_TRUE(state.bAutoDownload);
-    EXPECT_EQ(fake.dialogs.boxes().size(), 1u) << "the explanation is shown once only";
-    EXPECT_EQ(form.lblHelpText.caption(),
-              "You can also get this data yourself.  Choose CTRL-D to get it now!");
-    ASSERT_TRUE(settings.Save());
-    EXPECT_EQ(saved("bAutoDownload"), "True");
-
-    state.bLoadingSettings = true;
-    form.chkAuto.setChecked(false);
-    EXPECT_TRUE(state.bAutoDownload) << "nothing while the settings load";
 }
 
 }  // namespace
