@@ -10,7 +10,9 @@ from test_adblock import USER_HOSTS, hosts_text, lacking_entries, start_with_use
 from update_server import HOST, UpdateServer, prepare
 
 USER_FILE = USER_HOSTS + b"\n" + f"127.0.0.2 {HOST}\n".encode()
-LIST_PATHS = ["/zshared/updatedate.txt", "/zshared/domains.txt", "/zshared/removals.txt"]
+LIST_PATHS = ["/zshared/updatedate.txt", "/zshared/domains.txt", "/zshared/removals.txt",
+              "/zshared/spyware.txt"]
+SPYWARE = "e2e-spy-agent:A program the test's update server lists"
 NEW_NAMES = ["e2e-ads-one.example", "e2e-ads-two.example", "e2e-banner.example"]
 
 
@@ -46,7 +48,8 @@ def updates_ctrl_d(sandbox):
     gone = names[:2]
     kept = names[2:40]
     server.publish(gone + kept + NEW_NAMES, date="11/1/2026")
-    server.publish(kept + NEW_NAMES[:2], popups=[NEW_NAMES[2]], date="12/1/2026")
+    server.publish(kept + NEW_NAMES[:2], popups=[NEW_NAMES[2]], spyware=[SPYWARE],
+                   date="12/1/2026")
     server.start()
     hosts_before = hosts_text()
 
@@ -56,7 +59,9 @@ def updates_ctrl_d(sandbox):
           f"/etc/hosts lacks {lacking_entries(NEW_NAMES)} after Ctrl+D; nginx saw "
           f"{server.requests()}" + app.log_tail())
     log(f"update applied in {time.monotonic() - started:.2f} s: {server.requests()}")
-    check(server.paths()[:3] == LIST_PATHS, f"requests in the wrong order: {server.paths()}")
+    check(wait_until(lambda: len(server.requests()) >= len(LIST_PATHS), 10),
+          f"the spyware list was not asked for: {server.requests()}" + app.log_tail())
+    check(server.paths()[:4] == LIST_PATHS, f"requests in the wrong order: {server.paths()}")
     check(all(status == "200" for _, status in server.requests()),
           f"a request failed: {server.requests()}")
     listed = default_list(sandbox)
@@ -71,6 +76,10 @@ def updates_ctrl_d(sandbox):
     removals = read_ini(os.path.join(sandbox.app_dir, "removals.ini")) or {}
     check(sorted(removals.get("domains", {}).values()) == sorted(gone),
           f"removals.ini does not hold the removed names: {removals}")
+    spyware = wait_until(lambda: (read_ini(os.path.join(sandbox.app_dir, "zvspyware.ini")) or {})
+                         .get("spyware", {}).get("e2e-spy-agent"), 10)
+    check(spyware == "1:0:A program the test's update server lists",
+          f"the downloaded spyware list was not merged: {spyware!r}")
     check(app.alive(), "zorvik ended" + app.log_tail())
     today = time.localtime()
     saved = wait_until(lambda: (read_ini(sandbox.ini) or {}).get("settings", {}).get("dateupdate"),
@@ -84,12 +93,13 @@ def updates_ctrl_d(sandbox):
     mtime = os.stat("/etc/hosts").st_mtime_ns
     list_mtime = os.stat(os.path.join(sandbox.app_dir, "zorvikhosts.ini")).st_mtime_ns
     ctrl_d(app)
-    check(wait_until(lambda: len(server.requests()) >= count + 3, 10),
+    check(wait_until(lambda: len(server.requests()) >= count + 4, 10),
           f"the second update asked for {server.requests()[count:]}" + app.log_tail())
     again = server.requests()[count:]
     log(f"second update: {again}")
-    check(again == [("/zshared/updatedate.txt", "200"), ("/zshared/domains.txt", "304"),
-                    ("/zshared/removals.txt", "304")], f"not conditional: {again}")
+    check(again[:3] == [("/zshared/updatedate.txt", "200"), ("/zshared/domains.txt", "304"),
+                        ("/zshared/removals.txt", "304")], f"not conditional: {again}")
+    check(again[3][0] == "/zshared/spyware.txt", f"no spyware list after the lists: {again}")
     time.sleep(1)
     check(os.stat("/etc/hosts").st_mtime_ns == mtime, "/etc/hosts was rewritten after 304s")
     check(os.stat(os.path.join(sandbox.app_dir, "zorvikhosts.ini")).st_mtime_ns == list_mtime,

@@ -400,9 +400,10 @@ void AdServerEditor::cmdOK_Click() {
                                    core::ListFiles::kItemSection, m_files, path)) {
                 m_saving = false;
                 f.lblLast.setCaption("");
-                m_dialogs.messageBox(kN + " could not write the file named '" + path +
-                                         "'. Your changes are not saved yet.",
-                                     kN, BoxButtons::Ok, BoxIcon::Warning);
+                std::string text = kN + " could not write the file named '";
+                text += path;
+                text += "'. Your changes are not saved yet.";
+                m_dialogs.messageBox(text, kN, BoxButtons::Ok, BoxIcon::Warning);
                 return;
             }
         }

@@ -114,9 +114,10 @@ struct Program::Impl {
     titles::TitleBlocking titles{ctx, log, rings, tray, counter};
     spyware::SpywareDetection spyware{ctx, log, rings, tray};
     adservers::UpdateFetch fetch{ctx, log};
-    adservers::AdDataUpdate update{ctx,   log,   help,
-                                   settings, hosts, fetch,
-                                   [this](bool bShowStatus) { spyware.ProcessSpyWare(bShowStatus); }};
+    adservers::AdDataUpdate update{
+        ctx, log, help, settings, hosts, fetch, [this](bool bShowStatus) {
+            spyware.ProcessSpyWare(bShowStatus);
+        }};
     adservers::ConnectionSettings connection{ctx, fetch, browserProxy};
     adservers::VersionCheck version{ctx, fetch, runningVersion(), [this] { mnuFileExit_Click(); }};
     adservers::AdServerEditor adServerEditor{ctx, hosts};
