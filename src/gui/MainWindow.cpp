@@ -83,17 +83,17 @@ void MainWindow::buildClientArea(const QIcon& icon) {
     m_bindings.watch(m_form.A.changed(), [this] { m_rows->refresh(); });
     // The tab control on top, then the progress bar and the help line; the help line spans most
     // of the width so that the longest tool tip fits in four lines.
-    m_rows->setGeometry(twips(60, 30, 7725, 4770));
+    m_rows->setGeometry(twips(60, 30, 7725, 4770 + kPageGrowth));
 
     auto* progress = new QProgressBar(m_client);
     progress->setTextVisible(false);
-    progress->setGeometry(twips(30, 4845, 7050, 210));
+    progress->setGeometry(twips(30, 4845 + kPageGrowth, 7050, 210));
     m_bindings.bind(m_form.ProgressBar1, *progress);
 
     ClickableLabel* help = m_bindings.label(m_form.lblHelpText);
     help->setParent(m_client);
     help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    help->setGeometry(twips(90, 5100, 7050, 900));
+    help->setGeometry(twips(90, 5100 + kPageGrowth, 7050, 900));
     help->show();
 
     // picOn: the program's picture, a link to the online help.
@@ -101,7 +101,7 @@ void MainWindow::buildClientArea(const QIcon& icon) {
     m_picture->setPixmap(icon.pixmap(32, 32));
     m_picture->setAlignment(Qt::AlignCenter);
     m_picture->setCursor(Qt::PointingHandCursor);
-    m_picture->setGeometry(twips(7200, 5130, 600, 600));
+    m_picture->setGeometry(twips(7200, 5130 + kPageGrowth, 600, 600));
     m_picture->installEventFilter(this);
     connect(m_picture, &ClickableLabel::clicked, this, [this] { m_form.picOn.click(); });
     const auto picOn = [this] {

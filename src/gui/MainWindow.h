@@ -24,9 +24,12 @@ class MainWindow final : public QMainWindow {
 public:
     /// Twips per screen pixel at the usual 96 dots per inch.
     static constexpr int kTwipsPerPixel = 15;
-    /// The client area below the menu bar: 7845 x 6015 twips.
+    /// The pages' extra height beyond the old window's, in twips: the Ad Types page holds links
+    /// with longer captions than that window had room for.
+    static constexpr int kPageGrowth = 540;
+    /// The client area below the menu bar: 7845 x 6015 twips, and the pages' growth.
     static constexpr int kClientWidth = 7845 / kTwipsPerPixel;
-    static constexpr int kClientHeight = 6015 / kTwipsPerPixel;
+    static constexpr int kClientHeight = (6015 + kPageGrowth) / kTwipsPerPixel;
 
     MainWindow(forms::MainForm& form, const QIcon& icon, QWidget* parent = nullptr);
     ~MainWindow() override;

@@ -30,13 +30,27 @@ void OptionPages::adTypes(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
 
     QGroupBox* popups = PageParts::frame("Popups and Banners:");
     QVBoxLayout* col = PageParts::column(popups);
-    col->addWidget(b.label(f.Label4));
-    col->addWidget(b.checkBox(f.chkIEPops));
-    col->addWidget(b.checkBox(f.chkAdServers));
-    col->addWidget(b.checkBox(f.chkJavaPops));
-    col->addLayout(PageParts::row({b.checkBox(f.chkMessenger), b.label(f.lblMessengerPops, true)}));
-    col->addLayout(PageParts::row(
-        {b.label(f.lblList, true), b.label(f.lblWebPagePops, true), b.label(f.lblSpyWare, true)}));
+    // The page has the height of the old window, so each link sits beside the box it belongs
+    // with, wrapping within the room the box leaves.
+    col->addLayout(PageParts::row({b.label(f.Label4), nullptr, b.label(f.lblList, true)}));
+    const auto wrapping = [&b](forms::Label& model) {
+        ClickableLabel* link = b.label(model, true);
+        link->setWordWrap(true);
+        return link;
+    };
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(1);
+    grid->addWidget(b.checkBox(f.chkIEPops), 0, 0);
+    grid->addWidget(wrapping(f.lblWebPagePops), 0, 1);
+    grid->addWidget(b.checkBox(f.chkAdServers), 1, 0, 1, 2);
+    grid->addWidget(b.checkBox(f.chkJavaPops), 2, 0, 1, 2);
+    grid->addWidget(b.checkBox(f.chkMessenger), 3, 0);
+    grid->addWidget(wrapping(f.lblMessengerPops), 3, 1);
+    grid->addWidget(b.label(f.lblSpyWare, true), 4, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    col->addLayout(grid);
     page->addWidget(popups);
 
     QGroupBox* browser = PageParts::frame("Internet Explorer Options:");
