@@ -15,6 +15,7 @@
 #include "gui/DomainTesterWindow.h"
 #include "gui/LogWindowView.h"
 #include "gui/MainWindow.h"
+#include "gui/SpywareViewerWindow.h"
 #include "gui/StatsWindow.h"
 #include "gui/TitleEditorWindow.h"
 #include "gui/TrayMenuView.h"
@@ -37,6 +38,7 @@
 #include "platform/qt/StopSignals.h"
 #include "platform/x11/XcbDesktop.h"
 #include "program/Program.h"
+#include "spyware/SpywareDetection.h"
 #include "titles/TitleBlocking.h"
 #include "ui/LogWindow.h"
 
@@ -222,6 +224,7 @@ int main(int argc, char** argv) {
     tray.handOverMenu(trayMenu.menu());
     gui::StatsWindow statsWindow(program.stats(), icon);
     gui::TitleEditorWindow titleEditor(program.titles().editor.form, icon);
+    gui::SpywareViewerWindow spywareViewer(program.spyware().viewer.form(), icon);
     gui::AdServerEditorWindow adServerEditorWindow(program.adServerEditor().form(), icon);
     gui::DomainTesterWindow domainTesterWindow(program.domainTester().form(), icon);
     gui::LogWindowView logWindow(program.logWindow().form, icon);

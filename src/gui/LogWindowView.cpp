@@ -1,6 +1,7 @@
 #include "gui/LogWindowView.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -26,14 +27,18 @@ LogWindowView::LogWindowView(ui::LogWindowForm& form, const QIcon& icon, QWidget
     setWindowIcon(icon);
     setWindowTitle(QString::fromStdString(form.frmLastBlocked.caption()));
 
-    auto* views = new QWidget(this);
-    auto* viewRow = new QHBoxLayout(views);
+    m_views = new QWidget(this);
+    auto* viewRow = new QHBoxLayout(m_views);
     viewRow->setContentsMargins(0, 0, 0, 0);
     for (forms::Button* button :
          {&form.cmdByAdServer, &form.cmdIEPopups, &form.cmdTitles, &form.cmdSpyWare}) {
-        viewRow->addWidget(m_bindings.button(*button));
+        QPushButton* push = m_bindings.button(*button);
+        // The button of the view shown is bold: its room is the bold caption's.
+        QFont bold = push->font();
+        bold.setBold(true);
+        push->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(push->text()) + 20);
+        viewRow->addWidget(push);
     }
-    views->setGeometry(kListLeft, 6, 600, kRowHeight);
 
     m_list = new QListWidget(this);
     m_bindings.bind(form.lstBlocked, *m_list);
@@ -52,8 +57,10 @@ LogWindowView::LogWindowView(ui::LogWindowForm& form, const QIcon& icon, QWidget
         raise();
         activateWindow();
     });
-    setMinimumSize(200, 150);
-    resize(7500 / kTwips, 6000 / kTwips);
+    // The four view buttons always show whole, in the row above the list.
+    const int buttonsWidth = viewRow->sizeHint().width() + 2 * kListLeft;
+    setMinimumSize(buttonsWidth, 150);
+    resize(std::max(7500 / kTwips, buttonsWidth), 6000 / kTwips);
     syncForm();
 }
 
@@ -65,6 +72,7 @@ void LogWindowView::syncForm() {
 }
 
 void LogWindowView::placeList() {
+    m_views->setGeometry(kListLeft, 6, width() - 2 * kListLeft, kRowHeight);
     m_list->setGeometry(kListLeft, kListTop, m_form.listWidth / kTwips, m_form.listHeight / kTwips);
     m_commands->setGeometry(kListLeft, kListTop + m_list->height() + 10,
                             std::max(m_list->width(), 300), kRowHeight);

@@ -34,6 +34,7 @@ private:
     Bindings m_bindings{Bindings::kRepaintInterval};
     QListWidget* m_list = nullptr;
     QWidget* m_commands = nullptr;
+    QWidget* m_views = nullptr;
 };
 
 }  // namespace halvern::gui

@@ -65,9 +65,9 @@ TEST_F(LogWindowViewTest, OpensWithViewOneAndSwitchesViewsByItsButtons) {
 
 TEST_F(LogWindowViewTest, TheListTakesTheWindowsSizeLessTheButtonsRoom) {
     program.openLogWindow();
-    view.resize(600, 450);
+    view.resize(700, 450);
     settle();
-    EXPECT_EQ(view.list().width(), (600 * 15 - 350) / 15);
+    EXPECT_EQ(view.list().width(), (700 * 15 - 350) / 15);
     EXPECT_EQ(view.list().height(), (450 * 15 - 2500) / 15);
 }
 
