@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <string_view>
@@ -23,7 +24,8 @@ QtTray::QtTray(const std::string& appFolder, std::optional<bool> statusNotifierH
                                                              onMouse(event);
                                                          }
                                                      })),
-      m_statusNotifier(statusNotifierHost.value_or(statusNotifierHostOnBus())) {
+      // Asked of the bus only when the caller did not say.
+      m_statusNotifier(statusNotifierHost ? *statusNotifierHost : statusNotifierHostOnBus()) {
     // The icon's XEmbed window comes and goes with the tray host, so the whole application is
     // watched; the filter lets everything but the presses and releases on that window pass.
     QCoreApplication::instance()->installEventFilter(m_releases.get());
@@ -46,6 +48,13 @@ QtTray::~QtTray() {
 }
 
 bool QtTray::statusNotifierHostOnBus() {
+    // Without a session bus there is no host; asking would make the bus library try to start
+    // one for the X display.
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (address.isEmpty() && (runtime.isEmpty() || !QFileInfo::exists(runtime + "/bus"))) {
+        return false;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
     if (!bus.isConnected() || !bus.interface() ||

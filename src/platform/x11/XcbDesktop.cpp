@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 #include "platform/x11/AtspiButtons.h"
 #include "platform/x11/WindowReader.h"
@@ -17,6 +18,12 @@ namespace {
 
 /// Bounds every accessibility call, so a hung program cannot hang the loop.
 constexpr std::chrono::milliseconds kAccessibilityTimeout{500};
+
+/// The connections to displays that went away, which cannot be closed; never freed.
+std::vector<Display*>& lostDisplays() {
+    static auto* displays = new std::vector<Display*>;
+    return *displays;
+}
 
 bool sameWindow(const WindowInfo& a, const WindowInfo& b) {
     return a.id == b.id && a.title == b.title && a.className == b.className && a.role == b.role &&
@@ -103,10 +110,12 @@ XcbDesktop::Impl::~Impl() {
     if (m_watch != 0) {
         m_scheduler.unwatch(m_watch);
     }
-    // Xlib ends the process when it finds its connection broken; a display that went away is
-    // left unclosed instead.
+    // Xlib ends the process when it finds its connection broken, closing included: a display
+    // that went away stays open, held for the rest of the run.
     if (m_display && connected()) {
         XCloseDisplay(m_display);
+    } else if (m_display) {
+        lostDisplays().push_back(m_display);
     }
 }
 
