@@ -124,3 +124,85 @@ def logwindow_shows_and_exports_answered_ads(sandbox):
     for name in (names[0], first, second):
         check(any(f"'{name}'" in row for row in exported), f"the export lacks {name}")
     check(app.alive(), "zorvik ended" + app.log_tail())
+
+
+def handed(args_file, count, timeout=10):
+    """The first `count` paths given to xdg-open, once there are that many; None before."""
+    paths = wait_until(lambda: (lambda t: t and len(t.splitlines()) >= count and t.splitlines())(
+        read_text(args_file)), timeout)
+    return paths[:count] if paths else None
+
+
+def private_file(path):
+    """Why the exported file is not a plain 0600 file in a 0700 folder; "" when it is."""
+    st = os.lstat(path)
+    folder = stat.S_IMODE(os.lstat(os.path.dirname(path)).st_mode)
+    if not stat.S_ISREG(st.st_mode):
+        return f"{path} is not a plain file"
+    if stat.S_IMODE(st.st_mode) != 0o600 or folder != 0o700:
+        return f"{path} has mode {stat.S_IMODE(st.st_mode):o} in a folder of mode {folder:o}"
+    return ""
+
+
+def press_in_box(sandbox, app, title, caption):
+    return wait_until(lambda: accessibility.press(sandbox, app, title, caption), 10, 0.3)
+
+
+@test("logwindow_clear_and_hostile_export_folder")
+def logwindow_clear_and_hostile_export_folder(sandbox):
+    """Opened before any ad, the window explains that nothing was blocked; "Clear Log" answered
+    No keeps the records and Yes empties them. An export replaces a link planted at its name
+    without writing through it, and a folder open to others is not used: the export goes to the
+    private folder under ~/.cache instead."""
+    args_file, copy = fake_editor(sandbox)
+    sandbox.start_accessibility()
+    runtime_folder = os.path.join(sandbox.env["XDG_RUNTIME_DIR"], "halvern")
+    os.makedirs(runtime_folder, mode=0o700)
+    victim = os.path.join(sandbox.work, "victim.txt")
+    with open(victim, "w") as handle:
+        handle.write("not for the log\n")
+    os.symlink(victim, os.path.join(runtime_folder, "tempZV.txt"))
+    names = blocked_names(sandbox)
+    app = start_and_settle(sandbox)
+    check(wait_until(lambda: accessibility.press(sandbox, app, CAPTION, "Logging"), 15, 0.5),
+          "the settings window's Logging button was not found" + app.log_tail())
+    empty = ["No Ads Blocked by Host (ad server) yet during this Zorvik session."]
+    lines = wait_until(lambda: accessibility.list_items(sandbox, app, LOG_TITLE), 10, 0.5)
+    check(lines == empty, f"the log window opened before any ad shows {lines}, not {empty}")
+
+    # The block list is in place once the server answers; this ad shows at the next refresh.
+    check(wait_until(lambda: answer_ad(sandbox, names[3], "http://p.example/", "a") or any(
+        f"'{names[3]}'" in line for line in accessibility.list_items(sandbox, app, LOG_TITLE)
+        or []), 20, 1.0), f"{names[3]} never showed in the log window" + app.log_tail())
+
+    check(accessibility.press(sandbox, app, LOG_TITLE, "Copy"), "the Copy button was not found")
+    paths = handed(args_file, 1)
+    expected = os.path.join(runtime_folder, "tempZV.txt")
+    check(paths == [expected], f"xdg-open was given {paths}, not [{expected!r}]")
+    check(read_text(victim) == "not for the log\n", "the export wrote through the planted link")
+    check(not private_file(expected), private_file(expected))
+    check(f"'{names[3]}'" in (read_text(expected) or ""), f"the export lacks {names[3]}")
+
+    os.chmod(runtime_folder, 0o755)
+    check(accessibility.press(sandbox, app, LOG_TITLE, "Copy"), "the Copy button was not found")
+    paths = handed(args_file, 2)
+    fallback = os.path.join(sandbox.env["HOME"], ".cache", "halvern", "tempZV.txt")
+    check(paths and paths[1] == fallback,
+          f"with {runtime_folder} open to others xdg-open was given {paths}, not {fallback!r}")
+    check(not private_file(fallback), private_file(fallback))
+    check(f"'{names[3]}'" in (read_text(fallback) or ""), f"the second export lacks {names[3]}")
+
+    for answer, kept in (("No", True), ("Yes", False)):
+        check(accessibility.press(sandbox, app, LOG_TITLE, "Clear Log"),
+              "the Clear Log button was not found")
+        check(press_in_box(sandbox, app, "Clear Log?", answer),
+              f"no 'Clear Log?' box with a {answer} button showed" + app.log_tail())
+        check(wait_until(lambda: not xwindows.search(name_regex="^Clear Log\\?$"), 10),
+              f"the 'Clear Log?' box stayed after {answer}")
+        want = (lambda ls: ls and any(f"'{names[3]}'" in l for l in ls)) if kept else (
+            lambda ls: ls == empty)
+        lines = wait_until(lambda: want(accessibility.list_items(sandbox, app, LOG_TITLE))
+                           and accessibility.list_items(sandbox, app, LOG_TITLE), REFRESH_WAIT, 0.5)
+        check(lines, f"after Clear Log answered {answer} the log shows "
+              f"{accessibility.list_items(sandbox, app, LOG_TITLE)}")
+    check(app.alive(), "zorvik ended" + app.log_tail())
