@@ -210,6 +210,22 @@ class Sandbox:
               and openbox.poll() is None, "openbox did not take the display")
         log(f"window manager {xwindows.window_manager()!r}")
 
+    def start_accessibility(self):
+        """Starts a session bus for the test (the accessibility bus is started on demand through
+        it) and has Qt programs launched from now on publish their widgets there, so a test can
+        read and press them with e2e/accessibility.py."""
+        address = "unix:path=" + os.path.join(self.work, "session-bus")
+        bus = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=self._logfile("dbus"))
+        self._processes.append(bus)
+        check(wait_until(lambda: os.path.exists(os.path.join(self.work, "session-bus"))
+                         or bus.poll() is not None, 10) and bus.poll() is None,
+              "the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        self.env.pop("NO_AT_BRIDGE", None)
+
     def launch(self, *args):
         """Starts the program copy with the given arguments; returns its App."""
         self._launches += 1

@@ -19,6 +19,8 @@ packages=(
     # end-to-end suite: a virtual display, a tray host, a window manager and X tools, namespaces,
     # loopback clients
     xvfb xauth trayer openbox x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
+    # its log-window tests read and press the program's widgets on the accessibility bus
+    python3-gi gir1.2-atspi-2.0
     # benchmarks; nginx is also the end-to-end suite's update server
     nginx-light wrk wmctrl
 )

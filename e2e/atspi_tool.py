@@ -1,0 +1,140 @@
+"""Reads and presses widgets of a running program through the accessibility bus (AT-SPI).
+
+Run with Debian's /usr/bin/python3 (it needs gi and Atspi), by e2e/accessibility.py:
+
+    atspi_tool.py press PID TITLE CAPTION   press the push button CAPTION in window TITLE
+    atspi_tool.py items PID TITLE           print the items of the window's list, one a line
+    atspi_tool.py dump PID TITLE            print the window's tree of roles and names
+
+Exit code 0 on success, 1 when the window, button or list is not (yet) there.
+"""
+
+import sys
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+
+def _children(node):
+    try:
+        count = node.get_child_count()
+    except Exception:  # a node that went away while we walked
+        return []
+    out = []
+    for i in range(count):
+        try:
+            child = node.get_child_at_index(i)
+        except Exception:
+            child = None
+        if child is not None:
+            out.append(child)
+    return out
+
+
+def _walk(node, depth=0):
+    yield node
+    if depth < 40:
+        for child in _children(node):
+            yield from _walk(child, depth + 1)
+
+
+def _window(pid, title):
+    """The top-level window of the process with this title (its role varies: a frame under a
+    window manager, a filler without one)."""
+    desktop = Atspi.get_desktop(0)
+    for app in _children(desktop):
+        try:
+            if app.get_process_id() != pid:
+                continue
+        except Exception:
+            continue
+        for node in _children(app):
+            try:
+                if node.get_name() == title:
+                    return node
+            except Exception:
+                continue
+    return None
+
+
+def press(pid, title, caption):
+    window = _window(pid, title)
+    if window is None:
+        return 1
+    for node in _walk(window):
+        try:
+            if node.get_role() != Atspi.Role.PUSH_BUTTON:
+                continue
+            if node.get_name().replace("&", "") != caption:
+                continue
+            action = node.get_action_iface()
+            for i in range(action.get_n_actions()):
+                if action.get_action_name(i).lower() in ("press", "click"):
+                    return 0 if action.do_action(i) else 1
+        except Exception:
+            continue
+    return 1
+
+
+def items(pid, title):
+    window = _window(pid, title)
+    if window is None:
+        return 1
+    for node in _walk(window):
+        try:
+            if node.get_role() != Atspi.Role.LIST:
+                continue
+        except Exception:
+            continue
+        for child in _children(node):
+            try:
+                print(child.get_name())
+            except Exception:
+                pass
+        return 0
+    return 1
+
+
+def dump(pid, title):
+    window = _window(pid, title)
+    if window is None:
+        # Not found: show what the program's application node holds instead.
+        for app in _children(Atspi.get_desktop(0)):
+            try:
+                if app.get_process_id() == pid:
+                    window = app
+            except Exception:
+                continue
+    if window is None:
+        print(f"no application of process {pid} on the accessibility bus")
+        return 1
+
+    def show(node, depth):
+        try:
+            print("  " * depth + f"{node.get_role_name()} {node.get_name()!r}")
+        except Exception:
+            return
+        if depth < 12:
+            for child in _children(node):
+                show(child, depth + 1)
+
+    show(window, 0)
+    return 0
+
+
+def main(argv):
+    Atspi.init()
+    if len(argv) == 5 and argv[1] == "press":
+        return press(int(argv[2]), argv[3], argv[4])
+    if len(argv) == 4 and argv[1] == "dump":
+        return dump(int(argv[2]), argv[3])
+    if len(argv) == 4 and argv[1] == "items":
+        return items(int(argv[2]), argv[3])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
