@@ -12,7 +12,8 @@
 #            file, beside `LC_ALL=C sort -u` of the same names
 #   startup  process start to the settings window mapped, beside a minimal Qt Widgets program
 #            and xmessage
-#   idle     CPU over a quiet minute and resident memory, beside the minimal Qt program
+#   idle     CPU over a quiet minute and resident memory, beside the minimal Qt program, with 50
+#            windows open under openbox; the X server's CPU before and while zorvik runs
 #
 #   bench/shipped/run.sh [web|hosts|startup|idle|all] [options of shipped.py ...]
 #
@@ -27,7 +28,7 @@ WHAT=${1:-all}
 shift || true
 
 missing=()
-for tool in unshare mount ip cp Xvfb trayer xwininfo xmessage wrk nginx pgrep sort cmake ninja; do
+for tool in unshare mount ip cp Xvfb trayer openbox xwininfo xmessage wrk nginx pgrep sort cmake ninja; do
     command -v "$tool" >/dev/null || missing+=("$tool")
 done
 [[ -x /usr/bin/python3 ]] || missing+=(python3)
@@ -55,7 +56,7 @@ fi
 if [[ ! -f "$BUILD/CMakeCache.txt" ]]; then
     cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVERN_GUI=ON
 fi
-cmake --build "$BUILD" --target zorvik stage_app bench_qt_window placeholder_bench_server \
+cmake --build "$BUILD" --target zorvik stage_app bench_qt_window placeholder_bench_server zorvik_testwindow \
     >/dev/null || { echo "building the program and the peers in $BUILD failed" >&2; exit 1; }
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$BUILD/CMakeCache.txt"; then
     echo "note: $BUILD is not a Release build; the README's run configuration is Release" >&2
