@@ -210,6 +210,14 @@ class Sandbox:
               and openbox.poll() is None, "openbox did not take the display")
         log(f"window manager {xwindows.window_manager()!r}")
 
+    def start_helper(self, args, name, **popen):
+        """Starts a helper program (a test window, say) on the test's display with the sandbox's
+        environment, its stderr in work/<name>.log; it is ended with the sandbox."""
+        process = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL,
+                                   stderr=self._logfile(name), **popen)
+        self._processes.append(process)
+        return process
+
     def start_accessibility(self):
         """Starts a session bus for the test (the accessibility bus is started on demand through
         it) and has Qt programs launched from now on publish their widgets there, so a test can
