@@ -19,7 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 
 /// What a case asks of a window.
-struct Spec {
+struct WindowShape {
     std::string title{};
     std::string className = "ContractClass";
     std::string role{};
@@ -30,16 +30,16 @@ struct Spec {
 class FakeSide {
 public:
     Desktop& desktop() { return m_desktop; }
-    WindowId open(const Spec& spec) {
+    WindowId open(const WindowShape& shape) {
         WindowInfo info;
-        info.title = spec.title;
-        info.className = spec.className;
-        info.role = spec.role;
+        info.title = shape.title;
+        info.className = shape.className;
+        info.role = shape.role;
         info.pid = 4321;
         info.localMachine = true;
         info.visible = true;
         const WindowId id = m_desktop.open(info);
-        if (!spec.takesClose) {
+        if (!shape.takesClose) {
             m_desktop.refusesClose.push_back(id);
         }
         return id;
@@ -56,12 +56,12 @@ class X11Side {
 public:
     X11Side() : m_desktop(m_loop, m_server.name()) {}
     Desktop& desktop() { return m_desktop; }
-    WindowId open(const Spec& spec) {
-        std::vector<std::string> options = {"--title", spec.title, "--class", spec.className};
-        if (!spec.role.empty()) {
-            options.insert(options.end(), {"--role", spec.role});
+    WindowId open(const WindowShape& shape) {
+        std::vector<std::string> options = {"--title", shape.title, "--class", shape.className};
+        if (!shape.role.empty()) {
+            options.insert(options.end(), {"--role", shape.role});
         }
-        if (!spec.takesClose) {
+        if (!shape.takesClose) {
             options.emplace_back("--no-delete");
         }
         auto window = std::make_unique<testing::TestWindow>(options);
