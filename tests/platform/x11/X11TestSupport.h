@@ -235,10 +235,24 @@ public:
         }
         return false;
     }
-    /// Kills the program, so its window is destroyed without a word.
+    /// Kills the program, so its window is destroyed without a word. Returns once the server
+    /// has destroyed it: the server notices a dead client on its own time, after the exit.
     void kill() {
         stop(m_pid);
         m_pid = 0;
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        for (int i = 0; i < 500 && !xcb_connection_has_error(c); ++i) {
+            xcb_generic_error_t* error = nullptr;
+            std::free(xcb_get_window_attributes_reply(
+                c, xcb_get_window_attributes(c, static_cast<xcb_window_t>(m_id)), &error));
+            const bool gone = error != nullptr;
+            std::free(error);
+            if (gone) {
+                break;
+            }
+            ::usleep(10000);
+        }
+        xcb_disconnect(c);
     }
 
 private:
