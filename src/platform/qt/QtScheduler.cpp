@@ -5,12 +5,14 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTimerEvent>
 
 namespace halvern::platform {
 
 QtScheduler::QtScheduler() = default;
 
-// The notifiers die before m_context, and with it the timers and the retired notifiers.
+// The notifiers die before m_context, and with it the retired notifiers; the timers end with
+// m_timerHost.
 QtScheduler::~QtScheduler() {
     m_watches.clear();
 }
@@ -35,23 +37,35 @@ LocalTime QtScheduler::localTime() const {
 
 Scheduler::Id QtScheduler::callAfter(Millis delay, Callback callback) {
     const Id id = ++m_lastId;
-    auto* timer = new QTimer(&m_context);
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer, &QTimer::timeout, &m_context, [this, id] { fire(id); });
-    m_timers.emplace(id, std::make_pair(timer, std::move(callback)));
-    timer->start(static_cast<int>(std::max<Millis::rep>(delay.count(), 0)));
+    const int qtTimer = m_timerHost.startTimer(
+        static_cast<int>(std::max<Millis::rep>(delay.count(), 0)), Qt::PreciseTimer);
+    if (qtTimer == 0) {
+        // No event dispatcher (no application object yet): nothing can ever run it.
+        return id;
+    }
+    m_timers.emplace(id, Pending{qtTimer, std::move(callback)});
+    m_byQtTimer.emplace(qtTimer, id);
     return id;
 }
 
-void QtScheduler::fire(Id id) {
-    auto it = m_timers.find(id);
+void QtScheduler::TimerHost::timerEvent(QTimerEvent* event) {
+    m_owner.fire(event->timerId());
+}
+
+void QtScheduler::fire(int qtTimer) {
+    // Single-shot: the Qt timer ends before anything else happens.
+    m_timerHost.killTimer(qtTimer);
+    const auto byQt = m_byQtTimer.find(qtTimer);
+    if (byQt == m_byQtTimer.end()) {
+        return;
+    }
+    const auto it = m_timers.find(byQt->second);
+    m_byQtTimer.erase(byQt);
     if (it == m_timers.end()) {
         return;
     }
     // The entry goes before the callback runs, so the callback may schedule or cancel freely.
-    Callback callback = std::move(it->second.second);
-    it->second.first->deleteLater();
+    Callback callback = std::move(it->second.callback);
     m_timers.erase(it);
     callback();
 }
@@ -61,8 +75,8 @@ void QtScheduler::cancel(Id id) {
     if (it == m_timers.end()) {
         return;
     }
-    it->second.first->stop();
-    it->second.first->deleteLater();
+    m_timerHost.killTimer(it->second.qtTimer);
+    m_byQtTimer.erase(it->second.qtTimer);
     m_timers.erase(it);
 }
 

@@ -17,6 +17,9 @@ namespace halvern::platform {
 
 /// The scheduler on Qt's event loop: precise single-shot timers, socket notifiers for
 /// descriptors, processEvents for DoEvents and a nested event loop for a live wait.
+///
+/// A timer is a bare timer id of one QObject rather than a QTimer of its own: a timer that
+/// ticks many times a second then costs neither an object nor a deferred delete per tick.
 class QtScheduler final : public Scheduler {
 public:
     QtScheduler();
@@ -48,17 +51,36 @@ private:
         bool running = false;
     };
     void enableNotifiers(Watch& watch);
-    void fire(Id id);
+    void fire(int qtTimer);
     void notify(Id id, int ready);
     void retire(std::unique_ptr<QSocketNotifier>& notifier);
 
+    /// Owns the timer ids and hands their events to fire().
+    class TimerHost final : public QObject {
+    public:
+        explicit TimerHost(QtScheduler& owner) : m_owner(owner) {}
+
+    protected:
+        void timerEvent(QTimerEvent* event) override;
+
+    private:
+        QtScheduler& m_owner;
+    };
+
     QObject m_context;
+    TimerHost m_timerHost{*this};
     std::chrono::steady_clock::time_point m_origin = std::chrono::steady_clock::now();
     /// The local time of the last second asked for: a burst of stamps reads the zone once.
     mutable std::time_t m_localSecond = -1;
     mutable LocalTime m_local{};
     Id m_lastId = 0;
-    std::map<Id, std::pair<QTimer*, Callback>> m_timers;
+    struct Pending {
+        int qtTimer = 0;
+        Callback callback;
+    };
+    std::map<Id, Pending> m_timers;
+    /// Qt's timer id to ours.
+    std::map<int, Id> m_byQtTimer;
     std::map<Id, Watch> m_watches;
     std::vector<QEventLoop*> m_waits;
     bool m_interrupted = false;
