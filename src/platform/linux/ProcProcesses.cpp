@@ -139,6 +139,11 @@ std::optional<ProcessInfo> readEntry(int proc, const char* name, int pid, bool r
     }
     const unsigned long flags = std::strtoul(end, &end, 10);
     info.zombie = state == 'Z' || state == 'X';
+    if ((flags & kPfKthread) != 0) {
+        // A kernel thread has no program file and is never ended: nothing more to read.
+        info.kernelThread = true;
+        return info;
+    }
 
     bool haveUid = false;
     if (realUid && readSmallFile(proc, (folder + "/status").c_str(), text)) {
