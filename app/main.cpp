@@ -51,7 +51,7 @@ using namespace halvern;
 class UnavailableDesktop final : public platform::Desktop {
 public:
     bool available() const override { return false; }
-    std::vector<platform::WindowInfo> windows() override { return {}; }
+    const std::vector<platform::WindowInfo>& windows() override { return m_none; }
     std::vector<platform::WindowInfo> children(platform::WindowId) override { return {}; }
     std::uint64_t generation() const override { return 0; }
     platform::CloseResult requestClose(platform::WindowId) override {
@@ -59,6 +59,9 @@ public:
     }
     bool pressButton(platform::WindowId, const std::string&) override { return false; }
     void follow(bool) override {}
+
+private:
+    const std::vector<platform::WindowInfo> m_none;
 };
 
 /// The version is the one the main window's caption shows, the text after its last " v".

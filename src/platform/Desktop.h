@@ -42,8 +42,9 @@ public:
 
     /// False when there is no desktop to talk to (no display, or a session that forbids it).
     virtual bool available() const = 0;
-    /// Top-level windows, topmost first.
-    virtual std::vector<WindowInfo> windows() = 0;
+    /// Top-level windows, topmost first: the desktop's own list, valid until the event loop runs
+    /// again or a window is asked to close. A walk that does either walks a copy.
+    virtual const std::vector<WindowInfo>& windows() = 0;
     /// Titled sub-windows of a window, topmost first (none on X11, where buttons and panes carry
     /// no titles of their own).
     virtual std::vector<WindowInfo> children(WindowId window) = 0;

@@ -112,14 +112,31 @@ void TitleScanner::EnumCloseByTitle() {
     if (m_walking) {
         return;
     }
+    const QuietWalk now{m_context.platform.desktop.generation(), m_list.loads(),
+                        TimerPopupTitleClosed.enabled()};
+    if (m_quiet == now) {
+        return;  // most ticks: nothing changed since a walk that found nothing to close
+    }
     m_walking = true;
     const int ownPid = m_context.platform.processes.ownPid();
     m_seen.clear();
     bool complete = true;
-    for (const platform::WindowInfo& window : m_context.platform.desktop.windows()) {
-        if (!closeIfBlocked(window, ownPid)) {
-            complete = false;
-            break;
+    // Mostly nothing on the desktop is to be closed, and a look at the desktop's own list says so
+    // without copying it. A close or a box may change that list, so a walk that acts walks a copy.
+    const std::vector<platform::WindowInfo>& live = m_context.platform.desktop.windows();
+    if (std::ranges::none_of(live, [&](const auto& window) { return mayClose(window, ownPid); })) {
+        for (const platform::WindowInfo& window : live) {
+            m_seen.push_back(window.id);
+        }
+        m_quiet = now;
+    } else {
+        m_quiet.reset();
+        const std::vector<platform::WindowInfo> windows = live;
+        for (const platform::WindowInfo& window : windows) {
+            if (!closeIfBlocked(window, ownPid)) {
+                complete = false;
+                break;
+            }
         }
     }
     if (complete && !m_asked.empty()) {
@@ -140,6 +157,21 @@ std::optional<std::string> TitleScanner::blockedEntry(const WindowText& read) {
 
 bool TitleScanner::alreadyAsked(platform::WindowId window) const {
     return std::ranges::find(m_asked, window) != m_asked.end();
+}
+
+bool TitleScanner::mayClose(const platform::WindowInfo& window, int ownPid) {
+    if (!window.visible || isOwnWindow(window, ownPid)) {
+        return false;
+    }
+    const WindowText read = GetWindowTitleOrClass(window);
+    if (!read.isTitle) {
+        return false;
+    }
+    if (contains(read.text, "America") && contains(read.text, "Online")) {
+        return true;  // its sub-windows are looked at
+    }
+    return window.role != kBrowserMainRole && blockedEntry(read) &&
+           !TimerPopupTitleClosed.enabled() && !alreadyAsked(window.id);
 }
 
 bool TitleScanner::closeIfBlocked(const platform::WindowInfo& window, int ownPid) {

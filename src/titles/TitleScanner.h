@@ -88,6 +88,8 @@ public:
 
 private:
     bool gateOpen(bool whiteListed) const;
+    /// Whether the walk would close the window or look at its sub-windows; only looks.
+    bool mayClose(const platform::WindowInfo& window, int ownPid);
     /// One top-level window; false ends the walk.
     bool closeIfBlocked(const platform::WindowInfo& window, int ownPid);
     void closeChildrenIfBlocked(platform::WindowId parent, int ownPid);
@@ -106,6 +108,15 @@ private:
     /// counted and sounded again on every walk.
     std::vector<platform::WindowId> m_asked;
     std::vector<platform::WindowId> m_seen;
+    /// What a walk that found nothing to do looked at: while the desktop's list, the title list
+    /// and the sub-window suspension stay as they were, the next walk would find nothing either.
+    struct QuietWalk {
+        std::uint64_t generation = 0;
+        std::uint64_t loads = 0;
+        bool suspended = false;
+        bool operator==(const QuietWalk&) const = default;
+    };
+    std::optional<QuietWalk> m_quiet;
     bool m_walking = false;
     bool m_walkSetInterval = false;
 };

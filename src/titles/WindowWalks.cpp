@@ -77,7 +77,8 @@ std::vector<std::string> listWindowTitles(platform::Desktop& desktop, int ownPid
 void CloseAllBrowsers(platform::Desktop& desktop, int ownPid, core::StatusLog& log) {
     // By the browsers' window classes, not by words in titles: a text editor showing
     // "netscape notes.txt" is no browser.
-    for (const platform::WindowInfo& window : desktop.windows()) {
+    const std::vector<platform::WindowInfo> windows = desktop.windows();  // closes change the list
+    for (const platform::WindowInfo& window : windows) {
         const WindowText read = GetWindowTitleOrClass(window);
         if (!window.visible || isOwnWindow(window, ownPid) || !isBrowserClass(read.className)) {
             continue;

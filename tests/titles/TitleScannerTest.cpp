@@ -1,5 +1,7 @@
 #include "titles/TitleScanner.h"
 
+#include <functional>
+
 #include "TitlesFixture.h"
 
 namespace halvern::titles::fixture {
@@ -256,6 +258,43 @@ TEST_F(TitleScannerTest, TitlesAreSanitisedBeforeTheyReachTheRingAndTheLog) {
     EXPECT_NE(record.find("'Casino  night \xEF\xBF\xBDxxx"), std::string::npos);
     EXPECT_LT(record.size(), 4096u + 100u);
     EXPECT_EQ(statusLines.back().find_first_of("\r\n\t"), std::string::npos);
+}
+
+TEST_F(TitleScannerTest, AWalkThatFoundNothingLooksAgainOnceAnythingItReadChanges) {
+    // Each change comes without a notification, so only the next walk can find the window.
+    struct Case {
+        const char* name;
+        const char* title;
+        bool visible;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"retitled", "Harmless page", true,
+         [&] {
+             desktop.topLevel.front().title = "Ad Window now";
+             desktop.touch();
+         }},
+        {"shown", "Casino page", false,
+         [&] {
+             desktop.topLevel.front().visible = true;
+             desktop.touch();
+         }},
+        {"an entry added to the list", "Harmless page", true, [&] { useList({"Harmless"}); }},
+    };
+    for (const Case& c : cases) {
+        useList({"Casino", "Ad Window", "Popup"});
+        platform::WindowInfo window;
+        window.title = c.title;
+        window.visible = c.visible;
+        const auto id = desktop.open(window);
+        scanner.EnumCloseByTitle();
+        scanner.EnumCloseByTitle();  // nothing changed: nothing found again
+        ASSERT_TRUE(isOpen(id)) << c.name;
+        c.change();
+        scanner.EnumCloseByTitle();
+        EXPECT_FALSE(isOpen(id)) << c.name;
+        desktop.close(id);
+    }
 }
 
 TEST_F(TitleScannerTest, TheShellHookWalksNewActivatedAndRetitledWindowsAtOnce) {

@@ -12,7 +12,7 @@ namespace halvern::platform {
 class FakeDesktop final : public Desktop {
 public:
     bool available() const override { return present; }
-    std::vector<WindowInfo> windows() override { return topLevel; }
+    const std::vector<WindowInfo>& windows() override { return topLevel; }
     std::vector<WindowInfo> children(WindowId window) override;
     std::uint64_t generation() const override { return m_generation; }
     CloseResult requestClose(WindowId window) override;

@@ -375,7 +375,7 @@ bool XcbDesktop::available() const {
     return m->connected();
 }
 
-std::vector<WindowInfo> XcbDesktop::windows() {
+const std::vector<WindowInfo>& XcbDesktop::windows() {
     return m->m_windows;
 }
 

@@ -22,7 +22,7 @@ public:
     XcbDesktop& operator=(const XcbDesktop&) = delete;
 
     bool available() const override;
-    std::vector<WindowInfo> windows() override;
+    const std::vector<WindowInfo>& windows() override;
     std::vector<WindowInfo> children(WindowId window) override;
     std::uint64_t generation() const override;
     CloseResult requestClose(WindowId window) override;
