@@ -12,8 +12,9 @@
 #            file, beside `LC_ALL=C sort -u` of the same names
 #   startup  process start to the settings window mapped, beside a minimal Qt Widgets program
 #            and xmessage
-#   idle     CPU over a quiet minute and resident memory, beside the minimal Qt program, with 50
-#            windows open under openbox; the X server's CPU before and while zorvik runs
+#   idle     CPU over a quiet minute and resident memory, beside the minimal Qt program (idle,
+#            and woken at the title scan's rhythm), with 50 windows open under openbox; the X
+#            server's CPU before and while zorvik runs
 #
 #   bench/shipped/run.sh [web|hosts|startup|idle|all] [options of shipped.py ...]
 #
