@@ -19,23 +19,7 @@
 #include "core/BlockedRings.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
-#include "platform/Platform.h"
-#include "platform/fake/FakeDesktop.h"
-#include "platform/fake/FakeDialogs.h"
-#include "platform/fake/FakeFileSystem.h"
-#include "platform/fake/FakeHttp.h"
-#include "platform/fake/FakeLauncher.h"
-#include "platform/fake/FakePasswordHasher.h"
-#include "platform/fake/FakeProcesses.h"
-#include "platform/fake/FakeProgramProcess.h"
-#include "platform/fake/FakeResolver.h"
-#include "platform/fake/FakeScheduler.h"
-#include "platform/fake/FakeScratchFiles.h"
-#include "platform/fake/FakeSingleInstance.h"
-#include "platform/fake/FakeSound.h"
-#include "platform/fake/FakeTcpListener.h"
-#include "platform/fake/FakeTray.h"
-#include "platform/fake/FakeUserStore.h"
+#include "support/FakePlatform.h"
 #include "titles/TitleBlocking.h"
 #include "ui/TrayIcon.h"
 
@@ -49,32 +33,14 @@ constexpr int kEntries = 500;
 constexpr double kGoalMs = 0.05;
 
 struct Bench {
-    platform::FakeScheduler clock;
-    platform::FakeFileSystem files;
-    platform::FakeDialogs dialogs;
-    platform::FakeUserStore userStore;
-    platform::FakeLauncher launcher;
-    platform::FakeProgramProcess process;
-    platform::FakeResolver resolver;
-    platform::FakeSingleInstance instance;
-    platform::FakeTray tray;
-    platform::FakeSound sound;
-    platform::FakeTcpListener listener;
-    platform::FakeDesktop desktop;
-    platform::FakeProcesses processes{clock};
-    platform::FakeHttp http{clock};
-    platform::FakePasswordHasher hasher;
-    platform::FakeScratchFiles scratch;
-    platform::Platform platform{clock,     files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch};
+    testing::FakePlatform fake;
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;
     core::AppPaths paths{"/opt/halvern", "/etc/hosts"};
-    core::Context context{platform, state, form, stats, paths};
-    core::StatusLog log{form, clock};
-    core::BlockedRings rings{dialogs};
+    core::Context context{fake.platform, state, form, stats, paths};
+    core::StatusLog log{form, fake.clock};
+    core::BlockedRings rings{fake.dialogs};
     core::Settings settings{context, {}};
     ui::TrayIcon trayIcon{context, settings};
     adservers::BlockCounter counter{form, state, stats};
@@ -86,7 +52,7 @@ void setUp(Bench& b) {
     for (int i = 0; i < kEntries; ++i) {
         list += "D" + std::to_string(i) + "=Blocked offer " + std::to_string(i * 7919) + "\r\n";
     }
-    b.files.put(b.paths.getUserTitleIniFileName(), list);
+    b.fake.files.put(b.paths.getUserTitleIniFileName(), list);
     b.titles.setPopupListArray();
     const char* const kPrograms[] = {"Mozilla Firefox", "Terminal", "Text Editor", "Files",
                                      "Calculator"};
@@ -98,7 +64,7 @@ void setUp(Bench& b) {
         window.pid = 1000 + i;
         window.localMachine = true;
         window.visible = true;
-        b.desktop.open(window);
+        b.fake.desktop.open(window);
     }
     b.form.chkIEPops.setChecked(true);
     b.titles.scanner.draw = [] { return 0; };  // every tick walks
@@ -113,7 +79,7 @@ double timeTicks(Bench& b, int ticks, Before before) {
         const auto start = Clock::now();
         for (int i = 0; i < ticks; ++i) {
             if (before == Before::DropMatchCache) {
-                b.desktop.touch();
+                b.fake.desktop.touch();
             } else if (before == Before::Suspend) {
                 // The suspension on every other tick (the virtual clock never ends it): the walk
                 // looks again each time, every title's match still known.
@@ -136,7 +102,7 @@ int main(int argc, char** argv) {
     const double cached = timeTicks(bench, ticks, Before::Suspend);
     const double uncached = timeTicks(bench, std::max(1, ticks / 10), Before::DropMatchCache);
     const double quiet = timeTicks(bench, ticks, Before::Nothing);
-    if (!bench.desktop.closeRequests.empty()) {
+    if (!bench.fake.desktop.closeRequests.empty()) {
         std::fprintf(stderr, "a window was closed: the workload is wrong\n");
         return 2;
     }
