@@ -61,7 +61,7 @@ public:
     void follow(bool) override {}
 
 private:
-    const std::vector<platform::WindowInfo> m_none;
+    const std::vector<platform::WindowInfo> m_none{};
 };
 
 /// The version is the one the main window's caption shows, the text after its last " v".
