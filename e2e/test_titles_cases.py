@@ -123,6 +123,15 @@ def verify(windows):
     return recorded
 
 
+def verify_and_count(sandbox, app, windows):
+    """Checks every window against its expectation, then that zorvik, stopped, counted as many
+    blocked popups as windows were recorded."""
+    expected = verify(windows)
+    counted = stop_and_count(sandbox, app)
+    check(counted == expected, f"zorvik counted {counted} blocked popups, not {expected}")
+    return f"{expected} closes counted"
+
+
 def window_state(window):
     return f" (its output: {[line for _, line in window.events]})"
 
@@ -173,10 +182,7 @@ def titles_close_matching(sandbox):
     windows = open_windows(sandbox, MATCHING)
     settle(windows)
     check(app.alive(), "zorvik ended" + app.log_tail())
-    expected = verify(windows)
-    counted = stop_and_count(sandbox, app)
-    check(counted == expected, f"zorvik counted {counted} blocked popups, not {expected}")
-    return f"{expected} closes counted"
+    return verify_and_count(sandbox, app, windows)
 
 
 @test("titles_spare_own_and_browser")
@@ -202,10 +208,7 @@ def titles_spare_own_and_browser(sandbox):
     check(app.alive(), "zorvik ended" + app.log_tail())
     check(main in app.main_windows(), "zorvik's settings window, whose caption holds the entry "
           "'Popup', is no longer shown")
-    expected = verify(windows)
-    counted = stop_and_count(sandbox, app)
-    check(counted == expected, f"zorvik counted {counted} blocked popups, not {expected}")
-    return f"{expected} closes counted"
+    return verify_and_count(sandbox, app, windows)
 
 
 @test("titles_switch_off")

@@ -159,41 +159,47 @@ bool TitleScanner::alreadyAsked(platform::WindowId window) const {
     return std::ranges::find(m_asked, window) != m_asked.end();
 }
 
-bool TitleScanner::mayClose(const platform::WindowInfo& window, int ownPid) {
+std::optional<TitleScanner::Look> TitleScanner::look(const platform::WindowInfo& window,
+                                                     int ownPid) {
     if (!window.visible || isOwnWindow(window, ownPid)) {
-        return false;
+        return std::nullopt;
     }
-    const WindowText read = GetWindowTitleOrClass(window);
-    if (!read.isTitle) {
-        return false;
+    Look seen{GetWindowTitleOrClass(window), false, std::nullopt};
+    if (!seen.read.isTitle) {
+        return std::nullopt;
     }
-    if (contains(read.text, "America") && contains(read.text, "Online")) {
-        return true;  // its sub-windows are looked at
+    seen.subWindows = contains(seen.read.text, "America") && contains(seen.read.text, "Online");
+    // A browser's main window bears its active tab's title: closing it would close every tab.
+    if (window.role != kBrowserMainRole) {
+        seen.entry = blockedEntry(seen.read);
     }
-    return window.role != kBrowserMainRole && blockedEntry(read) &&
-           !TimerPopupTitleClosed.enabled() && !alreadyAsked(window.id);
+    return seen;
+}
+
+bool TitleScanner::closable(platform::WindowId window) const {
+    return !TimerPopupTitleClosed.enabled() && !alreadyAsked(window);
+}
+
+bool TitleScanner::mayClose(const platform::WindowInfo& window, int ownPid) {
+    const std::optional<Look> seen = look(window, ownPid);
+    return seen && (seen->subWindows || (seen->entry && closable(window.id)));
 }
 
 bool TitleScanner::closeIfBlocked(const platform::WindowInfo& window, int ownPid) {
     m_seen.push_back(window.id);
-    if (!window.visible || isOwnWindow(window, ownPid)) {
+    const std::optional<Look> seen = look(window, ownPid);
+    if (!seen) {
         return true;
     }
-    const WindowText read = GetWindowTitleOrClass(window);
-    if (!read.isTitle) {
-        return true;
-    }
-    if (contains(read.text, "America") && contains(read.text, "Online")) {
+    if (seen->subWindows) {
         closeChildrenIfBlocked(window.id, ownPid);
     }
-    // A browser's main window bears its active tab's title: closing it would close every tab.
-    if (window.role == kBrowserMainRole) {
+    // After the sub-windows: closing one of them suspends closing for a while.
+    if (!seen->entry || !closable(window.id)) {
         return true;
     }
-    const std::optional<std::string> entry = blockedEntry(read);
-    if (!entry || TimerPopupTitleClosed.enabled() || alreadyAsked(window.id)) {
-        return true;
-    }
+    const WindowText& read = seen->read;
+    const std::string& entry = *seen->entry;
     if (read.text == strgLastTitle) {
         ++ngSameLastTitleCount;
         m_walkSetInterval = true;
@@ -205,7 +211,7 @@ bool TitleScanner::closeIfBlocked(const platform::WindowInfo& window, int ownPid
         }
         TimerCloseByTitle.setInterval(kRepeatInterval);
     }
-    if (requestClose(window.id, read, *entry)) {
+    if (requestClose(window.id, read, entry)) {
         strgLastTitle = read.text;
     }
     return true;
@@ -219,7 +225,7 @@ void TitleScanner::closeChildrenIfBlocked(platform::WindowId parent, int ownPid)
         }
         const WindowText read = GetWindowTitleOrClass(child);
         const std::optional<std::string> entry = blockedEntry(read);
-        if (!entry || TimerPopupTitleClosed.enabled() || alreadyAsked(child.id)) {
+        if (!entry || !closable(child.id)) {
             continue;
         }
         if (requestClose(child.id, read, *entry)) {

@@ -88,6 +88,15 @@ public:
 
 private:
     bool gateOpen(bool whiteListed) const;
+    /// What the walk reads of a top-level window: nothing for a hidden, untitled or own one.
+    struct Look {
+        WindowText read;
+        bool subWindows = false;           ///< its sub-windows are looked at
+        std::optional<std::string> entry;  ///< the blocked entry its title holds
+    };
+    std::optional<Look> look(const platform::WindowInfo& window, int ownPid);
+    /// Neither suspended after a sub-window close nor asked before.
+    bool closable(platform::WindowId window) const;
     /// Whether the walk would close the window or look at its sub-windows; only looks.
     bool mayClose(const platform::WindowInfo& window, int ownPid);
     /// One top-level window; false ends the walk.
