@@ -210,7 +210,8 @@ int main(int argc, char** argv) {
     UnavailableDesktop noDesktop;
     platform::Desktop& desktop =
         x11Desktop.available() ? static_cast<platform::Desktop&>(x11Desktop) : noDesktop;
-    platform::ProcProcesses processes(scheduler);
+    // As root it ends programs of the desktop's user only, never root's own services.
+    platform::ProcProcesses processes(scheduler, {}, platform::ProcProcesses::endableUserHere());
     platform::CurlHttp http(scheduler);
     platform::CryptPasswordHasher hasher;
     platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),

@@ -1,11 +1,14 @@
-"""A listed program ended after the user's Yes, on the real /proc, with a decoy left alone."""
+"""A listed program ended after the user's Yes, on the real /proc, with decoys left alone.
+
+Zorvik runs as root here, as started through sudo by the session's user (SUDO_UID): it ends that
+user's programs only, never root's own, even one with the listed name."""
 
 import os
 import shutil
 import subprocess
 
 import xwindows
-from harness import check, dismiss, log, read_ini, start_and_settle, wait_until
+from harness import TestSkip, check, dismiss, log, read_ini, start_and_settle, wait_until
 from registry import test
 
 NAME = "spyagent"
@@ -13,6 +16,19 @@ DESCRIPTION = "A program the test lists as spyware"
 QUESTION_REGEX = "has detected Spyware\\.$"
 # The scan runs every 15 s; the question comes with the first scan after the program started.
 QUESTION_TIMEOUT = 25
+# The desktop session's user, on whose behalf Zorvik (running as root) ends programs.
+SESSION_UID = 1000
+
+
+def session_user_available():
+    """Whether this namespace can run a program as the session's user (not where only root is
+    mapped, as when the tests run without real root)."""
+    with open("/proc/self/uid_map") as handle:
+        for line in handle:
+            inside, _, count = (int(field) for field in line.split())
+            if inside <= SESSION_UID < inside + count:
+                return True
+    return False
 
 
 def add_to_list(sandbox, name, value):
@@ -26,12 +42,17 @@ def add_to_list(sandbox, name, value):
         handle.write(text + f"{name}={value}".encode() + newline)
 
 
-def run_copy_of_sleep(sandbox, name):
+def run_copy_of_sleep(sandbox, name, user=SESSION_UID):
+    """Runs a copy of sleep named `name` as the user (the session's unless told otherwise)."""
     folder = os.path.join(sandbox.work, "programs")
     os.makedirs(folder, exist_ok=True)
+    # The session's user must reach the copies in root's test folder.
+    os.chmod(sandbox.work, 0o711)
+    os.chmod(folder, 0o755)
     program = os.path.join(folder, name)
-    shutil.copy("/bin/sleep", program)
-    process = subprocess.Popen([program, "600"], env=sandbox.env)
+    if not os.path.exists(program):
+        shutil.copy("/bin/sleep", program)
+    process = subprocess.Popen([program, "600"], env=sandbox.env, user=user, group=user)
     sandbox._processes.append(process)
     return process
 
@@ -39,12 +60,16 @@ def run_copy_of_sleep(sandbox, name):
 @test("spyware_ended_after_yes")
 def spyware_ended_after_yes(sandbox):
     """The question names the listed program; Yes ends it and writes the answer into the list,
-    while programs whose names only contain the entry run on."""
+    while programs whose names only contain the entry, and root's own copy of it, run on."""
+    if os.geteuid() != 0 or not session_user_available():
+        raise TestSkip(f"cannot run a program as the session's user {SESSION_UID} here")
+    sandbox.env["SUDO_UID"] = str(SESSION_UID)
     add_to_list(sandbox, NAME, f"1:0:{DESCRIPTION}")
     app = start_and_settle(sandbox)
 
     listed = run_copy_of_sleep(sandbox, NAME)
     decoys = {name: run_copy_of_sleep(sandbox, name) for name in (NAME + "-helper", "x" + NAME)}
+    decoys["root's " + NAME] = run_copy_of_sleep(sandbox, NAME, user=0)
 
     boxes = wait_until(lambda: xwindows.search(name_regex=QUESTION_REGEX), QUESTION_TIMEOUT)
     check(boxes, f"no spyware question within {QUESTION_TIMEOUT} s" + app.log_tail())
@@ -69,4 +94,6 @@ def spyware_ended_after_yes(sandbox):
           "a new copy of the program was not ended at the next scan" + app.log_tail())
     check(not xwindows.search(name_regex=QUESTION_REGEX), "the question was asked again")
     check(app.alive(), "zorvik ended" + app.log_tail())
-    return "ended after Yes, again without asking; 2 decoys kept"
+    for name, process in decoys.items():
+        check(process.poll() is None, f"the decoy {name} was ended")
+    return f"ended after Yes, again without asking; {len(decoys)} decoys kept"

@@ -68,6 +68,10 @@ SpywareViewerWindow::SpywareViewerWindow(spyware::AdWareForm& form, const QIcon&
 
     b.watch(form.lstSpyware.changed(), [this] { syncList(); });
     b.watch(form.frmAdWare.changed(), [this] { syncForm(); });
+    b.watch(form.frmAdWare.raiseRequested(), [this] {
+        raise();
+        activateWindow();
+    });
     QObject::connect(m_list, &QTreeWidget::itemChanged, this,
                      [this](QTreeWidgetItem* item, int column) {
                          if (m_syncing || column != 0) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     virtual int pid() const = 0;
     /// Whether the process still runs.
     virtual bool alive() const = 0;
+    /// The process as it is now, read through the hold: what it runs and whose it is. Nothing
+    /// once it has ended, even when another process has its id by now.
+    virtual std::optional<ProcessInfo> current() const = 0;
 };
 
 /// How ending a process went.
@@ -44,14 +48,17 @@ public:
 
     /// Every process, in one walk.
     virtual std::vector<ProcessInfo> list() = 0;
-    /// The program's own process and user.
+    /// The program's own process.
     virtual int ownPid() const = 0;
-    virtual unsigned ownUid() const = 0;
+    /// The user whose processes the program may end: its own user, or, running as root, the
+    /// user of the desktop session; nothing when there is no one it may act for.
+    virtual std::optional<unsigned> endableUid() const = 0;
 
     /// Takes hold of a process just listed; null when it is gone already or cannot be held.
     virtual std::unique_ptr<HeldProcess> hold(int pid) = 0;
     /// Asks the process to end, forces it after a grace of 1 s, and calls `done` on the event
-    /// loop when it is over; never blocks the loop.
+    /// loop when it is over; never blocks the loop. A process of anyone but `endableUid` is
+    /// refused.
     virtual void end(std::unique_ptr<HeldProcess> process, std::function<void(EndResult)> done) = 0;
 };
 

@@ -17,18 +17,17 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 ProcessMatcher::ProcessMatcher(std::vector<platform::ProcessInfo> processes, int ownPid,
-                               unsigned ownUid) {
+                               unsigned user) {
     m_processes.reserve(processes.size());
     for (platform::ProcessInfo& process : processes) {
-        if (!endable(process, ownPid, ownUid)) {
+        if (!endable(process, ownPid, user)) {
             continue;
         }
         const std::size_t index = m_processes.size();
         const std::string_view base = baseName(process.exe);
         if (!base.empty()) {
             m_byExe[SpywareList::lower(base)].push_back(index);
-        }
-        if (!process.comm.empty()) {
+        } else if (!process.comm.empty()) {
             m_byComm[SpywareList::lower(process.comm)].push_back(index);
         }
         m_processes.push_back(std::move(process));
@@ -52,15 +51,15 @@ bool ProcessMatcher::matches(const platform::ProcessInfo& process, std::string_v
         return false;
     }
     const std::string_view base = baseName(process.exe);
-    if (!base.empty() && sameIgnoringCase(base, name)) {
-        return true;
+    if (!base.empty()) {
+        return sameIgnoringCase(base, name);
     }
     return name.size() <= kCommBytes && !process.comm.empty() &&
            sameIgnoringCase(process.comm, name);
 }
 
-bool ProcessMatcher::endable(const platform::ProcessInfo& process, int ownPid, unsigned ownUid) {
-    return process.pid > 1 && process.pid != ownPid && process.uid == ownUid &&
+bool ProcessMatcher::endable(const platform::ProcessInfo& process, int ownPid, unsigned user) {
+    return process.pid > 1 && process.pid != ownPid && process.uid == user &&
            !process.kernelThread && !process.zombie;
 }
 

@@ -23,8 +23,9 @@ public:
     void setSpyWareListArray() { scanner.setSpyWareListArray(); }
     /// Downloads the server's list and merges it into the user's (the ad-data update calls it).
     void ProcessSpyWare(bool bShowStatus) { download.ProcessSpyWare(bShowStatus); }
-    /// Opens the window of known spyware programs (the "SpyWare" button and its label).
-    void openViewer() { viewer.Form_Load(); }
+    /// Opens the window of known spyware programs (the "SpyWare" button and its label), or
+    /// brings it to the front when it is open.
+    void openViewer() { viewer.open(); }
 
     SpywareScanner scanner;
     SpywareDownload download;

@@ -15,17 +15,20 @@ struct ServerLine {
     std::string description;
 };
 
-std::vector<std::string> splitCrLf(const std::string& text) {
+/// The lines of the server's text, split at CR LF; a line break of LF alone is taken too.
+std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> pieces;
     std::size_t begin = 0;
     while (true) {
-        const auto end = text.find("\r\n", begin);
+        const auto end = text.find('\n', begin);
         if (end == std::string::npos) {
             pieces.push_back(text.substr(begin));
             return pieces;
         }
-        pieces.push_back(text.substr(begin, end - begin));
-        begin = end + 2;
+        const std::size_t length =
+            end > begin && text[end - 1] == '\r' ? end - 1 - begin : end - begin;
+        pieces.push_back(text.substr(begin, length));
+        begin = end + 1;
     }
 }
 
@@ -93,7 +96,7 @@ void SpywareDownload::ProcessSpyWare(bool bShowStatus) {
         m_log.AddToStatus("#spyware.txt: " + (error.empty() ? std::string("empty answer") : error));
         return;
     }
-    const std::vector<std::string> pieces = splitCrLf(text);
+    const std::vector<std::string> pieces = splitLines(text);
     if (pieces.back() != "[END]") {
         form.lblStatus.setCaption("Internet download of the " + n +
                                   "  Spyware programs failed or didn't complete.  Please try "

@@ -82,9 +82,16 @@ void SpywareScanner::TimerSpyWare_Timer() {
     platform::Processes& processes = m_ctx.platform.processes;
     forms::Label& lblStatus = m_ctx.form.lblStatus;
     lblStatus.setCaption("checking for spyware... " + shortDateTime(scheduler.localTime()));
+    if (!processes.endableUid() && !m_toldNoUser) {
+        m_toldNoUser = true;
+        m_log.AddToStatus(
+            "#Spyware scan: running as root with no desktop user to act for; no "
+            "program is ended.");
+    }
 
     // One walk of the process table serves the whole scan; a question, which may stay open for
-    // minutes, makes it stale, and the next entry walks again.
+    // minutes, makes it stale, and the next entry walks again. Events run between entries, so a
+    // process found in the walk is read again once held before anything is done to it.
     std::optional<ProcessMatcher> walk;
     // The list may be reloaded while events run (an answer, the viewer's OK): the index is checked
     // against the current list each time and the entry copied before anything else runs.
@@ -102,18 +109,14 @@ void SpywareScanner::TimerSpyWare_Timer() {
         }
         lblStatus.setCaption(lblStatus.caption() + ".. " + name);
 
+        const std::optional<unsigned> user = processes.endableUid();
+        if (!user) {
+            continue;
+        }
         if (!walk) {
-            walk.emplace(processes.list(), processes.ownPid(), processes.ownUid());
+            walk.emplace(processes.list(), processes.ownPid(), *user);
         }
-        std::vector<std::unique_ptr<platform::HeldProcess>> held;
-        for (const platform::ProcessInfo& process : walk->find(name)) {
-            if (m_ending.contains(process.pid)) {
-                continue;
-            }
-            if (auto hold = processes.hold(process.pid)) {
-                held.push_back(std::move(hold));
-            }
-        }
+        std::vector<std::unique_ptr<platform::HeldProcess>> held = holdAll(name, walk->find(name));
         if (held.empty()) {
             continue;
         }
@@ -191,10 +194,8 @@ void SpywareScanner::endAll(const std::string& name,
                             bool recordIt) {
     for (auto& process : held) {
         const int pid = process->pid();
-        if (!process->alive()) {
-            // Ended, or replaced by another program with its id, since it was found.
-            m_log.AddToStatus("#Spyware application '" + name + "' (pid " + std::to_string(pid) +
-                              ") had ended already; nothing was signalled.");
+        // Looked at again just before the end: a question may have stayed open for minutes.
+        if (!stillMatches(*process, name)) {
             continue;
         }
         m_ending.insert(pid);
@@ -229,6 +230,42 @@ void SpywareScanner::endAll(const std::string& name,
     }
 }
 
+std::vector<std::unique_ptr<platform::HeldProcess>> SpywareScanner::holdAll(
+    const std::string& name, const std::vector<platform::ProcessInfo>& found) {
+    std::vector<std::unique_ptr<platform::HeldProcess>> held;
+    for (const platform::ProcessInfo& process : found) {
+        if (m_ending.contains(process.pid)) {
+            continue;
+        }
+        // The walk may be minutes old: the id may belong to another program by now. Held, the
+        // process stays itself, and is read again to see whether it still is the one listed.
+        auto hold = m_ctx.platform.processes.hold(process.pid);
+        if (hold && stillMatches(*hold, name)) {
+            held.push_back(std::move(hold));
+        }
+    }
+    return held;
+}
+
+bool SpywareScanner::stillMatches(const platform::HeldProcess& process, const std::string& name) {
+    platform::Processes& processes = m_ctx.platform.processes;
+    const std::string who = "'" + name + "' (pid " + std::to_string(process.pid()) + ")";
+    const std::optional<platform::ProcessInfo> now = process.current();
+    if (!now) {
+        m_log.AddToStatus("#Spyware application " + who +
+                          " had ended already; nothing was signalled.");
+        return false;
+    }
+    const std::optional<unsigned> user = processes.endableUid();
+    if (!user || !ProcessMatcher::endable(*now, processes.ownPid(), *user) ||
+        !ProcessMatcher::matches(*now, name)) {
+        m_log.AddToStatus("#Spyware application " + who + " is now " + describe(*now) +
+                          ", not the program listed; nothing was signalled.");
+        return false;
+    }
+    return true;
+}
+
 void SpywareScanner::cmdKill_Click() {
     const std::string name = SpywareList::trim(m_ctx.form.txtKillExe.text());
     if (!ProcessMatcher::usableName(name)) {
@@ -238,15 +275,14 @@ void SpywareScanner::cmdKill_Click() {
         return;
     }
     platform::Processes& processes = m_ctx.platform.processes;
-    const ProcessMatcher walk(processes.list(), processes.ownPid(), processes.ownUid());
+    const std::optional<unsigned> user = processes.endableUid();
     std::vector<std::unique_ptr<platform::HeldProcess>> held;
-    for (const platform::ProcessInfo& process : walk.find(name)) {
-        if (m_ending.contains(process.pid)) {
-            continue;
-        }
-        if (auto hold = processes.hold(process.pid)) {
-            m_log.AddToStatus("#kill exe: ending '" + name + "' (" + describe(process) + ").");
-            held.push_back(std::move(hold));
+    if (user) {
+        const ProcessMatcher walk(processes.list(), processes.ownPid(), *user);
+        held = holdAll(name, walk.find(name));
+        for (const auto& process : held) {
+            m_log.AddToStatus("#kill exe: ending '" + name + "' (pid " +
+                              std::to_string(process->pid()) + ").");
         }
     }
     if (held.empty()) {

@@ -52,7 +52,14 @@ private:
     /// Writes the answer into the list and reloads it; an answer that cannot be written is kept
     /// for the run.
     void storeAnswer(const std::string& name, Answer answer);
-    /// Ends each held process; a record goes to the ring for each one that really ended.
+    /// Takes hold of the processes of a walk that still run the named program.
+    std::vector<std::unique_ptr<platform::HeldProcess>> holdAll(
+        const std::string& name, const std::vector<platform::ProcessInfo>& found);
+    /// Whether a held process, read again now, still is the named program and one Zorvik may
+    /// end; says in the log why not.
+    bool stillMatches(const platform::HeldProcess& process, const std::string& name);
+    /// Ends each held process that still is the named program; a record goes to the ring for
+    /// each one that really ended.
     void endAll(const std::string& name, std::vector<std::unique_ptr<platform::HeldProcess>> held,
                 bool recordIt);
 
@@ -65,6 +72,8 @@ private:
     std::unordered_map<std::string, Answer> m_unwrittenAnswers;
     /// Processes asked to end whose end is not over yet: not asked to end again meanwhile.
     std::set<int> m_ending;
+    /// The log has said once that, as root with no desktop user, nothing is ended.
+    bool m_toldNoUser = false;
     /// Lets the end's answer, which comes later on the loop, know the scanner is still there.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

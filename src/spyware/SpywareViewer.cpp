@@ -29,6 +29,14 @@ SpywareViewer::SpywareViewer(core::Context& context, core::StatusLog& log, Spywa
     };
 }
 
+void SpywareViewer::open() {
+    if (m_form.frmAdWare.visible()) {
+        m_form.frmAdWare.raiseRequested().emit();
+        return;
+    }
+    Form_Load();
+}
+
 void SpywareViewer::Form_Load() {
     const std::string n = core::kServiceName;
     m_form.lbl2.setCaption(

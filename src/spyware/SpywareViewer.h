@@ -20,6 +20,9 @@ public:
     SpywareViewer(const SpywareViewer&) = delete;
     SpywareViewer& operator=(const SpywareViewer&) = delete;
 
+    /// Opens the window; one already open is brought to the front as it stands, with the check
+    /// marks not yet saved.
+    void open();
     /// Opens the window (modeless), filled afresh from the list; without a list file, the list
     /// is downloaded first.
     void Form_Load();

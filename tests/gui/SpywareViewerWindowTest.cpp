@@ -87,5 +87,21 @@ TEST(SpywareViewerWindow, TheCloseBoxIsCancelAndAReopenedWindowIsFilledAfresh) {
     EXPECT_FALSE(v.window.isVisible());
 }
 
+TEST(SpywareViewerWindow, OpenedAgainItComesToTheFrontWithTheUsersUnsavedMarks) {
+    Viewer v;
+    v.spyware.openViewer();
+    QTreeWidget& list = v.window.list();
+    list.topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    QWidget other;
+    other.show();
+    other.raise();
+    v.spyware.openViewer();
+    EXPECT_TRUE(v.window.isVisible());
+    ASSERT_EQ(list.topLevelItemCount(), 2);
+    EXPECT_EQ(list.topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_FALSE(v.spyware.viewer.form().lstSpyware.checked(0));
+    EXPECT_EQ(v.fake.files.writes(Viewer::kList), 0);
+}
+
 }  // namespace
 }  // namespace halvern::gui

@@ -41,11 +41,15 @@ TEST(ProcessMatcher, MatchesTheExecutablesBaseNameExactlyIgnoringCase) {
         {"xmri", "/tmp/xmrig", "xmrig", false},
         // An executable deleted after it started still counts by its base name.
         {"xmrig", "/tmp/xmrig (deleted)", "xmrig", true},
-        // Scripts and unreadable links: the short name counts for names of at most 15 bytes.
+        // An unreadable executable: the short name stands in, for names of at most 15 bytes.
         {"kinsing", "", "kinsing", true},
-        {"kinsing", "/usr/bin/bash", "kinsing", true},
         {"KINSING", "", "kinsing", true},
         {"fifteen-bytes.x", "", "fifteen-bytes.x", true},
+        // A readable executable is the only word: its short name is never trusted, neither a
+        // name the program gave itself nor one the kernel cut from a longer file name.
+        {"kinsing", "/usr/bin/bash", "kinsing", false},
+        {"fifteen-bytes.x", "/usr/bin/fifteen-bytes.xyz", "fifteen-bytes.x", false},
+        {"fifteen-bytes.x", "/opt/fifteen-bytes.x-updater", "fifteen-bytes.x", false},
         // The kernel cuts a long name to 15 bytes: a prefix in comm is not the program.
         {"sixteen-bytes.xy", "", "sixteen-bytes.x", false},
         {"sixteen-bytes.xy", "/usr/bin/sixteen-bytes.xy", "sixteen-bytes.x", true},

@@ -20,7 +20,7 @@ TEST(ProgramSpyware, TheLoadReadsTheListAndTheScanRunsEvery15Seconds) {
     platform::ProcessInfo spy;
     spy.exe = "/home/user/spy.exe";
     spy.comm = "spy.exe";
-    spy.uid = fake.processes.selfUid;
+    spy.uid = *fake.processes.endableUser;
     const int pid = fake.processes.start(spy);
     program::Program program(fake.platform);
     program.Form_Load();
@@ -47,7 +47,7 @@ TEST(ProgramSpyware, TheExitClosesTheListWindowAndStopsScanning) {
     platform::ProcessInfo spy;
     spy.exe = "/home/user/spy.exe";
     spy.comm = "spy.exe";
-    spy.uid = fake.processes.selfUid;
+    spy.uid = *fake.processes.endableUser;
     const int pid = fake.processes.start(spy);
     fake.clock.advance(31s);
     EXPECT_TRUE(fake.processes.running(pid));

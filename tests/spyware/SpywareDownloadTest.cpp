@@ -52,6 +52,20 @@ TEST_F(SpywareDownload, KeepsTheUsersChoicesAndProgramsTheServerDropped) {
     EXPECT_TRUE(logged("#spyware.txt: 'bad=name.exe' cannot be a list entry; skipped."));
 }
 
+TEST_F(SpywareDownload, TakesLinesEndedByLfAloneAsWell) {
+    for (const std::string body : {"# list\nspy.exe:Shows ads\n\nnew.exe:New one\n[END]",
+                                   "# list\r\nspy.exe:Shows ads\n\r\nnew.exe:New one\r\n[END]"}) {
+        SCOPED_TRACE(body);
+        writeList({"spy.exe=0:1:Old text"});
+        serve(fake, body);
+        spyware.ProcessSpyWare(true);
+        EXPECT_EQ(fake.files.text(kList),
+                  "[Spyware]\r\nspy.exe=0:1:Shows ads\r\nnew.exe=1:0:New one\r\n[AppCount]\r\n"
+                  "N=2\r\n");
+        EXPECT_EQ(spyware.scanner.names(), (Names{"x", "new.exe"}));
+    }
+}
+
 TEST_F(SpywareDownload, AFailedOrIncompleteDownloadChangesNothing) {
     struct Case {
         const char* what;
@@ -69,7 +83,8 @@ TEST_F(SpywareDownload, AFailedOrIncompleteDownloadChangesNothing) {
         {"empty", true, 200, "", true, failed},
         {"line break after the end", true, 200, "spy.exe:x\r\n[END]\r\n", true, kIncomplete},
         {"no end", true, 200, "spy.exe:x\r\nother.exe:y", true, kIncomplete},
-        {"LF only", true, 200, "spy.exe:x\n[END]", true, kIncomplete},
+        {"LF after the end", true, 200, "spy.exe:x\n[END]\n", true, kIncomplete},
+        {"CR alone", true, 200, "spy.exe:x\r[END]", true, kIncomplete},
         {"end in lower case", true, 200, "spy.exe:x\r\n[end]", true, kIncomplete},
     };
     for (const Case& c : cases) {

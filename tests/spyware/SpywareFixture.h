@@ -32,7 +32,7 @@ struct SpywareFixture : ::testing::Test {
     int run(const std::string& exe, std::string comm = {}) {
         platform::ProcessInfo info;
         info.exe = exe;
-        info.uid = fake.processes.selfUid;
+        info.uid = *fake.processes.endableUser;
         if (comm.empty()) {
             comm = exe.substr(exe.rfind('/') + 1).substr(0, 15);
         }

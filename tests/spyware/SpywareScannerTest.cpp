@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "SpywareFixture.h"
+#include "spyware/ProcessMatcher.h"
 
 using namespace std::chrono_literals;
 using halvern::platform::BoxAnswer;
 using halvern::platform::BoxButtons;
+using halvern::spyware::ProcessMatcher;
 using Names = std::vector<std::string>;
 
 namespace halvern::testing {
@@ -132,7 +135,7 @@ TEST_F(SpywareScanner, AnAnswerThatCannotBeWrittenHoldsForTheRun) {
         platform::ProcessInfo info;
         info.exe = "/usr/local/bin/spy.exe";
         info.comm = "spy.exe";
-        info.uid = localFake.processes.selfUid;
+        info.uid = *localFake.processes.endableUser;
         localFake.processes.start(info);
         localFake.dialogs.answerNext(c.answer);
 
@@ -166,7 +169,7 @@ TEST_F(SpywareScanner, AProcessReplacedWhileTheQuestionIsOpenIsNotSignalled) {
         editor.pid = pid;
         editor.exe = "/usr/bin/editor";
         editor.comm = "editor";
-        editor.uid = fake.processes.selfUid;
+        editor.uid = *fake.processes.endableUser;
         fake.processes.start(editor);
     };
     fake.dialogs.answerNext(BoxAnswer::Yes);
@@ -179,6 +182,81 @@ TEST_F(SpywareScanner, AProcessReplacedWhileTheQuestionIsOpenIsNotSignalled) {
     EXPECT_TRUE(logged("had ended already; nothing was signalled"));
     // The answer itself is kept.
     EXPECT_EQ(fake.files.text(kList), "[Spyware]\r\nspy.exe=1:1:Shows ads\r\n");
+}
+
+TEST_F(SpywareScanner, AnIdTakenByAnotherProgramSinceTheWalkIsLeftAlone) {
+    // Events run between the walk and the end (a box opened meanwhile can stretch that to
+    // minutes): the listed program ends and its id goes to another process.
+    struct Case {
+        const char* what;
+        const char* exe;
+        unsigned uid;
+        bool ended;
+    };
+    const unsigned user = *fake.processes.endableUser;
+    const Case cases[] = {
+        {"another program of the user", "/usr/bin/editor", user, false},
+        {"the same program of root", "/home/user/bin/spy.exe", 0, false},
+        {"a new copy of the listed program", "/tmp/spy.exe", user, true},
+    };
+    for (const bool killExe : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (killExe ? ", kill exe" : ", scan"));
+            writeList({"spy.exe=1:1:Shows ads"});
+            spyware.setSpyWareListArray();
+            fake.processes.ended.clear();
+            const int pid = run("/home/user/bin/spy.exe");
+            fake.processes.afterList = [&] {
+                platform::ProcessInfo newcomer;
+                newcomer.exe = c.exe;
+                newcomer.comm = ProcessMatcher::baseName(c.exe);
+                newcomer.uid = c.uid;
+                fake.processes.replace(pid, newcomer);
+            };
+            if (killExe) {
+                parts.form.txtKillExe.setText("spy.exe");
+                parts.form.cmdKill.click();
+                fake.clock.advance(1s);
+            } else {
+                scan();
+            }
+            EXPECT_EQ(fake.processes.running(pid), !c.ended);
+            EXPECT_EQ(fake.processes.ended, c.ended ? std::vector<int>{pid} : std::vector<int>{});
+            if (!c.ended) {
+                EXPECT_EQ(fake.processes.table.at(pid).exe, c.exe);
+                EXPECT_TRUE(logged("not the program listed; nothing was signalled"));
+                fake.processes.exit(pid);
+            }
+        }
+    }
+    // Only the scan's ends of the listed program are recorded.
+    EXPECT_EQ(records().size(), 1u);
+    EXPECT_TRUE(fake.dialogs.boxes().empty());
+}
+
+TEST_F(SpywareScanner, WithNoOneToActForNothingIsAskedOrEnded) {
+    // Root with no desktop user: neither root's own programs nor anyone else's are ended.
+    writeList({"spy.exe=1:0:Shows ads", "tool.exe=1:1:x"});
+    spyware.setSpyWareListArray();
+    const int asked = run("/bin/spy.exe");
+    const int silent = run("/bin/tool.exe");
+    fake.processes.endableUser.reset();
+    scan();
+    parts.form.txtKillExe.setText("tool.exe");
+    parts.form.cmdKill.click();
+    fake.clock.advance(1s);
+    scan();
+    EXPECT_TRUE(fake.processes.running(asked));
+    EXPECT_TRUE(fake.processes.running(silent));
+    EXPECT_TRUE(fake.dialogs.boxes().empty());
+    EXPECT_EQ(fake.processes.listCalls, 0);
+    EXPECT_EQ(std::ranges::count_if(logLines,
+                                    [](const std::string& line) {
+                                        return line.find("no desktop user") != std::string::npos;
+                                    }),
+              1);
+    // The status line still names what the scan looked for.
+    EXPECT_TRUE(parts.form.lblStatus.caption().ends_with(".. spy.exe.. tool.exe"));
 }
 
 TEST_F(SpywareScanner, AListReloadedDuringTheScanDoesNotDerailIt) {
@@ -215,23 +293,32 @@ TEST_F(SpywareScanner, LeavesDecoysAndShortNamesAlone) {
     platform::ProcessInfo kernel;
     kernel.comm = "watchdog";
     kernel.kernelThread = true;
-    kernel.uid = fake.processes.selfUid;
+    kernel.uid = *fake.processes.endableUser;
     const int kernelPid = fake.processes.start(kernel);
     platform::ProcessInfo self;
     self.pid = fake.processes.selfPid;
     self.exe = "/opt/halvern/xmrig";
     self.comm = "xmrig";
-    self.uid = fake.processes.selfUid;
+    self.uid = *fake.processes.endableUser;
     fake.processes.start(self);
     platform::ProcessInfo init;
     init.pid = 1;
     init.exe = "/sbin/xmrig";
     init.comm = "xmrig";
-    init.uid = fake.processes.selfUid;
+    init.uid = *fake.processes.endableUser;
     fake.processes.start(init);
-    // The listed program itself, as a script: only its short name says so.
-    const int script = run("/usr/bin/python3", "watchdog");
+    // A program whose executable cannot be read: only its short name says what it is.
+    const int unreadable = run("", "watchdog");
+    // A readable program is known by its file alone: a short name cut from a longer file name
+    // (or chosen by the program) does not make it the one listed.
+    writeList({"spy.exe=1:1:x", "abc=1:1:short", "watchdog=1:1:w", "xmrig=1:1:m",
+               "fifteen-bytes.x=1:1:f"});
+    spyware.setSpyWareListArray();
+    const int longer = run("/usr/bin/fifteen-bytes.xyz");
+    const int renamed = run("/usr/bin/python3", "watchdog");
     scan();
+    EXPECT_TRUE(fake.processes.running(longer));
+    EXPECT_TRUE(fake.processes.running(renamed));
     for (int pid : decoys) {
         EXPECT_TRUE(fake.processes.running(pid)) << fake.processes.table.at(pid).exe;
     }
@@ -239,8 +326,8 @@ TEST_F(SpywareScanner, LeavesDecoysAndShortNamesAlone) {
     EXPECT_TRUE(fake.processes.running(kernelPid));
     EXPECT_TRUE(fake.processes.running(fake.processes.selfPid));
     EXPECT_TRUE(fake.processes.running(1));
-    EXPECT_FALSE(fake.processes.running(script));
-    EXPECT_EQ(fake.processes.ended, std::vector<int>{script});
+    EXPECT_FALSE(fake.processes.running(unreadable));
+    EXPECT_EQ(fake.processes.ended, std::vector<int>{unreadable});
     EXPECT_TRUE(fake.dialogs.boxes().empty());
 }
 

@@ -78,6 +78,34 @@ TEST_F(SpywareViewer, OkWritesTheCheckMarksAndTheScannerFollowsAtOnce) {
               "[Spyware]\r\nspy.exe=1:1:Shows ads\r\ntool.exe=1:1:Useful\r\nask.exe=1:0:Asks\r\n");
 }
 
+TEST_F(SpywareViewer, OpeningItAgainWhileOpenBringsItToTheFrontWithTheMarksNotYetSaved) {
+    writeList({"spy.exe=1:1:Shows ads", "tool.exe=0:1:Useful"});
+    spyware::AdWareForm& f = spyware.viewer.form();
+    int raised = 0;
+    f.frmAdWare.raiseRequested().connect([&] { ++raised; });
+    spyware.openViewer();
+    f.lstSpyware.setChecked(0, false);
+    f.lstSpyware.setListIndex(1);
+    // The list changes behind the open window (a download, say): a refill would show it.
+    writeList({"spy.exe=1:1:Shows ads", "tool.exe=0:1:Useful", "new.exe=1:0:New"});
+
+    spyware.openViewer();
+    EXPECT_EQ(raised, 1);
+    EXPECT_TRUE(f.frmAdWare.visible());
+    EXPECT_EQ(items(f.lstSpyware),
+              (std::vector<Item>{{"spy.exe\tShows ads", false}, {"tool.exe\tUseful", false}}));
+    EXPECT_EQ(f.lstSpyware.listIndex(), 1);
+    f.cmdOK.click();
+    EXPECT_EQ(fake.files.text(kList),
+              "[Spyware]\r\nspy.exe=0:1:Shows ads\r\ntool.exe=0:1:Useful\r\n"
+              "new.exe=1:0:New\r\n");
+
+    // Closed, it opens filled afresh.
+    spyware.openViewer();
+    EXPECT_EQ(f.lstSpyware.listCount(), 3);
+    EXPECT_EQ(raised, 1);
+}
+
 TEST_F(SpywareViewer, OkRewritesOnlyKeysThatStillExist) {
     writeList({"spy.exe=1:1:Shows ads", "gone.exe=1:0:Removed meanwhile", "bare.exe=1"});
     spyware.openViewer();
@@ -131,6 +159,7 @@ TEST_F(SpywareViewer, WithoutAListFileItDownloadsTheListFirst) {
 
     // The download failed: the window opens empty, and says nothing of the failure beyond
     // the status line.
+    spyware.viewer.form().cmdCancel.click();
     fake.files.remove(kList);
     fake.http.scripts.clear();
     spyware.openViewer();

@@ -15,6 +15,12 @@ public:
         auto it = m_table.m_generation.find(m_pid);
         return it != m_table.m_generation.end() && it->second == m_generation;
     }
+    std::optional<ProcessInfo> current() const override {
+        if (!alive()) {
+            return std::nullopt;
+        }
+        return m_table.table.at(m_pid);
+    }
 
 private:
     const FakeProcesses& m_table;
@@ -27,6 +33,11 @@ std::vector<ProcessInfo> FakeProcesses::list() {
     std::vector<ProcessInfo> all;
     for (const auto& [pid, info] : table) {
         all.push_back(info);
+    }
+    if (afterList) {
+        const std::function<void()> hook = std::move(afterList);
+        afterList = nullptr;
+        hook();
     }
     return all;
 }
@@ -51,7 +62,8 @@ void FakeProcesses::end(std::unique_ptr<HeldProcess> process, std::function<void
             done(EndResult::Gone);
             return;
         }
-        if (std::ranges::find(survivors, pid) != survivors.end()) {
+        if (std::ranges::find(survivors, pid) != survivors.end() || !endableUser ||
+            table.at(pid).uid != *endableUser) {
             done(EndResult::Refused);
             return;
         }
@@ -74,6 +86,12 @@ int FakeProcesses::start(ProcessInfo process) {
 void FakeProcesses::exit(int pid) {
     table.erase(pid);
     m_generation.erase(pid);
+}
+
+void FakeProcesses::replace(int pid, ProcessInfo newcomer) {
+    exit(pid);
+    newcomer.pid = pid;
+    start(std::move(newcomer));
 }
 
 bool FakeProcesses::running(int pid) const {

@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -70,6 +71,15 @@ public:
         pollfd ready{m_fd, POLLIN, 0};
         return ::poll(&ready, 1, 0) == 0;
     }
+    /// Read by its id, then checked still alive: an id reused meanwhile would have shown
+    /// another process only after this one had ended.
+    std::optional<ProcessInfo> current() const override {
+        std::optional<ProcessInfo> info = ProcProcesses::read(m_pid);
+        if (!info || !alive()) {
+            return std::nullopt;
+        }
+        return info;
+    }
     int fd() const { return m_fd; }
 
 private:
@@ -91,7 +101,10 @@ struct ProcProcesses::Ending {
 ProcProcesses::ProcProcesses(Scheduler& scheduler) : ProcProcesses(scheduler, Options{}) {}
 
 ProcProcesses::ProcProcesses(Scheduler& scheduler, Options options)
-    : m_scheduler(scheduler), m_options(options) {}
+    : ProcProcesses(scheduler, options, ::getuid()) {}
+
+ProcProcesses::ProcProcesses(Scheduler& scheduler, Options options, std::optional<unsigned> user)
+    : m_scheduler(scheduler), m_options(options), m_user(user) {}
 
 ProcProcesses::~ProcProcesses() {
     for (auto& [id, ending] : m_endings) {
@@ -210,8 +223,112 @@ int ProcProcesses::ownPid() const {
     return static_cast<int>(::getpid());
 }
 
-unsigned ProcProcesses::ownUid() const {
-    return ::getuid();
+std::optional<unsigned> ProcProcesses::endableUid() const {
+    return m_user;
+}
+
+namespace {
+
+/// A user id written in decimal and nothing else.
+std::optional<unsigned> parseUid(std::string_view text) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const unsigned long value = std::strtoul(std::string(text).c_str(), nullptr, 10);
+    if (value > UINT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(value);
+}
+
+/// The value of a "NAME value" line of login.defs, or the fallback.
+unsigned loginDefsValue(const std::string& text, std::string_view key, unsigned fallback) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t eol = std::min(text.find('\n', pos), text.size());
+        const std::string_view line(text.data() + pos, eol - pos);
+        pos = eol + 1;
+        const auto first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || !line.substr(first).starts_with(key)) {
+            continue;
+        }
+        std::string_view rest = line.substr(first + key.size());
+        if (rest.empty() || (rest.front() != ' ' && rest.front() != '\t')) {
+            continue;
+        }
+        rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
+        rest = rest.substr(0, rest.find_first_of(" \t\r#"));
+        if (auto value = parseUid(rest)) {
+            return *value;
+        }
+    }
+    return fallback;
+}
+
+/// The owner of the X socket of a local display (":0", ":1.0", "unix:2"); nothing for a remote
+/// display, a malformed one or a socket that is not there.
+std::optional<unsigned> displayOwner(const std::string& display, const std::string& folder) {
+    const auto colon = display.rfind(':');
+    if (colon == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::string_view host(display.data(), colon);
+    if (!host.empty() && host != "unix") {
+        return std::nullopt;
+    }
+    std::string_view number(display.data() + colon + 1, display.size() - colon - 1);
+    number = number.substr(0, number.find('.'));
+    if (!parseUid(number)) {
+        return std::nullopt;
+    }
+    struct stat socket {};
+    const std::string path = folder + "/X" + std::string(number);
+    if (::lstat(path.c_str(), &socket) != 0 || !S_ISSOCK(socket.st_mode)) {
+        return std::nullopt;
+    }
+    return socket.st_uid;
+}
+
+}  // namespace
+
+std::optional<unsigned> ProcProcesses::endableUserHere() {
+    Session session;
+    if (const char* sudo = std::getenv("SUDO_UID")) {
+        session.sudoUid = sudo;
+    }
+    if (const char* display = std::getenv("DISPLAY")) {
+        session.display = display;
+    }
+    return endableUser(::getuid(), session);
+}
+
+std::optional<unsigned> ProcProcesses::endableUser(unsigned ownUid, const Session& session) {
+    if (ownUid != 0) {
+        return ownUid;
+    }
+    std::string defs;
+    if (!readSmallFile(AT_FDCWD, session.loginDefs.c_str(), defs)) {
+        defs.clear();
+    }
+    const unsigned uidMin = loginDefsValue(defs, "UID_MIN", 1000);
+    const unsigned uidMax = loginDefsValue(defs, "UID_MAX", 60000);
+    const auto regular = [&](std::optional<unsigned> uid) {
+        return uid && *uid != 0 && *uid >= uidMin && *uid <= uidMax;
+    };
+    if (session.sudoUid) {
+        if (const std::optional<unsigned> uid = parseUid(*session.sudoUid); regular(uid)) {
+            return uid;
+        }
+    }
+    if (session.display) {
+        if (const std::optional<unsigned> uid =
+                displayOwner(*session.display, session.socketFolder);
+            regular(uid)) {
+            return uid;
+        }
+    }
+    return std::nullopt;
 }
 
 std::unique_ptr<HeldProcess> ProcProcesses::hold(int pid) {
@@ -254,7 +371,7 @@ void ProcProcesses::end(std::unique_ptr<HeldProcess> process, std::function<void
         if (!info || !e.held->alive()) {
             return EndResult::Gone;
         }
-        if (info->kernelThread || info->uid != ownUid()) {
+        if (info->kernelThread || !m_user || info->uid != *m_user) {
             return EndResult::Refused;
         }
         if (pidfdSignal(e.held->fd(), SIGTERM) != 0) {

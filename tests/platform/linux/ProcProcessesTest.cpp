@@ -5,13 +5,16 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -138,7 +141,7 @@ TEST_F(ProcProcessesTest, OneWalkListsCopiesOfAProgramByNameAndPath) {
     ASSERT_NE(self, all.end());
     EXPECT_EQ(self->exe, realPath("/proc/self/exe"));
     EXPECT_EQ(processes->ownPid(), ::getpid());
-    EXPECT_EQ(processes->ownUid(), ::getuid());
+    EXPECT_EQ(processes->endableUid(), ::getuid());
 }
 
 TEST_F(ProcProcessesTest, ADeletedProgramKeepsItsPath) {
@@ -231,10 +234,17 @@ TEST_F(ProcProcessesTest, AHeldProcessThatEndedIsGoneEvenWhenItsIdIsReused) {
     ASSERT_TRUE(started(pid, "popupmaker"));
     auto held = processes->hold(pid);
     ASSERT_TRUE(held);
+    // Read again through the hold, it is the program that was found.
+    const auto now = held->current();
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->pid, pid);
+    EXPECT_EQ(now->exe, sleep);
+    EXPECT_EQ(now->uid, ::getuid());
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     std::erase(children, pid);
     EXPECT_FALSE(held->alive());
+    EXPECT_FALSE(held->current());
 
     // A new process with the very same id (clone3 can ask for one when we may).
     clone_args args{};
@@ -256,6 +266,8 @@ TEST_F(ProcProcessesTest, AHeldProcessThatEndedIsGoneEvenWhenItsIdIsReused) {
         std::cout << "note: cannot choose a process id here; the reuse is not exercised\n";
     }
     EXPECT_FALSE(held->alive());
+    // The newcomer with the old id is never taken for the held process.
+    EXPECT_FALSE(held->current());
     EXPECT_EQ(endAndWait(std::move(held)), EndResult::Gone);
     if (reused > 0) {
         loop.wait(100ms);
@@ -288,6 +300,116 @@ TEST_F(ProcProcessesTest, AnotherUsersProcessIsListedWithItsOwnerAndNeverEnded) 
     loop.wait(100ms);
     ASSERT_TRUE(ProcProcesses::read(pid));
     EXPECT_FALSE(ProcProcesses::read(pid)->zombie);
+}
+
+TEST_F(ProcProcessesTest, AsRootItEndsOnlyTheSessionUsersProcesses) {
+    if (::getuid() != 0) {
+        GTEST_SKIP() << "only root can start a process of another user";
+    }
+    constexpr uid_t kUser = 1000;
+    const pid_t users = spawn({"/bin/sleep", "30"}, false, kUser);
+    const pid_t roots = spawn({"/bin/sleep", "30"});
+    ASSERT_TRUE(eventually([&] {
+        const auto a = ProcProcesses::read(users);
+        const auto b = ProcProcesses::read(roots);
+        return a && a->uid == kUser && a->comm == "sleep" && b && b->comm == "sleep";
+    }));
+
+    // With no session user, no one's processes are ended.
+    processes.emplace(loop, ProcProcesses::Options{}, std::nullopt);
+    EXPECT_EQ(processes->endableUid(), std::nullopt);
+    EXPECT_EQ(endAndWait(processes->hold(users)), EndResult::Refused);
+
+    processes.emplace(loop, ProcProcesses::Options{}, kUser);
+    EXPECT_EQ(processes->endableUid(), kUser);
+    // Root's own program is never ended on the user's behalf.
+    EXPECT_EQ(endAndWait(processes->hold(roots)), EndResult::Refused);
+    loop.wait(100ms);
+    ASSERT_TRUE(ProcProcesses::read(roots));
+    EXPECT_FALSE(ProcProcesses::read(roots)->zombie);
+    EXPECT_EQ(endAndWait(processes->hold(users)), EndResult::Ended);
+    EXPECT_EQ(killedBy(users), SIGTERM);
+    std::erase(children, users);
+}
+
+/// A unix socket at the path, owned by the user; false when it cannot be made so.
+bool socketOwnedBy(const std::string& path, uid_t owner) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    const bool made =
+        fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::chown(path.c_str(), owner, owner) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return made;
+}
+
+TEST(ProcProcessesSession, AsRootTheSessionsUserIsTheOnlyOneWhoseProcessesEnd) {
+    TempFolder dir;
+    const std::string sockets = dir / "X11";
+    std::filesystem::create_directory(sockets);
+    if (!socketOwnedBy(sockets + "/X5", 1001) || !socketOwnedBy(sockets + "/X7", 0)) {
+        GTEST_SKIP() << "cannot hand a socket to another user here (needs root)";
+    }
+    std::ofstream(sockets + "/X8") << "not a socket";
+    ASSERT_EQ(::chown((sockets + "/X8").c_str(), 1001, 1001), 0);
+    const std::string debian = dir / "login.defs";
+    std::ofstream(debian) << "# comment UID_MIN 5\n"
+                             "UID_MIN\t\t\t 1000\n"
+                             "UID_MAX\t\t\t60000\n"
+                             "SYS_UID_MIN\t\t  100\n";
+    const std::string lower = dir / "login-500.defs";
+    std::ofstream(lower) << "UID_MIN 500\n";
+
+    using Session = ProcProcesses::Session;
+    const auto session = [&](std::optional<std::string> sudo, std::optional<std::string> display,
+                             const std::string& defs) {
+        Session s;
+        s.sudoUid = std::move(sudo);
+        s.display = std::move(display);
+        s.socketFolder = sockets;
+        s.loginDefs = defs;
+        return s;
+    };
+    const std::optional<std::string> none;
+    struct Case {
+        const char* what;
+        unsigned ownUid;
+        Session session;
+        std::optional<unsigned> user;
+    };
+    const Case cases[] = {
+        {"a normal user: its own", 1000, session(none, none, debian), 1000},
+        {"a normal user, whatever sudo says", 1002, session("1000", ":5", debian), 1002},
+        {"root through sudo", 0, session("1000", none, debian), 1000},
+        {"sudo wins over the display", 0, session("1003", ":5", debian), 1003},
+        {"SUDO_UID not a number", 0, session("1000x", none, debian), std::nullopt},
+        {"SUDO_UID empty", 0, session("", none, debian), std::nullopt},
+        {"SUDO_UID negative", 0, session("-1", none, debian), std::nullopt},
+        {"SUDO_UID too large", 0, session("4294967296", none, debian), std::nullopt},
+        {"SUDO_UID root", 0, session("0", none, debian), std::nullopt},
+        {"SUDO_UID a system account", 0, session("999", none, debian), std::nullopt},
+        {"SUDO_UID nobody", 0, session("65534", none, debian), std::nullopt},
+        {"SUDO_UID root, the display's user", 0, session("0", ":5", debian), 1001},
+        {"the display's socket owner", 0, session(none, ":5", debian), 1001},
+        {"a screen of the display", 0, session(none, ":5.0", debian), 1001},
+        {"a unix display", 0, session(none, "unix:5", debian), 1001},
+        {"a remote display", 0, session(none, "far.example:5", debian), std::nullopt},
+        {"a display without a socket", 0, session(none, ":6", debian), std::nullopt},
+        {"a display whose socket is root's", 0, session(none, ":7", debian), std::nullopt},
+        {"a display whose socket is a plain file", 0, session(none, ":8", debian), std::nullopt},
+        {"a malformed display", 0, session(none, ":x", debian), std::nullopt},
+        {"no session at all", 0, session(none, none, debian), std::nullopt},
+        {"a lower UID_MIN", 0, session("600", none, lower), 600},
+        {"no login.defs: from 1000", 0, session("999", none, dir / "missing"), std::nullopt},
+        {"no login.defs: 1000 is a user", 0, session("1000", none, dir / "missing"), 1000},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProcProcesses::endableUser(c.ownUid, c.session), c.user) << c.what;
+    }
 }
 
 TEST_F(ProcProcessesTest, DestroyingTheBackendForgetsItsEndsWithoutAnswering) {
