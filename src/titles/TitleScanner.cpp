@@ -149,7 +149,7 @@ void TitleScanner::EnumCloseByTitle() {
 }
 
 std::optional<std::string> TitleScanner::blockedEntry(const WindowText& read) {
-    if (!read.isTitle || read.text.size() < kMinClosedTitle) {
+    if (!read.isTitle || countCharacters(read.text) < kMinClosedTitle) {
         return std::nullopt;
     }
     return m_list.IsInPopupList(read.text, m_context.platform.desktop.generation());

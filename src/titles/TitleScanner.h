@@ -78,7 +78,7 @@ public:
     /// A number from 0 to 100; the walk runs without browser activity when it is below 30.
     std::function<int()> draw;
 
-    /// Titles shorter than this are never closed.
+    /// Titles shorter than this (in characters) are never closed.
     static constexpr std::size_t kMinClosedTitle = 6;
     static constexpr int kScanInterval = 500;
     static constexpr int kFastInterval = 50;

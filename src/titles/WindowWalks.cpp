@@ -39,7 +39,8 @@ void listChildTitles(platform::Desktop& desktop, platform::WindowId parent, int 
                                                         "what's new"};
     for (const platform::WindowInfo& child : desktop.children(parent)) {
         const WindowText read = GetWindowTitleOrClass(child);
-        if (!child.visible || isOwnWindow(child, ownPid) || !read.isTitle || read.text.size() < 6) {
+        if (!child.visible || isOwnWindow(child, ownPid) || !read.isTitle ||
+            countCharacters(read.text) < 6) {
             continue;
         }
         const std::string lower = lowerAscii(read.text);

@@ -77,6 +77,8 @@ TEST_F(TitleEditorTest, AddRefusesShortAndDuplicateTitles) {
          "Duplicate Entry Found.", false},
         {"   ", "", "", true},  // the length counts the untrimmed text
         {"Äöü", "", "", true},  // three characters, six bytes
+        {"\xC3\xA9\xC3\xA9", "'\xC3\xA9\xC3\xA9' is too short.  Needs to be 3 characters or more.",
+         "Substring too short.", false},  // two characters, four bytes
         {"New Offer", "", "", true},
     };
     for (const Case& c : cases) {

@@ -248,6 +248,28 @@ TEST_F(TitleScannerTest, SkipsOwnWindowsBrowserMainWindowsHiddenAndUntitledOnes)
     }
 }
 
+TEST_F(TitleScannerTest, TitleAndEntryLengthsCountCharactersNotBytes) {
+    // Entries: "Kazin" in Cyrillic (5 characters, 10 bytes) and "K\xC3\xA4se" (4 characters,
+    // 5 bytes), which the editor accepts and saves but which never closes a window.
+    const std::string kazin = "\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD";
+    useList({kazin, "K\xC3\xA4se"});
+    struct Case {
+        std::string title;
+        bool closed;
+    };
+    const Case cases[] = {
+        {kazin + "\xD0\xBE", true},  // six characters
+        {kazin, false},              // five characters: matches, but too short to close
+        {"Billiger K\xC3\xA4se hier", false},
+    };
+    for (const Case& c : cases) {
+        const auto id = open(c.title);
+        scanner.EnumCloseByTitle();
+        EXPECT_EQ(!isOpen(id), c.closed) << c.title;
+        desktop.close(id);
+    }
+}
+
 TEST_F(TitleScannerTest, TitlesAreSanitisedBeforeTheyReachTheRingAndTheLog) {
     const std::string raw = "Casino\r\nnight\t\xFF" + std::string(5000, 'x');
     open(raw);
