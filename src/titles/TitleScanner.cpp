@@ -170,7 +170,7 @@ std::optional<TitleScanner::Look> TitleScanner::look(const platform::WindowInfo&
     }
     seen.subWindows = contains(seen.read.text, "America") && contains(seen.read.text, "Online");
     // A browser's main window bears its active tab's title: closing it would close every tab.
-    if (window.role != kBrowserMainRole) {
+    if (!isBrowserMainWindow(window)) {
         seen.entry = blockedEntry(seen.read);
     }
     return seen;

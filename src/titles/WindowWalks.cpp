@@ -81,7 +81,9 @@ void CloseAllBrowsers(platform::Desktop& desktop, int ownPid, core::StatusLog& l
     const std::vector<platform::WindowInfo> windows = desktop.windows();  // closes change the list
     for (const platform::WindowInfo& window : windows) {
         const WindowText read = GetWindowTitleOrClass(window);
-        if (!window.visible || isOwnWindow(window, ownPid) || !isBrowserClass(read.className)) {
+        // Only titled windows: an untitled one is a browser's helper, not a page.
+        if (!window.visible || !read.isTitle || isOwnWindow(window, ownPid) ||
+            !isBrowserClass(read.className)) {
             continue;
         }
         log.SetStatusMSG("Closing Browser Window " + read.text);

@@ -294,12 +294,13 @@ TEST_F(TitleEditorTest, TheDomainLinkClosesTheEditorAndOpensTheServerList) {
     EXPECT_EQ(opened, 1);
 }
 
-TEST_F(TitleEditorTest, CloseAllBrowsersGoesByClassNotByTitle) {
+TEST_F(TitleEditorTest, CloseAllBrowsersGoesByClassNotByTitleAndAsksTitledWindowsOnly) {
     const auto chromium = open("News - Chromium", "Chromium", "browser");
     const auto firefox = open("Mozilla Firefox", "firefox", "browser");
     const auto notes = open("netscape notes.txt - Notepad", "Gedit");
     const auto hidden = open("Hidden tab", "Google-chrome");
     desktop.topLevel.front().visible = false;
+    const auto untitled = open("", "Chromium");
     platform::WindowInfo own;
     own.title = "Zorvik";
     own.className = "chromium";
@@ -313,6 +314,7 @@ TEST_F(TitleEditorTest, CloseAllBrowsersGoesByClassNotByTitle) {
     EXPECT_FALSE(isOpen(firefox));
     EXPECT_TRUE(isOpen(notes));
     EXPECT_TRUE(isOpen(hidden));
+    EXPECT_TRUE(isOpen(untitled));
     EXPECT_TRUE(isOpen(ownId));
     EXPECT_NE(
         std::find(statusLines.begin(), statusLines.end(), "Closing Browser Window News - Chromium"),
