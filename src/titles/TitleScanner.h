@@ -11,6 +11,7 @@
 #include "core/StatusLog.h"
 #include "forms/Timer.h"
 #include "titles/BlockedPopupReaction.h"
+#include "titles/BrowserActivity.h"
 #include "titles/ScriptErrorDismissal.h"
 #include "titles/TitleList.h"
 #include "titles/WindowReading.h"
@@ -37,7 +38,8 @@ class TitleScanner {
 public:
     /// Starts the scan and reset timers; wires their handlers.
     TitleScanner(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
-                 TitleList& list, BlockedPopupReaction& reaction, ScriptErrorDismissal& dismissal);
+                 TitleList& list, BlockedPopupReaction& reaction, ScriptErrorDismissal& dismissal,
+                 BrowserActivity& activity);
     TitleScanner(const TitleScanner&) = delete;
     TitleScanner& operator=(const TitleScanner&) = delete;
 
@@ -50,7 +52,8 @@ public:
 
     /// The gated walk run for a new, activated or retitled window.
     void DoShellWindowEvent();
-    /// Starts and stops following the desktop's notifications.
+    /// Starts and stops following the desktop's notifications; each also tells the browser
+    /// activity.
     void installShellHook();
     void removeShellHook();
 
@@ -113,6 +116,7 @@ private:
     TitleList& m_list;
     BlockedPopupReaction& m_reaction;
     ScriptErrorDismissal& m_dismissal;
+    BrowserActivity& m_activity;
     /// Windows asked to close once already: one that ignores the request is not recorded,
     /// counted and sounded again on every walk.
     std::vector<platform::WindowId> m_asked;
