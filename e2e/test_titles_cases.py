@@ -189,7 +189,8 @@ def titles_close_matching(sandbox):
 def titles_spare_own_and_browser(sandbox):
     """The entry "Popup", which the settings window's caption holds, never closes zorvik's own
     windows (its pid on this machine) but does close other programs' windows; a browser's main
-    window with a blocked title stays, while the same browser's pop-up is closed."""
+    window with a blocked title stays, whether or not it states the role "browser", while the
+    browser's pop-ups and dialogs are closed."""
     app = start(sandbox)
     main = app.wait_main_window()
     pid = str(app.pid)
@@ -202,6 +203,10 @@ def titles_spare_own_and_browser(sandbox):
                           "--instance", "chromium", "--role", "browser"], "kept"),
         ("browser pop-up", ["--title", "Casino Bonus offer - Chromium", "--class", "Chromium",
                             "--instance", "chromium", "--role", "pop-up"], "closed"),
+        ("browser without role", ["--title", "Popup Casino news - Chromium", "--class",
+                                  "Chromium", "--instance", "chromium"], "kept"),
+        ("browser dialog", ["--title", "Popup Casino alert", "--class", "firefox",
+                            "--instance", "Navigator", "--role", "GtkDialog"], "closed"),
     ]
     windows = open_windows(sandbox, spared)
     settle(windows)

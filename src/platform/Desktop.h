@@ -18,6 +18,9 @@ struct WindowInfo {
     std::string className;
     /// The window's role ("browser", "pop-up", ...), empty when it states none.
     std::string role;
+    /// The window's type as it states it, lower case: "normal", "dialog", "utility",
+    /// "popup_menu", ... (_NET_WM_WINDOW_TYPE_ without its prefix on X11); empty when none.
+    std::string type;
     /// The process that owns the window, 0 when unknown.
     int pid = 0;
     /// Whether the window runs on this machine, so `pid` is a process here.

@@ -151,6 +151,8 @@ Program::Impl::Impl(platform::Platform& platform)
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
     seams.removeShellHook = [this] { titles.removeShellHook(); };
+    // Until the browser's own events report its activity, the desktop's windows do.
+    titles.scanner.browser.isBrowserActive = [this] { return titles.activity.isBrowserActive(); };
 }
 
 void Program::Impl::wire() {

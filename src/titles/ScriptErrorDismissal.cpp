@@ -1,5 +1,7 @@
 #include "titles/ScriptErrorDismissal.h"
 
+#include <algorithm>
+
 #include "titles/WindowReading.h"
 
 namespace halvern::titles {
@@ -32,14 +34,24 @@ ScriptErrorDismissal::ScriptErrorDismissal(core::Context& context, core::StatusL
 
 void ScriptErrorDismissal::mySimulateButtonClick(const std::string& strWindowTitle,
                                                  const std::string& strButtonText) {
+    // One press at a time: a box shown meanwhile (the advice) lets the loop run this again.
+    if (m_pressing) {
+        return;
+    }
     platform::Desktop& desktop = m_context.platform.desktop;
     // The title is compared as the desktop's list holds it: no round trip per tick.
     const int ownPid = m_context.platform.processes.ownPid();
+    const std::vector<platform::WindowInfo>& windows = desktop.windows();
+    // Forget the windows that are gone; an id the desktop reuses is a new window.
+    std::erase_if(m_tried, [&windows](platform::WindowId id) {
+        return std::ranges::find(windows, id, &platform::WindowInfo::id) == windows.end();
+    });
     platform::WindowId target = 0;
-    for (const platform::WindowInfo& window : desktop.windows()) {
+    for (const platform::WindowInfo& window : windows) {
         const WindowText read = GetWindowTitleOrClass(window);
         if (read.isTitle && read.text == strWindowTitle && isBrowserClass(read.className) &&
-            !isOwnWindow(window, ownPid)) {
+            !isOwnWindow(window, ownPid) &&
+            std::ranges::find(m_tried, window.id) == m_tried.end()) {
             target = window.id;
             break;
         }
@@ -47,8 +59,14 @@ void ScriptErrorDismissal::mySimulateButtonClick(const std::string& strWindowTit
     if (target == 0) {
         return;
     }
-    if (!desktop.pressButton(target, strButtonText)) {
+    // Each box is asked once: pressing goes through the program that shows it, and one that
+    // hangs would otherwise hold the scan on every tick.
+    m_tried.push_back(target);
+    m_pressing = true;
+    const bool pressed = desktop.pressButton(target, strButtonText);
+    if (!pressed) {
         m_log.AddToStatus("No '" + strButtonText + "' found on '" + strWindowTitle + "' window.");
+        m_pressing = false;
         return;
     }
     m_reaction.DoBlockedPopup("No to Error Dailog");
@@ -59,6 +77,7 @@ void ScriptErrorDismissal::mySimulateButtonClick(const std::string& strWindowTit
         m_context.platform.dialogs.messageBox(kAdviceText, kAdviceTitle, platform::BoxButtons::Ok,
                                               platform::BoxIcon::Critical);
     }
+    m_pressing = false;
 }
 
 }  // namespace halvern::titles

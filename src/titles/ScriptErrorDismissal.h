@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Context.h"
 #include "core/StatusLog.h"
@@ -19,7 +20,8 @@ public:
                          BlockedPopupReaction& reaction);
 
     /// Presses the button `strButtonText` in a browser window titled exactly `strWindowTitle`;
-    /// windows of other programs are never answered.
+    /// windows of other programs are never answered. Each window is asked once, whether its
+    /// button was found or not, and never while a press (or the advice it brings) is under way.
     void mySimulateButtonClick(const std::string& strWindowTitle, const std::string& strButtonText);
 
     /// Boxes answered since the start; never reset.
@@ -34,6 +36,9 @@ private:
     ui::TrayIcon& m_tray;
     BlockedPopupReaction& m_reaction;
     std::int32_t m_answered = 0;
+    /// Windows asked already, while they exist.
+    std::vector<platform::WindowId> m_tried;
+    bool m_pressing = false;
 };
 
 }  // namespace halvern::titles

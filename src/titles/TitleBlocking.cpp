@@ -9,8 +9,9 @@ TitleBlocking::TitleBlocking(core::Context& context, core::StatusLog& log,
                              adservers::BlockCounter& counter)
     : list(context.platform.files, context.paths, log),
       reaction(context, tray, counter),
+      activity(context),
       dismissal(context, log, tray, reaction),
-      scanner(context, log, rings, list, reaction, dismissal),
+      scanner(context, log, rings, list, reaction, dismissal, activity),
       editor(context, list, scanner),
       m_context(context),
       m_log(log) {}
@@ -25,6 +26,7 @@ void TitleBlocking::Form_Unload() {
     scanner.TimerCloseByTitle.setEnabled(false);
     scanner.TimerResetByTitleTimer.setEnabled(false);
     scanner.TimerPopupTitleClosed.setEnabled(false);
+    activity.TimerIEActive.setEnabled(false);
 }
 
 }  // namespace halvern::titles

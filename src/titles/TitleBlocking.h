@@ -5,6 +5,7 @@
 #include "core/Context.h"
 #include "core/StatusLog.h"
 #include "titles/BlockedPopupReaction.h"
+#include "titles/BrowserActivity.h"
 #include "titles/ScriptErrorDismissal.h"
 #include "titles/TitleEditor.h"
 #include "titles/TitleList.h"
@@ -38,6 +39,8 @@ public:
 
     TitleList list;
     BlockedPopupReaction reaction;
+    /// The desktop's browser activity, until the browser itself reports it.
+    BrowserActivity activity;
     ScriptErrorDismissal dismissal;
     TitleScanner scanner;
     TitleEditor editor;

@@ -12,15 +12,6 @@ namespace {
 const std::string kN = core::kServiceName;
 const std::string kParagraph = "\r\n\r\n";
 
-/// Characters of a UTF-8 text, not its bytes.
-std::size_t characters(const std::string& text) {
-    std::size_t count = 0;
-    for (char c : text) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    return count;
-}
-
 }  // namespace
 
 struct TitleEditor::SpecialTitle {
@@ -145,7 +136,7 @@ void TitleEditor::txtTitle_Change() {
 
 void TitleEditor::cmdAdd_Click() {
     const std::string text = form.txtTitle.text();
-    if (characters(text) < kMinEntry) {
+    if (countCharacters(text) < kMinEntry) {
         info("'" + text + "' is too short.  Needs to be 3 characters or more.",
              "Substring too short.");
         return;

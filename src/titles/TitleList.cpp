@@ -36,8 +36,11 @@ void TitleList::setPopupListArray() {
     }
     m_lowerEntries.clear();
     m_lowerEntries.reserve(entries.size());
+    m_matchable.clear();
+    m_matchable.reserve(entries.size());
     for (const std::string& entry : entries) {
         m_lowerEntries.push_back(lowerAscii(entry));
+        m_matchable.push_back(countCharacters(entry) >= kMinEntry);
     }
     m_entries = std::move(entries);
     ++m_loads;
@@ -60,7 +63,7 @@ std::optional<std::string> TitleList::IsInPopupList(const std::string& strIn,
 }
 
 std::optional<std::string> TitleList::IsInPopupList(const std::string& strIn) const {
-    if (strIn.size() < kMinTitle) {
+    if (countCharacters(strIn) < kMinTitle) {
         return std::nullopt;
     }
     return search(lowerAscii(strIn));
@@ -68,9 +71,10 @@ std::optional<std::string> TitleList::IsInPopupList(const std::string& strIn) co
 
 std::optional<std::string> TitleList::search(const std::string& lowerTitle) const {
     // By index with the bound checked on every step, and the entry copied out.
-    for (std::size_t i = 0; i < m_lowerEntries.size() && i < m_entries.size(); ++i) {
+    for (std::size_t i = 0;
+         i < m_lowerEntries.size() && i < m_entries.size() && i < m_matchable.size(); ++i) {
         const std::string& entry = m_lowerEntries[i];
-        if (entry.size() >= kMinEntry && lowerTitle.find(entry) != std::string::npos) {
+        if (m_matchable[i] && lowerTitle.find(entry) != std::string::npos) {
             return m_entries[i];
         }
     }

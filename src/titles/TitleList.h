@@ -37,9 +37,9 @@ public:
     /// Rises with every load; a reader that kept an entry's index checks it.
     std::uint64_t loads() const { return m_loads; }
 
-    /// Titles shorter than this match nothing.
+    /// Titles shorter than this (in characters) match nothing.
     static constexpr std::size_t kMinTitle = 3;
-    /// Entries shorter than this never match (the editor accepts 3).
+    /// Entries shorter than this (in characters) never match (the editor accepts 3).
     static constexpr std::size_t kMinEntry = 5;
 
 private:
@@ -50,6 +50,8 @@ private:
     core::StatusLog& m_log;
     std::vector<std::string> m_entries;
     std::vector<std::string> m_lowerEntries;
+    /// Whether each entry is long enough (in characters) to match at all.
+    std::vector<bool> m_matchable;
     std::uint64_t m_loads = 0;
     std::unordered_map<std::string, std::optional<std::string>> m_cache;
     std::uint64_t m_cacheGeneration = 0;

@@ -28,7 +28,7 @@ std::function<int()> clockDraw() {
 
 TitleScanner::TitleScanner(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
                            TitleList& list, BlockedPopupReaction& reaction,
-                           ScriptErrorDismissal& dismissal)
+                           ScriptErrorDismissal& dismissal, BrowserActivity& activity)
     : TimerCloseByTitle(context.platform.scheduler, "TimerCloseByTitle", kScanInterval, true),
       TimerResetByTitleTimer(context.platform.scheduler, "TimerResetByTitleTimer", 1000, true),
       TimerPopupTitleClosed(context.platform.scheduler, "TimerPopupTitleClosed", 2000, false),
@@ -38,7 +38,8 @@ TitleScanner::TitleScanner(core::Context& context, core::StatusLog& log, core::B
       m_rings(rings),
       m_list(list),
       m_reaction(reaction),
-      m_dismissal(dismissal) {
+      m_dismissal(dismissal),
+      m_activity(activity) {
     TimerCloseByTitle.onTimer = [this] { TimerCloseByTitle_Timer(); };
     TimerResetByTitleTimer.onTimer = [this] { TimerResetByTitleTimer_Timer(); };
     TimerPopupTitleClosed.onTimer = [this] { TimerPopupTitleClosed_Timer(); };
@@ -91,7 +92,10 @@ void TitleScanner::DoShellWindowEvent() {
 
 void TitleScanner::installShellHook() {
     platform::Desktop& desktop = m_context.platform.desktop;
-    const auto event = [this](platform::WindowId) { DoShellWindowEvent(); };
+    const auto event = [this](platform::WindowId window) {
+        m_activity.noteWindow(window);  // before the walk, which may close the window
+        DoShellWindowEvent();
+    };
     desktop.onCreated = event;
     desktop.onActivated = event;
     // A page that retitles its window after it opened is caught at once as well.
@@ -149,7 +153,7 @@ void TitleScanner::EnumCloseByTitle() {
 }
 
 std::optional<std::string> TitleScanner::blockedEntry(const WindowText& read) {
-    if (!read.isTitle || read.text.size() < kMinClosedTitle) {
+    if (!read.isTitle || countCharacters(read.text) < kMinClosedTitle) {
         return std::nullopt;
     }
     return m_list.IsInPopupList(read.text, m_context.platform.desktop.generation());
@@ -170,7 +174,7 @@ std::optional<TitleScanner::Look> TitleScanner::look(const platform::WindowInfo&
     }
     seen.subWindows = contains(seen.read.text, "America") && contains(seen.read.text, "Online");
     // A browser's main window bears its active tab's title: closing it would close every tab.
-    if (window.role != kBrowserMainRole) {
+    if (!isBrowserMainWindow(window)) {
         seen.entry = blockedEntry(seen.read);
     }
     return seen;

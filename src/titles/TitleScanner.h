@@ -11,6 +11,7 @@
 #include "core/StatusLog.h"
 #include "forms/Timer.h"
 #include "titles/BlockedPopupReaction.h"
+#include "titles/BrowserActivity.h"
 #include "titles/ScriptErrorDismissal.h"
 #include "titles/TitleList.h"
 #include "titles/WindowReading.h"
@@ -37,7 +38,8 @@ class TitleScanner {
 public:
     /// Starts the scan and reset timers; wires their handlers.
     TitleScanner(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
-                 TitleList& list, BlockedPopupReaction& reaction, ScriptErrorDismissal& dismissal);
+                 TitleList& list, BlockedPopupReaction& reaction, ScriptErrorDismissal& dismissal,
+                 BrowserActivity& activity);
     TitleScanner(const TitleScanner&) = delete;
     TitleScanner& operator=(const TitleScanner&) = delete;
 
@@ -50,7 +52,8 @@ public:
 
     /// The gated walk run for a new, activated or retitled window.
     void DoShellWindowEvent();
-    /// Starts and stops following the desktop's notifications.
+    /// Starts and stops following the desktop's notifications; each also tells the browser
+    /// activity.
     void installShellHook();
     void removeShellHook();
 
@@ -78,7 +81,7 @@ public:
     /// A number from 0 to 100; the walk runs without browser activity when it is below 30.
     std::function<int()> draw;
 
-    /// Titles shorter than this are never closed.
+    /// Titles shorter than this (in characters) are never closed.
     static constexpr std::size_t kMinClosedTitle = 6;
     static constexpr int kScanInterval = 500;
     static constexpr int kFastInterval = 50;
@@ -113,6 +116,7 @@ private:
     TitleList& m_list;
     BlockedPopupReaction& m_reaction;
     ScriptErrorDismissal& m_dismissal;
+    BrowserActivity& m_activity;
     /// Windows asked to close once already: one that ignores the request is not recorded,
     /// counted and sounded again on every walk.
     std::vector<platform::WindowId> m_asked;

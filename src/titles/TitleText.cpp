@@ -69,6 +69,17 @@ std::string sanitiseTitle(std::string_view title) {
     return clean;
 }
 
+std::size_t countCharacters(std::string_view text) {
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t length = validSequence(text.substr(i));
+        i += length == 0 ? 1 : length;
+        ++count;
+    }
+    return count;
+}
+
 std::string StripAtNull(std::string_view text) {
     return std::string(text.substr(0, text.find('\0')));
 }

@@ -13,6 +13,11 @@ namespace halvern::titles {
 /// byte becomes U+FFFD) and CR, LF and TAB become blanks.
 std::string sanitiseTitle(std::string_view title);
 
+/// Characters of a UTF-8 text (code points), not its bytes: every length test on titles and
+/// entries counts these. A byte that begins no valid sequence counts as one character, as the
+/// replacement character it becomes in a sanitised title.
+std::size_t countCharacters(std::string_view text);
+
 /// The text up to, not including, its first NUL; the text unchanged when it holds none.
 std::string StripAtNull(std::string_view text);
 

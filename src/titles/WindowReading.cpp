@@ -16,6 +16,14 @@ constexpr std::array<std::string_view, 16> kBrowserClasses = {
     "microsoft-edge", "vivaldi-stable",   "opera",         "epiphany",
     "konqueror",      "falkon",           "librewolf",     "seamonkey"};
 
+/// Parts of roles that pop-ups and dialogs state, lower-cased ("pop-up", "GtkFileChooserDialog",
+/// "alert", ...).
+constexpr std::array<std::string_view, 4> kPopupRoles = {"pop-up", "popup", "dialog", "alert"};
+
+/// Window types that are no main window.
+constexpr std::array<std::string_view, 8> kPopupTypes = {
+    "dialog", "utility", "popup_menu", "dropdown_menu", "menu", "tooltip", "notification", "combo"};
+
 }  // namespace
 
 WindowText GetWindowTitleOrClass(const platform::WindowInfo& window) {
@@ -44,6 +52,21 @@ bool isBrowserClass(std::string_view className) {
         }
     }
     return false;
+}
+
+bool isPopupOrDialog(const platform::WindowInfo& window) {
+    const std::string role = lowerAscii(window.role);
+    const std::string type = lowerAscii(window.type);
+    return std::ranges::any_of(kPopupRoles,
+                               [&role](std::string_view part) { return contains(role, part); }) ||
+           std::ranges::find(kPopupTypes, type) != kPopupTypes.end();
+}
+
+bool isBrowserMainWindow(const platform::WindowInfo& window) {
+    if (window.role == kBrowserMainRole) {
+        return true;
+    }
+    return isBrowserClass(window.className) && !isPopupOrDialog(window);
 }
 
 }  // namespace halvern::titles

@@ -35,4 +35,13 @@ bool isBrowserClass(std::string_view className);
 /// say "pop-up" instead.
 inline constexpr std::string_view kBrowserMainRole = "browser";
 
+/// Whether the window's role or type marks it as a pop-up, a dialog or a menu rather than a main
+/// window ("pop-up", "popup", "...Dialog", "alert"; dialog, utility and menu types).
+bool isPopupOrDialog(const platform::WindowInfo& window);
+
+/// Whether the window is a browser's main window, which bears its active tab's title, so that
+/// closing it would close every tab: one that says role "browser", and every window of a browser
+/// class that is not marked as a pop-up or dialog. Such windows are never closed by title.
+bool isBrowserMainWindow(const platform::WindowInfo& window);
+
 }  // namespace halvern::titles

@@ -39,7 +39,8 @@ void listChildTitles(platform::Desktop& desktop, platform::WindowId parent, int 
                                                         "what's new"};
     for (const platform::WindowInfo& child : desktop.children(parent)) {
         const WindowText read = GetWindowTitleOrClass(child);
-        if (!child.visible || isOwnWindow(child, ownPid) || !read.isTitle || read.text.size() < 6) {
+        if (!child.visible || isOwnWindow(child, ownPid) || !read.isTitle ||
+            countCharacters(read.text) < 6) {
             continue;
         }
         const std::string lower = lowerAscii(read.text);
@@ -80,7 +81,9 @@ void CloseAllBrowsers(platform::Desktop& desktop, int ownPid, core::StatusLog& l
     const std::vector<platform::WindowInfo> windows = desktop.windows();  // closes change the list
     for (const platform::WindowInfo& window : windows) {
         const WindowText read = GetWindowTitleOrClass(window);
-        if (!window.visible || isOwnWindow(window, ownPid) || !isBrowserClass(read.className)) {
+        // Only titled windows: an untitled one is a browser's helper, not a page.
+        if (!window.visible || !read.isTitle || isOwnWindow(window, ownPid) ||
+            !isBrowserClass(read.className)) {
             continue;
         }
         log.SetStatusMSG("Closing Browser Window " + read.text);

@@ -16,8 +16,8 @@ inline constexpr const char* kEditorCaption = "Popup Window Blocking Using  Wind
 /// Zorvik's own windows, the editor and the desktop's own furniture are left out.
 std::vector<std::string> listWindowTitles(platform::Desktop& desktop, int ownPid);
 
-/// Politely asks every visible browser window (by its class) to close, each with a status line;
-/// Zorvik's own windows never.
+/// Politely asks every visible, titled browser window (by its class) to close, each with a status
+/// line; Zorvik's own windows never.
 void CloseAllBrowsers(platform::Desktop& desktop, int ownPid, core::StatusLog& log);
 
 }  // namespace halvern::titles

@@ -40,20 +40,63 @@ TEST_F(ScriptErrorDismissalTest, AnswersTheBrowsersErrorBoxWithNoWhileTheBrowser
     EXPECT_EQ(desktop.pressed.size(), 1u);
 }
 
-TEST_F(ScriptErrorDismissalTest, ABoxWithoutTheButtonIsReportedOnEveryActiveTick) {
-    errorBox("Error", "firefox", {"OK"});
-    scanner.TimerCloseByTitle_Timer();
-    scanner.TimerCloseByTitle_Timer();
-    EXPECT_TRUE(desktop.pressed.empty());
+TEST_F(ScriptErrorDismissalTest, EachBoxIsAskedOnceWhetherItsButtonWasFoundOrNot) {
+    // Pressing goes through the program that shows the box; one that hangs must not be asked
+    // again on every tick.
+    const auto noButton = errorBox("Error", "firefox", {"OK"});
+    const auto answered = errorBox("Error", "Chromium");
+    desktop.ignoresClose.push_back(answered);
+    for (int tick = 0; tick < 10; ++tick) {
+        scanner.TimerCloseByTitle_Timer();
+    }
+    using Asked = std::vector<std::pair<platform::WindowId, std::string>>;
+    EXPECT_EQ(desktop.pressAsked, (Asked{{answered, "&No"}, {noButton, "&No"}}));
     EXPECT_EQ(
-        std::count(statusLines.begin(), statusLines.end(), "No '&No' found on 'Error' window."), 2);
-    EXPECT_EQ(state.nBlockedToday, 0);
+        std::count(statusLines.begin(), statusLines.end(), "No '&No' found on 'Error' window."), 1);
+    EXPECT_EQ(titles.dismissal.answered(), 1);
+    EXPECT_EQ(state.nBlockedToday, 1);
+
+    // A new box is asked, also under an id the desktop used before.
+    desktop.close(noButton);
+    scanner.TimerCloseByTitle_Timer();
+    platform::WindowInfo again;
+    again.id = noButton;
+    again.title = "Error";
+    again.className = "firefox";
+    again.visible = true;
+    desktop.open(again);
+    desktop.buttons[noButton] = {"&No"};
+    scanner.TimerCloseByTitle_Timer();
+    scanner.TimerCloseByTitle_Timer();
+    EXPECT_EQ(desktop.pressAsked.size(), 3u);
+    EXPECT_EQ(titles.dismissal.answered(), 2);
+}
+
+TEST_F(ScriptErrorDismissalTest, NoBoxIsPressedWhileTheAdviceOfAnotherIsOpen) {
+    std::vector<platform::WindowId> boxes;
+    for (int n = 0; n < 5; ++n) {
+        boxes.push_back(errorBox("Error", "Chromium"));
+    }
+    int ticksDuringAdvice = 0;
+    fake.dialogs.whileOpen = [&](const platform::FakeDialogs::Box&) {
+        errorBox("Error", "Chromium");
+        titles.dismissal.mySimulateButtonClick("Error", "&No");
+        ++ticksDuringAdvice;
+    };
+    for (int n = 0; n < 5; ++n) {
+        titles.dismissal.mySimulateButtonClick("Error", "&No");
+    }
+    EXPECT_EQ(ticksDuringAdvice, 1);
+    EXPECT_EQ(desktop.pressAsked.size(), 5u) << "the box opened during the advice waits";
+    fake.dialogs.whileOpen = nullptr;
+    titles.dismissal.mySimulateButtonClick("Error", "&No");
+    EXPECT_EQ(desktop.pressAsked.size(), 6u);
 }
 
 TEST_F(ScriptErrorDismissalTest, AdvisesOnTheFifthAnswerAndEveryTwentieth) {
-    const auto box = errorBox("Error", "Google-chrome");
     std::vector<int> advisedAt;
     for (int n = 1; n <= 61; ++n) {
+        const auto box = errorBox("Error", "Google-chrome");
         fake.dialogs.clear();
         form.frmMain.hide();
         titles.dismissal.mySimulateButtonClick("Error", "&No");
@@ -65,10 +108,39 @@ TEST_F(ScriptErrorDismissalTest, AdvisesOnTheFifthAnswerAndEveryTwentieth) {
             EXPECT_EQ(shown.text.substr(0, 40), "You are seeing a lot of error boxes.  If");
             EXPECT_TRUE(form.frmMain.visible());
         }
+        desktop.close(box);  // answered: the box goes
     }
     EXPECT_EQ(advisedAt, (std::vector<int>{5, 20, 40, 60}));
     EXPECT_EQ(desktop.pressed.size(), 61u);
-    (void)box;
+}
+
+TEST_F(ScriptErrorDismissalTest,
+       ABrowserWindowCreatedActivatedOrRetitledMakesFourSecondsOfActivity) {
+    titles.installShellHook();
+    const auto browser = open("News - Chromium", "Chromium", "browser");
+    const auto editor = open("notes.txt - Editor", "Gedit");
+    auto& activity = titles.activity;
+    activity.TimerIEActive.setEnabled(false);
+    struct Case {
+        const char* name;
+        std::function<void()> event;
+        bool active;
+    };
+    const Case cases[] = {
+        {"browser activated", [&] { desktop.activate(browser); }, true},
+        {"browser retitled", [&] { desktop.retitle(browser, "Other - Chromium"); }, true},
+        {"browser opened", [&] { open("Shop - Chromium", "chromium-browser", "browser"); }, true},
+        {"editor activated", [&] { desktop.activate(editor); }, false},
+        {"editor retitled", [&] { desktop.retitle(editor, "todo.txt - Editor"); }, false},
+    };
+    for (const Case& c : cases) {
+        c.event();
+        EXPECT_EQ(activity.isBrowserActive(), c.active) << c.name;
+        clock.advance(3999ms);
+        EXPECT_EQ(activity.isBrowserActive(), c.active) << c.name;
+        clock.advance(1ms);
+        EXPECT_FALSE(activity.isBrowserActive()) << c.name;
+    }
 }
 
 }  // namespace

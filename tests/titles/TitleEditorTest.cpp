@@ -77,6 +77,8 @@ TEST_F(TitleEditorTest, AddRefusesShortAndDuplicateTitles) {
          "Duplicate Entry Found.", false},
         {"   ", "", "", true},  // the length counts the untrimmed text
         {"Äöü", "", "", true},  // three characters, six bytes
+        {"\xC3\xA9\xC3\xA9", "'\xC3\xA9\xC3\xA9' is too short.  Needs to be 3 characters or more.",
+         "Substring too short.", false},  // two characters, four bytes
         {"New Offer", "", "", true},
     };
     for (const Case& c : cases) {
@@ -292,12 +294,13 @@ TEST_F(TitleEditorTest, TheDomainLinkClosesTheEditorAndOpensTheServerList) {
     EXPECT_EQ(opened, 1);
 }
 
-TEST_F(TitleEditorTest, CloseAllBrowsersGoesByClassNotByTitle) {
+TEST_F(TitleEditorTest, CloseAllBrowsersGoesByClassNotByTitleAndAsksTitledWindowsOnly) {
     const auto chromium = open("News - Chromium", "Chromium", "browser");
     const auto firefox = open("Mozilla Firefox", "firefox", "browser");
     const auto notes = open("netscape notes.txt - Notepad", "Gedit");
     const auto hidden = open("Hidden tab", "Google-chrome");
     desktop.topLevel.front().visible = false;
+    const auto untitled = open("", "Chromium");
     platform::WindowInfo own;
     own.title = "Zorvik";
     own.className = "chromium";
@@ -311,6 +314,7 @@ TEST_F(TitleEditorTest, CloseAllBrowsersGoesByClassNotByTitle) {
     EXPECT_FALSE(isOpen(firefox));
     EXPECT_TRUE(isOpen(notes));
     EXPECT_TRUE(isOpen(hidden));
+    EXPECT_TRUE(isOpen(untitled));
     EXPECT_TRUE(isOpen(ownId));
     EXPECT_NE(
         std::find(statusLines.begin(), statusLines.end(), "Closing Browser Window News - Chromium"),

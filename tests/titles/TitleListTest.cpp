@@ -32,6 +32,26 @@ TEST_F(TitleListTest, MatchesCaseInsensitiveSubstringsFirstEntryWins) {
     }
 }
 
+TEST_F(TitleListTest, LengthsCountCharactersNotBytes) {
+    // "K\xC3\xA4se" is 4 characters in 5 bytes, the Cyrillic entry 4 in 8.
+    struct Case {
+        std::vector<std::string> entries;
+        std::string title;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {{"K\xC3\xA4se"}, "Billiger K\xC3\xA4se hier", std::nullopt},      // 4 characters: never
+        {{"K\xC3\xA4se!"}, "Billiger K\xC3\xA4se! hier", "K\xC3\xA4se!"},  // 5 characters
+        {{"\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB8"},
+         "\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD\xD0\xBE",
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        useList(c.entries);
+        EXPECT_EQ(titles.list.IsInPopupList(c.title), c.expected) << c.title;
+    }
+}
+
 TEST_F(TitleListTest, UserListReplacesTheShippedOneAndNeitherGivesAnEmptyList) {
     titles.setPopupListArray();
     EXPECT_TRUE(titles.list.entries().empty());

@@ -248,6 +248,60 @@ TEST_F(TitleScannerTest, SkipsOwnWindowsBrowserMainWindowsHiddenAndUntitledOnes)
     }
 }
 
+TEST_F(TitleScannerTest, SparesBrowserWindowsUnlessTheyAreMarkedAsPopupsOrDialogs) {
+    struct Case {
+        const char* className;
+        const char* role;
+        const char* type;
+        bool closed;
+    };
+    const Case cases[] = {
+        {"Chromium", "", "", false},  // a main window that states no role
+        {"Chromium", "browser", "", false},
+        {"Google-chrome", "app", "normal", false},
+        {"firefox", "", "normal", false},
+        {"Chromium", "pop-up", "", true},
+        {"firefox", "Popup", "", true},
+        {"epiphany", "GtkFileChooserDialog", "", true},
+        {"firefox", "alert", "", true},
+        {"Chromium", "", "dialog", true},
+        {"Brave-browser", "", "utility", true},
+        {"Chromium", "", "popup_menu", true},
+        {"XTerm", "", "", true},           // no browser
+        {"Midori", "browser", "", false},  // a browser known by its role only
+    };
+    for (const Case& c : cases) {
+        const auto id = open("Casino Bonus - Browser", c.className, c.role);
+        desktop.topLevel.front().type = c.type;
+        desktop.touch();
+        scanner.EnumCloseByTitle();
+        EXPECT_EQ(!isOpen(id), c.closed) << c.className << " '" << c.role << "' '" << c.type << "'";
+        desktop.close(id);
+    }
+}
+
+TEST_F(TitleScannerTest, TitleAndEntryLengthsCountCharactersNotBytes) {
+    // Entries: "Kazin" in Cyrillic (5 characters, 10 bytes) and "K\xC3\xA4se" (4 characters,
+    // 5 bytes), which the editor accepts and saves but which never closes a window.
+    const std::string kazin = "\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD";
+    useList({kazin, "K\xC3\xA4se"});
+    struct Case {
+        std::string title;
+        bool closed;
+    };
+    const Case cases[] = {
+        {kazin + "\xD0\xBE", true},  // six characters
+        {kazin, false},              // five characters: matches, but too short to close
+        {"Billiger K\xC3\xA4se hier", false},
+    };
+    for (const Case& c : cases) {
+        const auto id = open(c.title);
+        scanner.EnumCloseByTitle();
+        EXPECT_EQ(!isOpen(id), c.closed) << c.title;
+        desktop.close(id);
+    }
+}
+
 TEST_F(TitleScannerTest, TitlesAreSanitisedBeforeTheyReachTheRingAndTheLog) {
     const std::string raw = "Casino\r\nnight\t\xFF" + std::string(5000, 'x');
     open(raw);

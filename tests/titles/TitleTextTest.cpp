@@ -26,6 +26,29 @@ TEST(TitleText, SanitisesWhatPagesPutInTitles) {
     }
 }
 
+TEST(TitleText, CountsCharactersNotBytes) {
+    struct Case {
+        std::string text;
+        std::size_t characters;
+    };
+    const Case cases[] = {
+        {"", 0},
+        {"abc", 3},
+        {"\xC3\xBC"
+         "ber",
+         4},                                                      // two-byte letter
+        {"\xE2\x82\xAC\xE2\x82\xAC", 2},                          // three-byte signs
+        {"\xF0\x9F\x8E\xB0 Win", 5},                              // four-byte sign
+        {"\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB8\xD0\xBD\xD0\xBE", 6},  // Cyrillic, 12 bytes
+        {"Bad \xFF", 5},                                          // a stray byte is one character
+        {"Cut \xE2\x82", 6},  // so is each byte of a cut sequence
+        {"\x80\x80\x80", 3},  // and each lone continuation byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(countCharacters(c.text), c.characters) << c.text;
+    }
+}
+
 TEST(TitleText, CapsAt4KiBOnACharacterBoundary) {
     const std::string euro = "\xE2\x82\xAC";
     std::string longTitle = "x";

@@ -38,6 +38,7 @@ CloseResult FakeDesktop::requestClose(WindowId window) {
 }
 
 bool FakeDesktop::pressButton(WindowId window, const std::string& caption) {
+    pressAsked.emplace_back(window, caption);
     auto it = buttons.find(window);
     if (it == buttons.end()) {
         return false;

@@ -38,6 +38,8 @@ public:
     std::map<WindowId, std::vector<std::string>> buttons;
 
     std::vector<WindowId> closeRequests;
+    /// Every press asked for, whether the button was there or not, and those that pressed one.
+    std::vector<std::pair<WindowId, std::string>> pressAsked;
     std::vector<std::pair<WindowId, std::string>> pressed;
 
 private:
