@@ -9,11 +9,10 @@ from harness import EXIT_TIMEOUT, check, log, set_ini_value, wait_until
 from registry import test
 from test_adblock import hosts_text, lacking_entries
 from test_updates_download import USER_FILE, ctrl_d, default_list, first_start_with_server
-from update_server import UpdateServer
+from update_server import UpdateServer, date_text
 
 # One byte a second: the 12-second timeout of updatedate.txt ends the transfer long before.
 TRICKLE = "location = /zshared/updatedate.txt { limit_rate 1; }"
-SLOW_DATE = b"12/1/2026" + b" " * 40
 
 
 def placeholder_answer(sandbox, name):
@@ -36,7 +35,8 @@ def placeholder_seconds(sandbox, name):
 def trickling_server(sandbox):
     server = UpdateServer(sandbox)
     server.publish(["e2e-late.example"])
-    server.put("updatedate.txt", SLOW_DATE)
+    # A date newer than any the client holds, padded so that it trickles for long.
+    server.put("updatedate.txt", date_text(1).encode() + b" " * 40)
     server.start(TRICKLE)
     return server
 

@@ -2,6 +2,7 @@
 127.0.0.2:80 (the placeholder server keeps 127.0.0.1:80), serving files made by the publisher tool,
 with its name in the user's /etc/hosts and in Zorvik's UpdateServer setting before the first start."""
 
+import datetime
 import os
 import re
 import socket
@@ -17,6 +18,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PUBLISHER = os.path.join(HERE, "..", "scripts", "publish-updates.py")
 NGINX = "/usr/sbin/nginx"
 REQUEST = re.compile(r'"GET (\S+) HTTP/[0-9.]+" (\d+)')
+
+
+def date_text(days=0):
+    """The local date `days` away from today as the update server writes it (month/day/year): a
+    published date is only newer or older than the client's relative to the clock."""
+    day = datetime.date.today() + datetime.timedelta(days=days)
+    return f"{day.month}/{day.day}/{day.year}"
 
 
 def prepare(sandbox, user_hosts):
@@ -40,8 +48,10 @@ class UpdateServer:
         os.makedirs(self.zshared, exist_ok=True)
         os.makedirs(os.path.join(self.work, "tmp"), exist_ok=True)
 
-    def publish(self, names, date="12/1/2026", popups=(), spyware=None, version=None):
-        """Runs the publisher tool on a hosts-format list of the names."""
+    def publish(self, names, date=None, popups=(), spyware=None, version=None):
+        """Runs the publisher tool on a hosts-format list of the names, dated ten days ago unless
+        a date is given."""
+        date = date or date_text(-10)
         source = os.path.join(self.work, "list.txt")
         with open(source, "w") as handle:
             handle.write("# published for the test\n")

@@ -102,11 +102,17 @@ AdDataUpdate::AdDataUpdate(core::Context& context, core::StatusLog& log, ui::Hel
 
 AdDataUpdate::~AdDataUpdate() {
     m_scheduler.cancel(m_autoRun);
+    m_fetch.cancelWait(m_autoWait);
+}
+
+void AdDataUpdate::showBusy() {
+    m_log.AddToStatus("#A download is under way: the update waits for another request");
+    m_form.lblStatus.setCaption(UpdateFetch::kBusyText);
 }
 
 void AdDataUpdate::mnuUpdate_Click() {
     if (m_fetch.busy()) {
-        m_log.AddToStatus("#A download is under way: the update waits for another request");
+        showBusy();
         return;
     }
     m_form.A.setTab(forms::MainForm::kTabStartup);
@@ -128,15 +134,19 @@ void AdDataUpdate::cmdData2_Click() {
 
 void AdDataUpdate::cmdRemoval_Click() {
     UpdateFetch::Job job(m_fetch);
-    if (job.started()) {
-        ProcessHostRemovals(true);
+    if (!job.started()) {
+        showBusy();
+        return;
     }
+    ProcessHostRemovals(true);
 }
 
 void AdDataUpdate::UpdateAdData(bool bShowStatus) {
     UpdateFetch::Job job(m_fetch);
     if (!job.started()) {
-        m_log.AddToStatus("#A download is under way: the update waits for another request");
+        if (bShowStatus) {
+            showBusy();
+        }
         return;
     }
     runUpdate(bShowStatus);
@@ -454,18 +464,29 @@ void AdDataUpdate::chkAuto_Click() {
 
 void AdDataUpdate::autoUpdateCheck() {
     if (m_state.nBlockedToday != kAutoBlockedCount || !m_state.bAutoDownload ||
-        m_starts % kAutoEveryStarts != 0 || m_autoRun != 0) {
+        m_starts % kAutoEveryStarts != 0 || m_autoRun != 0 || m_autoWait != 0) {
         return;
     }
     // The server's handler only counts the ad; the update, with its waits, runs on its own.
     m_autoRun = m_scheduler.callAfter(0ms, [this] {
         m_autoRun = 0;
-        if (stopped()) {
-            return;
-        }
-        m_form.A.setTab(forms::MainForm::kTabStartup);
-        UpdateAdData(true);
+        runAutoUpdate();
     });
+}
+
+void AdDataUpdate::runAutoUpdate() {
+    m_autoWait = 0;
+    if (stopped()) {
+        return;
+    }
+    if (m_fetch.busy()) {
+        // Its moment comes once: it runs when the download under way ends, not never.
+        m_log.AddToStatus("#The automatic update waits for the download under way");
+        m_autoWait = m_fetch.afterCurrentJob([this] { runAutoUpdate(); });
+        return;
+    }
+    m_form.A.setTab(forms::MainForm::kTabStartup);
+    UpdateAdData(true);
 }
 
 void AdDataUpdate::countStart() {

@@ -44,7 +44,8 @@ public:
     AdDataUpdate(const AdDataUpdate&) = delete;
     AdDataUpdate& operator=(const AdDataUpdate&) = delete;
 
-    /// The whole update; nothing while another download runs.
+    /// The whole update; while another download runs, only the status line says so (with
+    /// bShowStatus).
     void UpdateAdData(bool bShowStatus);
     /// Downloads domains.txt and rewrites the default list; the body, or "" on failure.
     std::string getConfigData(bool bShowStatus, std::string& errorText);
@@ -64,7 +65,7 @@ public:
 
     /// The placeholder server answered an ad: starts the automatic update when its time has
     /// come. Only decides; the update itself runs from the event loop, outside the server's
-    /// handler.
+    /// handler, and after the download under way when one runs.
     void autoUpdateCheck();
     /// Counts this start of the program (once per start), for the automatic update.
     void countStart();
@@ -80,6 +81,10 @@ private:
     enum class Outcome { Failed, NotModified, Changed };
 
     void runUpdate(bool bShowStatus);
+    /// The automatic update now, or once the download under way ends.
+    void runAutoUpdate();
+    /// Tells the user that another download runs.
+    void showBusy();
     Outcome downloadDomains(bool conditional, std::string& errorText, std::string& body);
     Outcome downloadRemovals(bool conditional);
     /// Writes the default list in one write and notes the names that left it.
@@ -112,6 +117,8 @@ private:
     bool m_bForceDownload = false;
     int m_starts = 0;
     platform::Scheduler::Id m_autoRun = 0;
+    /// The automatic update waiting for the download under way.
+    UpdateFetch::WaitId m_autoWait = 0;
     /// Names the last list download dropped from the default list whose hosts lines are still
     /// to go.
     std::vector<std::string> m_leftNames;

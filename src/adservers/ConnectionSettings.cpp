@@ -40,8 +40,9 @@ void ConnectionSettings::mnuTest_Click() {
     if (m_state.bLoadingSettings) {
         return;
     }
-    // A download under way shows its own progress; the test waits for another click.
+    // A download under way keeps the connection: the test waits for another click.
     if (m_fetch.busy()) {
+        m_form.lblStatus.setCaption(UpdateFetch::kBusyText);
         return;
     }
     m_form.A.setTab(forms::MainForm::kTabStartup);

@@ -266,6 +266,8 @@ void DomainTester::launch(std::uint64_t key) {
     request.url = job.url;
     request.timeout = kTimeout;
     request.maxBody = kMaxBody;
+    // Bytes that came are an answer, however many more the host would send.
+    request.truncateAtMax = true;
     const platform::Http::Id transfer =
         m_http.start(request, [this, key, token](const platform::HttpResponse& response) {
             answered(key, token, response);
@@ -458,7 +460,7 @@ void DomainTester::fixDomains(const std::string& path) {
         *text = DomainTesterFiles::withoutLine(*text, host);
         f.lblErr.setCaption("clearing " + host);
     }
-    m_files.write(path, *text);
+    writeServerFile(path, *text);
 }
 
 void DomainTester::fixRemovals(const std::string& path) {
@@ -488,7 +490,16 @@ void DomainTester::fixRemovals(const std::string& path) {
             head += host + eol;
         }
     }
-    m_files.write(path, head + tail);
+    writeServerFile(path, head + tail);
+}
+
+void DomainTester::writeServerFile(const std::string& path, const std::string& text) {
+    if (m_files.write(path, text)) {
+        return;
+    }
+    const std::string failed = path + " could not be written (" + m_files.writeError() + ")";
+    m_form.lblStatus.setCaption(failed);
+    m_dialogs.messageBox(failed + " and was not changed", kN, BoxButtons::Ok, BoxIcon::Warning);
 }
 
 }  // namespace halvern::adservers

@@ -30,7 +30,8 @@ public:
     /// A fast failure (under 500 ms) is asked again at once, 11 times in all.
     static constexpr platform::Millis kFastAnswer{500};
     static constexpr int kMaxTries = 11;
-    /// The most of an answer kept: the tester only needs to know that one came.
+    /// The most of an answer read: the tester only needs to know that one came, so a longer
+    /// body is cut here and still counts as an answer.
     static constexpr std::size_t kMaxBody = 1u << 20;
     /// Ticks of Timer1 from a completed retry pass to the next.
     static constexpr int kRetryTicks = 25;
@@ -122,6 +123,8 @@ private:
     void fixRemovals(const std::string& path);
     /// The file's text, or nothing with a box when it is missing or cannot be read.
     std::optional<std::string> readServerFile(const std::string& path);
+    /// Writes the file; a box and the status line say so when it cannot be written.
+    void writeServerFile(const std::string& path, const std::string& text);
     std::string serverFile(const char* name) const;
 
     platform::Http& m_http;

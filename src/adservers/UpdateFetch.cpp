@@ -121,6 +121,45 @@ UpdateFetch::UpdateFetch(core::Context& context, core::StatusLog& log)
       m_state(context.state),
       m_log(log) {}
 
+UpdateFetch::~UpdateFetch() {
+    m_scheduler.cancel(m_wake);
+}
+
+UpdateFetch::WaitId UpdateFetch::afterCurrentJob(std::function<void()> then) {
+    const WaitId id = m_nextWait++;
+    m_waiting.emplace(id, std::move(then));
+    if (!m_busy) {
+        wakeWaiting();
+    }
+    return id;
+}
+
+void UpdateFetch::cancelWait(WaitId id) {
+    m_waiting.erase(id);
+}
+
+void UpdateFetch::wakeWaiting() {
+    if (m_waiting.empty() || m_wake != 0) {
+        return;
+    }
+    // From the loop, not from the end of the job: the caller of the job finishes first.
+    m_wake = m_scheduler.callAfter(platform::Millis(0), [this] {
+        m_wake = 0;
+        runWaiting();
+    });
+}
+
+void UpdateFetch::runWaiting() {
+    // Each in turn, while no job runs: one that starts a download leaves the rest waiting for
+    // its end.
+    while (!m_busy && !m_waiting.empty() && !m_state.bExiting) {
+        const auto first = m_waiting.begin();
+        const std::function<void()> then = std::move(first->second);
+        m_waiting.erase(first);
+        then();
+    }
+}
+
 std::string UpdateFetch::FetchURL(const std::string& url, int timeoutSeconds,
                                   std::string& errorText) {
     return fetch(url, timeoutSeconds, errorText).body;
@@ -200,6 +239,7 @@ UpdateFetch::Job::Job(UpdateFetch& fetch) : m_fetch(fetch), m_started(!fetch.m_b
 UpdateFetch::Job::~Job() {
     if (m_started) {
         m_fetch.m_busy = false;
+        m_fetch.wakeWaiting();
     }
 }
 

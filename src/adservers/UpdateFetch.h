@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -65,8 +68,12 @@ public:
     static constexpr int kDefaultTimeoutSeconds = 30;
     /// The error text of an empty body without an error.
     static constexpr const char* kNoResponse = "No Response Returned";
+    /// The status line of a download asked for while another one runs.
+    static constexpr const char* kBusyText =
+        "Another download is still running.  Please try again when it is done.";
 
     UpdateFetch(core::Context& context, core::StatusLog& log);
+    ~UpdateFetch();
     UpdateFetch(const UpdateFetch&) = delete;
     UpdateFetch& operator=(const UpdateFetch&) = delete;
 
@@ -97,7 +104,18 @@ public:
     /// True while a download job runs.
     bool busy() const { return m_busy; }
 
+    using WaitId = std::uint64_t;
+    /// Runs `then` once, from the event loop, after the download job under way ends (on the
+    /// next turn when none runs). A job started before its turn comes makes it wait again.
+    WaitId afterCurrentJob(std::function<void()> then);
+    /// Forgets a waiting `then`; an unknown id is ignored.
+    void cancelWait(WaitId id);
+
 private:
+    /// Runs the waiting callbacks from the loop once no job runs.
+    void wakeWaiting();
+    void runWaiting();
+
     /// One GET that keeps the loop running until its answer, its time limit or the exit.
     platform::HttpResponse get(const platform::HttpRequest& request);
 
@@ -106,6 +124,9 @@ private:
     const core::MainState& m_state;
     core::StatusLog& m_log;
     bool m_busy = false;
+    std::map<WaitId, std::function<void()>> m_waiting;
+    WaitId m_nextWait = 1;
+    platform::Scheduler::Id m_wake = 0;
 };
 
 }  // namespace halvern::adservers

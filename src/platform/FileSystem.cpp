@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include <utility>
+
 namespace halvern::platform {
 
 ReadResult FileSystem::readLimited(const std::string& path, std::uint64_t maxBytes) const {
@@ -27,6 +29,11 @@ ReadResult FileSystem::notAFile() {
 ReadResult FileSystem::tooLarge(std::uint64_t size, std::uint64_t limit) {
     return {std::nullopt, ReadFailure::TooLarge,
             std::to_string(size) + " bytes, over the limit of " + std::to_string(limit) + " bytes"};
+}
+
+bool FileSystem::writeFailed(std::string why) {
+    m_writeError = std::move(why);
+    return false;
 }
 
 ReadResult FileSystem::reported(const std::string& path, ReadResult result) const {

@@ -47,8 +47,12 @@ public:
     /// or a device. Reports every refusal to onReadRefused.
     virtual ReadResult readLimited(const std::string& path, std::uint64_t maxBytes) const;
     /// Replaces the file's content: the file is either the old or the new one after any crash.
-    /// Keeps an existing file's owner and mode. False when the file could not be written.
+    /// Keeps an existing file's owner and mode. False when the file could not be written;
+    /// writeError() then says why.
     virtual bool write(const std::string& path, const std::string& content) = 0;
+    /// Why the last write that returned false failed, in the system's words ("No such file or
+    /// directory", "Permission denied", "not a regular file"); empty before any failed write.
+    const std::string& writeError() const { return m_writeError; }
     virtual bool exists(const std::string& path) const = 0;
     virtual bool isDirectory(const std::string& path) const = 0;
     /// Size in bytes, or nothing for a missing file.
@@ -75,6 +79,11 @@ protected:
     ReadResult reported(const std::string& path, ReadResult result) const;
     static ReadResult notAFile();
     static ReadResult tooLarge(std::uint64_t size, std::uint64_t limit);
+    /// Notes why a write failed and returns false, for the write to return.
+    bool writeFailed(std::string why);
+
+private:
+    std::string m_writeError;
 };
 
 }  // namespace halvern::platform

@@ -14,8 +14,11 @@ struct HttpRequest {
     std::string url;
     /// The whole request, connection included, must end within this time.
     Millis timeout{30000};
-    /// A longer body is a failure.
+    /// A longer body is a failure, unless truncateAtMax.
     std::size_t maxBody = std::size_t{32} * 1024 * 1024;
+    /// A longer body is cut at maxBody and the transfer ends there as an answer (`truncated`):
+    /// for a caller that only needs to know that something came.
+    bool truncateAtMax = false;
     /// Sent back for a conditional download when not empty.
     std::string etag;
     std::string lastModified;
@@ -32,6 +35,8 @@ struct HttpResponse {
     std::string error;
     /// The server answered 304 to a conditional request: nothing changed.
     bool notModified = false;
+    /// The body went past the request's maxBody and was cut there (truncateAtMax only).
+    bool truncated = false;
     std::string etag;
     std::string lastModified;
 };

@@ -112,15 +112,21 @@ void LogWindow::cmdCopy_Click() {
     const platform::ScratchFiles::Result result =
         m_context.platform.scratch.write(kCopyFile, text + kCrLf);
     if (result.path.empty()) {
-        m_log.AddToStatus("The log could not be exported: no private folder for " +
-                          std::string(kCopyFile) + ".");
+        exportFailed("The log could not be exported: no private folder for " +
+                     std::string(kCopyFile) + ".");
         return;
     }
     if (!result.written) {
-        m_log.AddToStatus("The log could not be written to " + result.path + ".");
+        exportFailed("The log could not be written to " + result.path + ".");
     }
     // Also after a failed write: the older export is gone, so the editor shows nothing stale.
     m_context.platform.launcher.openInEditor(result.path);
+}
+
+void LogWindow::exportFailed(const std::string& text) {
+    m_log.AddToStatus(text);
+    m_context.platform.dialogs.messageBox(text, kN, platform::BoxButtons::Ok,
+                                          platform::BoxIcon::Warning);
 }
 
 void LogWindow::cmdClear_Click() {

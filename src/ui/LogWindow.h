@@ -72,6 +72,8 @@ public:
 private:
     void fill(int view);
     static std::string explanation(int view);
+    /// Tells the user in a box (and the status log) why the export did not work.
+    void exportFailed(const std::string& text);
     static void run(const std::function<void()>& editor) {
         if (editor) {
             editor();

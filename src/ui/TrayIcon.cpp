@@ -274,8 +274,15 @@ void TrayIcon::mnuSettingsReset_Click() {
     m_stats.setLifeTime(0);
     m_stats.setToday(0);
     // The settings' own save never writes a count of 0, so the zero is written first.
-    m_settings.writeSetting("nTotBlocked", "0");
+    const bool stored = m_settings.writeSetting("nTotBlocked", "0");
     m_settings.Save();
+    if (!stored) {
+        // The old total would come back at the next start: no "reset to zero" then.
+        m_dialogs.messageBox("The total number of ads blocked could not be saved as zero: " +
+                                 m_settings.getIniFileName() + " could not be written.",
+                             kServiceName, platform::BoxButtons::Ok, platform::BoxIcon::Warning);
+        return;
+    }
     m_dialogs.messageBox("The total number of ads blocked has been reset to zero.", kServiceName,
                          platform::BoxButtons::Ok, platform::BoxIcon::Information);
 }

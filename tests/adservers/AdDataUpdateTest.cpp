@@ -451,6 +451,53 @@ TEST_F(AdDataUpdateTest, OneDownloadAtATime) {
     EXPECT_FALSE(fetch.busy());
 }
 
+TEST_F(AdDataUpdateTest, ARequestDuringAnotherDownloadSaysSoOnTheStatusLine) {
+    const struct {
+        const char* name;
+        std::function<void()> click;
+    } buttons[] = {
+        {"Ctrl+D", [this] { form.mnuUpdate.click(); }},
+        {"Download", [this] { form.cmdData.click(); }},
+        {"the other Download", [this] { form.cmdData2.click(); }},
+        {"HRem", [this] { form.cmdRemoval.click(); }},
+    };
+    newerData();
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.name);
+        form.lblStatus.setCaption("");
+        {
+            UpdateFetch::Job running(fetch);
+            b.click();
+            fake.clock.advance(100ms);
+        }
+        EXPECT_EQ(form.lblStatus.caption(), UpdateFetch::kBusyText);
+        EXPECT_TRUE(fake.http.requests.empty());
+    }
+}
+
+TEST_F(AdDataUpdateTest, AnAutomaticUpdateDueDuringADownloadRunsWhenItEnds) {
+    fake.userStore.set("Zorvik", "State", "Starts", "2");
+    update.countStart();
+    state.bAutoDownload = true;
+    newerData();
+    serve(kDomains, reply(200, served({"a.example"}), 3000ms));
+    fake.clock.callAfter(1000ms, [this] {
+        state.nBlockedToday = AdDataUpdate::kAutoBlockedCount;
+        update.autoUpdateCheck();
+    });
+    form.mnuUpdate.click();
+    EXPECT_EQ(requested(), (Names{kDate, kDomains, kRemovals}));
+    EXPECT_EQ(state.DateUpdate, "12/10/2026");
+
+    form.A.setTab(forms::MainForm::kTabAdTypes);
+    fake.clock.advance(0ms);
+    EXPECT_EQ(requested(), (Names{kDate, kDomains, kRemovals, kDate}))
+        << "the automatic update ran after Ctrl+D's";
+    EXPECT_EQ(form.A.tab(), forms::MainForm::kTabStartup);
+    fake.clock.advance(10s);
+    EXPECT_EQ(requested().size(), 4u) << "and only once";
+}
+
 TEST_F(AdDataUpdateTest, AnExitDuringTheUpdateWritesNothing) {
     const struct {
         const char* name;

@@ -68,12 +68,18 @@ TEST_F(ConnectionSettingsTest, WithAProxyNameTheTestEndsWithoutABox) {
 }
 
 TEST_F(ConnectionSettingsTest, NothingWhileTheSettingsLoadOrAnotherDownloadRuns) {
+    form.lblStatus.setCaption("");
     state.bLoadingSettings = true;
     form.mnuTest.click();
     state.bLoadingSettings = false;
-    {
+    EXPECT_EQ(form.lblStatus.caption(), "");
+    const std::function<void()> clicks[] = {[this] { form.mnuTest.click(); },
+                                            [this] { form.cmdTestConn.click(); }};
+    for (const auto& click : clicks) {
+        form.lblStatus.setCaption("");
         UpdateFetch::Job running(fetch);
-        form.mnuTest.click();
+        click();
+        EXPECT_EQ(form.lblStatus.caption(), UpdateFetch::kBusyText) << "said, not silent";
     }
     EXPECT_TRUE(fake.http.requests.empty());
     EXPECT_TRUE(fake.dialogs.boxes().empty());

@@ -107,6 +107,17 @@ TEST_F(DomainTesterTest, ATestRunFilesTheFailuresThenRetriesThemOnce) {
     EXPECT_TRUE(f.cmdTestFail.enabled());
 }
 
+TEST_F(DomainTesterTest, AnAnswerOverTheReadLimitIsStillAnAnswer) {
+    const std::string big(DomainTester::kMaxBody + 1, 'x');
+    fake.http.scripts[url("big.example")] = {answer(big)};
+    test({"big.example"});
+    fake.clock.advance(30s);
+    EXPECT_TRUE(f.lstFail.items().empty());
+    EXPECT_EQ(requests(url("big.example")), 1) << "one attempt did";
+    EXPECT_EQ(f.txtResult.text().size(), DomainTester::kMaxBody);
+    EXPECT_EQ(f.lblErr.caption(), "big.example Err#=0 Desc=''");
+}
+
 TEST_F(DomainTesterTest, TheCountdownRunsAPassEvery25TicksUntilStopped) {
     down("b.example");
     test({"b.example"});
@@ -360,6 +371,37 @@ TEST_F(FixTest, AMissingOrUnreadableFileIsReportedAndNeverWritten) {
     EXPECT_EQ(fake.dialogs.boxes()[1].text, kDir + "removals.txt does not exist");
     EXPECT_EQ(fake.files.writes(kDir + "domains.txt"), writes);
     EXPECT_FALSE(fake.files.exists(kDir + "removals.txt"));
+}
+
+TEST_F(FixTest, AFileThatCannotBeWrittenIsReportedWithTheSystemsReason) {
+    fail({"b.example"});
+    struct Case {
+        const char* readOnly;
+        const char* box;
+        bool domainsWritten, removalsWritten;
+    };
+    const std::vector<Case> cases = {
+        {"domains.txt", "domains.txt could not be written (Permission denied) and was not changed",
+         false, true},
+        {"removals.txt",
+         "removals.txt could not be written (Permission denied) and was not changed", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.readOnly);
+        fake.dialogs.clear();
+        fake.files.put(kDir + "domains.txt", "b.example\r\n[END]");
+        fake.files.put(kDir + "removals.txt", "[END]");
+        fake.files.setReadOnly(kDir + c.readOnly);
+        f.cmdUpdate.click();
+        ASSERT_EQ(fake.dialogs.boxes().size(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes()[0].text, kDir + c.box);
+        EXPECT_EQ(fake.dialogs.boxes()[0].icon, halvern::platform::BoxIcon::Warning);
+        EXPECT_EQ(fake.files.text(kDir + "domains.txt") == "[END]", c.domainsWritten);
+        EXPECT_EQ(fake.files.text(kDir + "removals.txt") != "[END]", c.removalsWritten);
+        fake.files.setReadOnly(kDir + c.readOnly, false);
+    }
+    EXPECT_EQ(f.lblStatus.caption(),
+              kDir + "removals.txt could not be written (Permission denied)");
 }
 
 TEST_F(FixTest, FixTurnsTheCountdownOff) {

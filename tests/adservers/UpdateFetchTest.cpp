@@ -134,6 +134,33 @@ TEST_F(UpdateFetchTest, OneDownloadJobAtATime) {
     EXPECT_TRUE(again.started());
 }
 
+TEST_F(UpdateFetchTest, AWaitingCallRunsFromTheLoopOnceTheJobUnderWayEnds) {
+    std::vector<std::string> ran;
+    {
+        UpdateFetch::Job running(fetch);
+        fetch.afterCurrentJob([&] { ran.push_back("first"); });
+        const UpdateFetch::WaitId dropped =
+            fetch.afterCurrentJob([&] { ran.push_back("dropped"); });
+        fetch.afterCurrentJob([&] {
+            ran.push_back("second");
+            // A job started by one leaves the next waiting for its end.
+            UpdateFetch::Job next(fetch);
+            fetch.afterCurrentJob([&] { ran.push_back("third"); });
+        });
+        fetch.cancelWait(dropped);
+        fake.clock.advance(1000ms);
+        EXPECT_TRUE(ran.empty()) << "nothing runs while the job does";
+    }
+    EXPECT_TRUE(ran.empty()) << "nor inside the end of the job";
+    fake.clock.advance(0ms);
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "second", "third"}));
+
+    fetch.afterCurrentJob([&] { ran.push_back("idle"); });
+    EXPECT_EQ(ran.size(), 3u);
+    fake.clock.advance(0ms);
+    EXPECT_EQ(ran.back(), "idle") << "with no job, on the next turn";
+}
+
 TEST(UpdateFetchText, URLEncodeEncodesUpToTheFirstQuestionMark) {
     const struct {
         const char* in;

@@ -146,17 +146,26 @@ TEST_F(LogWindowTest, AFailedCopyRemovesTheOldExportAndSaysSo) {
     window.form.cmdCopy.click();
     ASSERT_TRUE(fake.scratch.files.contains(kExport));
 
+    EXPECT_TRUE(fake.dialogs.boxes().empty());
+
     fake.scratch.fails = true;
     window.form.cmdCopy.click();
     EXPECT_FALSE(fake.scratch.files.contains(kExport)) << "stale data would open as current";
     EXPECT_EQ(fake.launcher.edited.size(), 2u);
     ASSERT_FALSE(logLines.empty());
-    EXPECT_EQ(logLines.back(), "The log could not be written to " + kExport + ".");
+    const std::string notWritten = "The log could not be written to " + kExport + ".";
+    EXPECT_EQ(logLines.back(), notWritten);
+    ASSERT_EQ(fake.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(fake.dialogs.boxes()[0].text, notWritten);
 
     fake.scratch.noFolder = true;
     window.form.cmdCopy.click();
     EXPECT_EQ(fake.launcher.edited.size(), 2u) << "nothing to open";
-    EXPECT_EQ(logLines.back(), "The log could not be exported: no private folder for tempZV.txt.");
+    const std::string noFolder = "The log could not be exported: no private folder for tempZV.txt.";
+    EXPECT_EQ(logLines.back(), noFolder);
+    ASSERT_EQ(fake.dialogs.boxes().size(), 2u) << "not silent";
+    EXPECT_EQ(fake.dialogs.boxes()[1].text, noFolder);
+    EXPECT_EQ(fake.dialogs.boxes()[1].icon, halvern::platform::BoxIcon::Warning);
 }
 
 TEST_F(LogWindowTest, ClearAnsweredNoKeepsEverythingYesEmptiesAllFourAndShowsViewOne) {

@@ -325,6 +325,20 @@ TEST_F(TrayIconTest, ResetZeroesTheCountsWritesTheZeroThenSaves) {
     EXPECT_EQ(dialogs.boxes()[0].text, "The total number of ads blocked has been reset to zero.");
 }
 
+TEST_F(TrayIconTest, AResetWhoseZeroCannotBeWrittenSaysSo) {
+    const std::string ini = paths.getIniFileName();
+    fake.files.put(ini, "[Settings]\r\nnTotBlocked=42\r\n");
+    fake.files.setReadOnly(ini);
+    form.mnuSettingsReset.click();
+    EXPECT_EQ(state.nTotBlocked, 0) << "this session counts from zero";
+    EXPECT_EQ(saved("nTotBlocked"), "42");
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_EQ(dialogs.boxes()[0].text,
+              "The total number of ads blocked could not be saved as zero: " + ini +
+                  " could not be written.");
+    EXPECT_EQ(dialogs.boxes()[0].icon, halvern::platform::BoxIcon::Warning);
+}
+
 TEST_F(TrayIconTest, ResetDoesNothingWhileTheSettingsLoad) {
     state.bLoadingSettings = true;
     form.mnuSettingsReset.click();

@@ -50,8 +50,19 @@ bool FakeFileSystem::canHoldFile(const std::string& path) const {
 
 bool FakeFileSystem::write(const std::string& path, const std::string& content) {
     // As on disk: the folder must exist, and a folder cannot be overwritten by a file.
-    if (!writable(path) || !canHoldFile(path) || m_special.contains(path)) {
-        return false;
+    if (!writable(path)) {
+        return writeFailed("Permission denied");
+    }
+    if (isDirectory(path)) {
+        return writeFailed("Is a directory");
+    }
+    if (!canHoldFile(path)) {
+        const std::string parent = parentOf(path);
+        return writeFailed(m_files.contains(parent) ? "Not a directory"
+                                                    : "No such file or directory");
+    }
+    if (m_special.contains(path)) {
+        return writeFailed("not a regular file");
     }
     m_files[path] = content;
     ++m_writes[path];

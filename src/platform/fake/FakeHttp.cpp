@@ -30,13 +30,17 @@ Http::Id FakeHttp::start(const HttpRequest& request,
             response.ok = true;
             response.status = 304;
             response.notModified = true;
-        } else if (script.body.size() > request.maxBody) {
+        } else if (script.body.size() > request.maxBody && !request.truncateAtMax) {
             response.status = script.status;
             response.error = "Maximum file size exceeded";
         } else {
             response.ok = true;
             response.status = script.status;
             response.body = script.body;
+            if (response.body.size() > request.maxBody) {
+                response.body.resize(request.maxBody);
+                response.truncated = true;
+            }
             if (response.body.starts_with("\xEF\xBB\xBF")) {
                 response.body.erase(0, 3);
             }

@@ -62,6 +62,12 @@ std::string proxyFor(const std::string& setting, const std::string& scheme) {
     return {};
 }
 
+void stripByteOrderMark(std::string& body) {
+    if (body.starts_with(kByteOrderMark)) {
+        body.erase(0, kByteOrderMark.size());
+    }
+}
+
 /// A header value may not carry a line break into the request.
 bool safeHeaderValue(const std::string& value) {
     return value.find_first_of("\r\n") == std::string::npos;
@@ -75,6 +81,7 @@ struct CurlTransfer {
     curl_slist* headers = nullptr;
     std::function<void(const HttpResponse&)> done;
     std::size_t maxBody = 0;
+    bool truncateAtMax = false;
     bool tooBig = false;
     /// When the whole transfer, redirects included, must be over.
     Millis deadline{0};
@@ -217,8 +224,13 @@ struct CurlHttp::Impl {
             // A redirect's own page is skipped.
             return length;
         }
-        if (length > transfer.maxBody - transfer.response.body.size()) {
+        const std::size_t room = transfer.maxBody - transfer.response.body.size();
+        if (length > room) {
+            // Reading stops here either way: a caller that asked for it keeps what fits.
             transfer.tooBig = true;
+            if (transfer.truncateAtMax) {
+                transfer.response.body.append(data, room);
+            }
             return 0;
         }
         transfer.response.body.append(data, length);
@@ -260,9 +272,12 @@ struct CurlHttp::Impl {
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, options.stallBytesPerSecond);
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
                          static_cast<long>(options.stallTime.count()));
-        const auto maxSize = static_cast<curl_off_t>(std::min<std::size_t>(
-            request.maxBody, static_cast<std::size_t>(std::numeric_limits<curl_off_t>::max())));
-        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, maxSize);
+        if (!request.truncateAtMax) {
+            // A length announced over the cap fails before the body comes.
+            const auto maxSize = static_cast<curl_off_t>(std::min<std::size_t>(
+                request.maxBody, static_cast<std::size_t>(std::numeric_limits<curl_off_t>::max())));
+            curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, maxSize);
+        }
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::onHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::onBody);
@@ -368,6 +383,11 @@ struct CurlHttp::Impl {
             // The redirect was not followed; the reason is set.
         } else if (status >= 400) {
             response.error = "HTTP error " + std::to_string(status);
+        } else if (transfer.tooBig && transfer.truncateAtMax) {
+            // The body was cut at the cap on purpose: what came is the answer.
+            response.ok = true;
+            response.truncated = true;
+            stripByteOrderMark(response.body);
         } else if (transfer.tooBig || result == CURLE_FILESIZE_EXCEEDED) {
             response.error = "Maximum file size exceeded";
         } else if (result == CURLE_OPERATION_TIMEDOUT) {
@@ -386,9 +406,7 @@ struct CurlHttp::Impl {
             response.error = "HTTP error " + std::to_string(status) + " without a usable Location";
         } else {
             response.ok = true;
-            if (response.body.starts_with(kByteOrderMark)) {
-                response.body.erase(0, kByteOrderMark.size());
-            }
+            stripByteOrderMark(response.body);
         }
         if (!response.ok) {
             response.body.clear();
@@ -437,6 +455,7 @@ Http::Id CurlHttp::start(const HttpRequest& request,
     transfer->id = id;
     transfer->done = std::move(done);
     transfer->maxBody = request.maxBody;
+    transfer->truncateAtMax = request.truncateAtMax;
     CurlTransfer& ref = *transfer;
     m->transfers.emplace(id, std::move(transfer));
     if (!m->multi || !m->prepare(ref, request)) {

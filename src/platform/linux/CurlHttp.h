@@ -14,9 +14,10 @@ namespace halvern::platform {
 /// live while a transfer runs. Only http and https are fetched, for the first request and every
 /// redirect (at most 5); certificates are verified. A transfer fails when it cannot connect in
 /// time, when it stalls, when it outlasts the request's timeout, when its body outgrows the
-/// request's cap ("Maximum file size exceeded") and when the server answers with a status of 400
-/// or more ("HTTP error 404"); every kind of timeout says "Timeout was reached".
-/// `done` always runs from a callback of its own on the loop, never inside a socket handler.
+/// request's cap ("Maximum file size exceeded", unless the request cuts it there) and when the
+/// server answers with a status of 400 or more ("HTTP error 404"); every kind of timeout says
+/// "Timeout was reached". `done` always runs from a callback of its own on the loop, never inside a
+/// socket handler.
 class CurlHttp final : public Http {
 public:
     struct Options {

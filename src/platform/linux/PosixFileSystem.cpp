@@ -216,15 +216,16 @@ bool PosixFileSystem::write(const std::string& path, const std::string& content)
     struct stat old {};
     bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode)) {
-        return false;
+        return writeFailed(S_ISDIR(old.st_mode) ? std::strerror(EISDIR) : "not a regular file");
     }
     const std::string folder = folderOf(target);
     std::string temporary = temporaryPattern(target);
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid()) {
-        return false;
+        return writeFailed(std::strerror(errno));
     }
     bool ok = fillTemporary(fd.get(), content, hadOld ? &old : nullptr);
+    int error = errno;
     if (ok) {
         step(Step::TemporaryWritten);
     }
@@ -234,14 +235,18 @@ bool PosixFileSystem::write(const std::string& path, const std::string& content)
         syncFolder(folder);
         return true;
     }
+    if (ok) {
+        error = errno;
+    }
     // Containers bind-mount files such as /etc/hosts; rename onto a mount point is refused.
-    if (ok && hadOld && (errno == EBUSY || errno == EXDEV)) {
+    if (ok && hadOld && (error == EBUSY || error == EXDEV)) {
         ok = rewriteInPlace(target, fd.get(), temporary, content);
+        error = errno;
     } else {
         ok = false;
     }
     ::unlink(temporary.c_str());
-    return ok;
+    return ok || writeFailed(error != 0 ? std::strerror(error) : "the write failed");
 }
 
 // The target is a mount point: only its content can change, and a crash in the middle would

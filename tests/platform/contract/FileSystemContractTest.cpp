@@ -108,15 +108,17 @@ TYPED_TEST(FileSystemContract, WritingNeedsAnExistingFolder) {
     struct Case {
         const char* what;
         std::string path;
+        const char* error;
     } cases[] = {
-        {"missing folder", this->at("missing/file.txt")},
-        {"missing folders", this->at("a/b/c/file.txt")},
-        {"a file where a folder should be", this->at("plain.txt/file.txt")},
+        {"missing folder", this->at("missing/file.txt"), "No such file or directory"},
+        {"missing folders", this->at("a/b/c/file.txt"), "No such file or directory"},
+        {"a file where a folder should be", this->at("plain.txt/file.txt"), "Not a directory"},
     };
     this->give("plain.txt", "plain");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_FALSE(files.write(c.path, "lost"));
+        EXPECT_EQ(files.writeError(), c.error);
         EXPECT_FALSE(files.exists(c.path));
         EXPECT_EQ(files.read(c.path), std::nullopt);
     }
@@ -157,6 +159,7 @@ TYPED_TEST(FileSystemContract, AFolderIsNeitherWrittenNorRemovedAsAFile) {
     ASSERT_TRUE(files.makeDirectories(folder));
     this->give("folder/inside.txt", "inside");
     EXPECT_FALSE(files.write(folder, "over a folder"));
+    EXPECT_EQ(files.writeError(), "Is a directory");
     EXPECT_FALSE(files.remove(folder));
     this->give("plain.txt", "plain");
     EXPECT_FALSE(files.copy(this->at("plain.txt"), folder));
@@ -242,6 +245,8 @@ TYPED_TEST(FileSystemContract, WhatIsNoRegularFileIsNeverReadNorCopied) {
         EXPECT_FALSE(files.copy(this->at(name), this->at("copy"))) << name;
         EXPECT_FALSE(files.exists(this->at("copy"))) << name;
     }
+    EXPECT_FALSE(files.write(this->at("fifo"), "never"));
+    EXPECT_EQ(files.writeError(), "not a regular file");
 }
 
 }  // namespace

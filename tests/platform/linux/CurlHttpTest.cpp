@@ -250,6 +250,43 @@ TEST_F(CurlHttpTest, ABodyOverTheCapFailsWithOrWithoutALength) {
     }
 }
 
+TEST_F(CurlHttpTest, ATruncatingRequestKeepsTheBodyUpToTheCapAsAnAnswer) {
+    struct Case {
+        std::string path;
+        std::size_t size;
+        bool truncated;
+    };
+    const std::vector<Case> cases = {
+        {"/sized/1000", 1000, false},   {"/unsized/999", 999, false},
+        {"/sized/1001", 1000, true},    {"/unsized/1001", 1000, true},
+        {"/sized/5000000", 1000, true}, {"/unsized/300000", 1000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        HttpRequest request;
+        request.url = url(c.path);
+        request.timeout = 10s;
+        request.maxBody = 1000;
+        request.truncateAtMax = true;
+        const HttpResponse answer = http->get(loop, request);
+        EXPECT_TRUE(answer.ok) << answer.error;
+        EXPECT_EQ(answer.error, "");
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_EQ(answer.body, std::string(c.size, 'x'));
+        EXPECT_EQ(answer.truncated, c.truncated);
+    }
+    // Cutting the body changes nothing about a failure.
+    HttpRequest error;
+    error.url = url("/status/404");
+    error.maxBody = 4;
+    error.truncateAtMax = true;
+    const HttpResponse failed = http->get(loop, error);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.error, "HTTP error 404");
+    EXPECT_EQ(failed.body, "");
+    EXPECT_EQ(http->activeCount(), 0u);
+}
+
 TEST_F(CurlHttpTest, AStalledTransferEndsAtTheStallLimit) {
     CurlHttp::Options options;
     options.stallBytesPerSecond = 100;
