@@ -27,6 +27,7 @@
 #include "ui/LogWindow.h"
 #include "ui/MenuIcons.h"
 #include "ui/PasswordLock.h"
+#include "ui/PopupSwitch.h"
 #include "ui/SoundOptions.h"
 #include "ui/TabHelp.h"
 #include "ui/TrayIcon.h"
@@ -127,6 +128,7 @@ struct Program::Impl {
     ui::WindowCommands windowCommands{ctx, tray, windowSeams};
     ui::TabHelp tabHelp{ctx, help, settings};
     ui::SoundOptions soundOptions{ctx};
+    ui::PopupSwitch popupSwitch{ctx, help};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
@@ -151,6 +153,8 @@ Program::Impl::Impl(platform::Platform& platform)
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
     seams.removeShellHook = [this] { titles.removeShellHook(); };
+    popupSwitch.createBrowserTracker = [this] { StartupSeams::run(seams.createBrowserTracker); };
+    popupSwitch.discardBrowserTracker = [this] { StartupSeams::run(seams.discardBrowserTracker); };
 }
 
 void Program::Impl::wire() {
