@@ -21,6 +21,7 @@
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
 #include "titles/TitleBlocking.h"
+#include "ui/ComingFeatures.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpCommands.h"
 #include "ui/HelpLine.h"
@@ -129,6 +130,7 @@ struct Program::Impl {
     ui::TabHelp tabHelp{ctx, help, settings};
     ui::SoundOptions soundOptions{ctx};
     ui::PopupSwitch popupSwitch{ctx, help};
+    ui::ComingFeatures comingFeatures{form};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};

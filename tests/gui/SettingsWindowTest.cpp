@@ -124,6 +124,63 @@ TEST_F(SettingsWindowTest, ControlsWithoutTheirSubsystemAreDisabledAndSayWhy) {
     EXPECT_FALSE(settings->icon().isNull()) << "the menu pictures are set at start-up";
 }
 
+TEST(SettingsWindowComingFeatures, TheirControlsStayDisabledThroughTheLockTheLoginAndThePages) {
+    testing::FakePlatform fake;
+    fake.userStore.set("KorvaneSoft", "Zorvik", "BlockLevel", "secret");
+    program::Program program{fake.platform};
+    program.Form_Load();
+    MainForm& form = program.form();
+    MainWindow window{form, QIcon()};
+    const forms::Control* coming[] = {
+        &form.cmbOnOff,
+        &form.cmbIEWhiteList,
+        &form.cmbBlockByTitle,
+        &form.cmbCloseBrowser,
+        &form.chkJavaPops,
+        &form.chkRunIE,
+        &form.chkIEToolBar,
+        &form.chkMessenger,
+        &form.chkFlashIE,
+        &form.chkDisableScriptDebuggingInIE,
+        &form.chkPlayAnimationinWebPagesIE,
+        &form.chkDisableNotificationScriptErrorIE,
+    };
+    const auto widgetOf = [&window](const forms::Control& control) -> QWidget* {
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            if (widget->toolTip().toStdString() == control.toolTip()) {
+                return widget;
+            }
+        }
+        return nullptr;
+    };
+    const auto expectDisabled = [&](const char* when) {
+        for (const forms::Control* control : coming) {
+            QWidget* widget = widgetOf(*control);
+            ASSERT_NE(widget, nullptr) << control->name();
+            EXPECT_FALSE(widget->isEnabled()) << control->name() << " " << when;
+            EXPECT_TRUE(widget->toolTip().contains("Not available yet")) << control->name();
+        }
+    };
+    window.show();
+    QTest::qWait(Bindings::kRepaintInterval + 50);
+    expectDisabled("while locked");
+
+    // The login enables every page again, and with it every control that was not disabled by
+    // itself.
+    form.txtPass.setText("secret");
+    form.cmdPass.click();
+    QTest::qWait(Bindings::kRepaintInterval + 50);
+    for (int tab = 0; tab < window.tabs().count(); ++tab) {
+        form.A.setTab(tab);
+        QTest::qWait(10);
+        expectDisabled("after the login, on each page");
+    }
+    QWidget* adServers = widgetOf(form.chkAdServers);
+    ASSERT_NE(adServers, nullptr);
+    EXPECT_TRUE(adServers->isEnabled());
+    window.hide();
+}
+
 TEST(SettingsWindowSeams, AFilledSeamLeavesItsControlsEnabled) {
     testing::FakePlatform fake;
     program::Program program{fake.platform};
