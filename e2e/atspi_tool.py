@@ -127,15 +127,19 @@ def _focused(window):
     except Exception:
         pass
     found = None
-    for node in _walk(window):
+    pending = [window]
+    while pending:
+        node = pending.pop()
         try:
             states = node.get_state_set()
+            if not states.contains(Atspi.StateType.SHOWING):
+                continue  # nor is anything inside it: the other pages are passed over whole
             if (states.contains(Atspi.StateType.FOCUSED)
-                    and states.contains(Atspi.StateType.SHOWING)
                     and node.get_role() != Atspi.Role.PAGE_TAB):
                 found = node
         except Exception:
             continue
+        pending.extend(_children(node))
     if found is None:
         return "none\t"
     try:
