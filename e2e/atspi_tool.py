@@ -5,6 +5,12 @@ Run with Debian's /usr/bin/python3 (it needs gi and Atspi), by e2e/accessibility
     atspi_tool.py press PID TITLE CAPTION   press the push button CAPTION in window TITLE
     atspi_tool.py items PID TITLE           print the items of the window's list, one a line
     atspi_tool.py dump PID TITLE            print the window's tree of roles and names
+    atspi_tool.py box PID TITLE CAPTION     print the check box's state: checked or unchecked,
+                                            then enabled or disabled
+    atspi_tool.py toggle PID TITLE CAPTION  toggle the check box CAPTION, as a click does
+    atspi_tool.py keys PID TITLE KEY COUNT  type KEY (xdotool's name) COUNT times into the
+                                            focused window; before the first and after each,
+                                            print the focused control: role TAB name
 
 Exit code 0 on success, 1 when the window, button or list is not (yet) there.
 """
@@ -78,6 +84,91 @@ def press(pid, title, caption):
     return 1
 
 
+def _check_box(window, caption):
+    for node in _walk(window):
+        try:
+            if (node.get_role() == Atspi.Role.CHECK_BOX
+                    and node.get_name().replace("&", "") == caption):
+                return node
+        except Exception:
+            continue
+    return None
+
+
+def box(pid, title, caption):
+    window = _window(pid, title)
+    node = _check_box(window, caption) if window is not None else None
+    if node is None:
+        return 1
+    states = node.get_state_set()
+    print("checked" if states.contains(Atspi.StateType.CHECKED) else "unchecked")
+    print("enabled" if states.contains(Atspi.StateType.ENABLED) else "disabled")
+    return 0
+
+
+def toggle(pid, title, caption):
+    window = _window(pid, title)
+    node = _check_box(window, caption) if window is not None else None
+    if node is None:
+        return 1
+    action = node.get_action_iface()
+    for i in range(action.get_n_actions()):
+        if action.get_action_name(i).lower() in ("toggle", "press", "click"):
+            return 0 if action.do_action(i) else 1
+    return 1
+
+
+def _focused(window):
+    """Role and name of the shown control that has the keyboard focus. Qt marks the current tab
+    of every tab bar focused, so tabs count only through their bar: a focused bar is reported
+    with the name of its current tab."""
+    try:
+        window.clear_cache()  # the states as they are now, not as the bus last heard of them
+    except Exception:
+        pass
+    found = None
+    pending = [window]
+    while pending:
+        node = pending.pop()
+        try:
+            states = node.get_state_set()
+            if not states.contains(Atspi.StateType.SHOWING):
+                continue  # nor is anything inside it: the other pages are passed over whole
+            if (states.contains(Atspi.StateType.FOCUSED)
+                    and node.get_role() != Atspi.Role.PAGE_TAB):
+                found = node
+        except Exception:
+            continue
+        pending.extend(_children(node))
+    if found is None:
+        return "none\t"
+    try:
+        name = found.get_name()
+        if found.get_role() == Atspi.Role.PAGE_TAB_LIST:
+            for tab in _children(found):
+                if tab.get_state_set().contains(Atspi.StateType.FOCUSED):
+                    name = tab.get_name()
+        return f"{found.get_role_name()}\t{name}"
+    except Exception:
+        return "gone\t"
+
+
+def keys(pid, title, key, count):
+    import subprocess
+    import time
+
+    window = _window(pid, title)
+    if window is None:
+        return 1
+    print(_focused(window), flush=True)
+    for _ in range(count):
+        subprocess.run(["xdotool", "key", "--clearmodifiers", key], check=True, timeout=10)
+        # The focus moves on the program's next turn of its loop.
+        time.sleep(0.15)
+        print(_focused(window), flush=True)
+    return 0
+
+
 def items(pid, title):
     window = _window(pid, title)
     if window is None:
@@ -132,6 +223,10 @@ def main(argv):
         return dump(int(argv[2]), argv[3])
     if len(argv) == 4 and argv[1] == "items":
         return items(int(argv[2]), argv[3])
+    if len(argv) == 5 and argv[1] in ("box", "toggle"):
+        return (box if argv[1] == "box" else toggle)(int(argv[2]), argv[3], argv[4])
+    if len(argv) == 6 and argv[1] == "keys":
+        return keys(int(argv[2]), argv[3], argv[4], int(argv[5]))
     print(__doc__, file=sys.stderr)
     return 2
 

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QWindow>
 #include <algorithm>
@@ -79,6 +80,10 @@ void MainWindow::buildClientArea(const QIcon& icon) {
     // The binding gives every page its caption, so it comes before the rows that show them.
     m_bindings.bind(m_form.A, *m_tabs);
     m_rows = new TabRows(*m_tabs, 6, m_client);
+    // The rows stand in for the tab control's own bar, which is hidden: neither takes the focus.
+    m_tabs->setFocusPolicy(Qt::NoFocus);
+    m_tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { keepFocusShown(); });
     // The rows show which tabs the settings lock leaves enabled, also when the page stays.
     m_bindings.watch(m_form.A.changed(), [this] { m_rows->refresh(); });
     // The tab control on top, then the progress bar and the help line; the help line spans most
@@ -215,6 +220,63 @@ void MainWindow::turnPage(int step) {
             return;
         }
     }
+}
+
+QList<QWidget*> MainWindow::tabChain() const {
+    const auto reachable = [](const QWidget* widget) {
+        return widget->isVisible() && widget->isEnabled() && widget->focusProxy() == nullptr &&
+               (widget->focusPolicy() & Qt::TabFocus) != 0;
+    };
+    QList<QWidget*> rows;
+    for (int r = 0; r < m_rows->rowCount(); ++r) {
+        if (reachable(&m_rows->row(r))) {
+            rows << &m_rows->row(r);
+        }
+    }
+    // The rest in the window's own focus order, which is the order the controls were laid out.
+    QList<QWidget*> rest;
+    for (QWidget* widget = m_client->nextInFocusChain(); widget != m_client;
+         widget = widget->nextInFocusChain()) {
+        if (rows.contains(widget) || rest.contains(widget)) {
+            continue;
+        }
+        if (m_client->isAncestorOf(widget) && reachable(widget)) {
+            rest << widget;
+        }
+    }
+    return rows + rest;
+}
+
+void MainWindow::keepFocusShown() {
+    QWidget* focus = focusWidget();
+    if (focus == nullptr || focus->isVisible()) {
+        return;
+    }
+    const QList<QWidget*> chain = tabChain();
+    QWidget* page = m_tabs->currentWidget();
+    for (QWidget* widget : chain) {
+        if (page != nullptr && page->isAncestorOf(widget)) {
+            widget->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    if (!chain.isEmpty()) {
+        chain.front()->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+    const QList<QWidget*> chain = tabChain();
+    if (chain.isEmpty()) {
+        return QMainWindow::focusNextPrevChild(next);
+    }
+    // From a control outside the round (none yet, or one just hidden with its page) Tab starts
+    // at the first row and Shift+Tab at the last control.
+    const auto count = chain.size();
+    const auto at = chain.indexOf(focusWidget());
+    const auto target = at < 0 ? (next ? 0 : count - 1) : (at + (next ? 1 : count - 1)) % count;
+    chain[target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

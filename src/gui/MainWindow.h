@@ -47,6 +47,9 @@ protected:
     /// The title-bar close asks the model; a cancelled close leaves the window to the model.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// Tab and Shift+Tab go round the tab rows, then the shown page's controls, then what lies
+    /// below the tab control (the picture, the developer zone when it is open), and back.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildMenus();
@@ -55,6 +58,11 @@ private:
     void buildTabKeys();
     /// Shows the next (step 1) or previous (-1) page that is enabled.
     void turnPage(int step);
+    /// The controls that Tab visits now, in its order: each enabled, shown and taking focus by Tab.
+    QList<QWidget*> tabChain() const;
+    /// After a page turn: a focus left on a hidden control goes to the new page's first
+    /// control, or to the first row when the page has none.
+    void keepFocusShown();
     void syncForm();
     /// Places the frame at the model's position, kept on the screen's available area.
     void placeFrame();

@@ -20,6 +20,7 @@ QTabBar::tab {
 }
 QTabBar::tab:hover { background: #f2f5fa; }
 QTabBar::tab:disabled { color: #9a9a9a; }
+QTabBar::tab:focus { border: 1px dotted #1a4fb4; border-bottom: none; }
 QTabBar[activeRow="true"]::tab:selected { background: palette(window); margin-top: 0px; }
 )";
 
@@ -36,7 +37,8 @@ TabRows::TabRows(QTabWidget& tabs, int perRow, QWidget* parent)
         bar->setExpanding(true);
         bar->setDrawBase(false);
         bar->setUsesScrollButtons(false);
-        bar->setFocusPolicy(Qt::NoFocus);
+        // Each row is one stop of Tab; the arrow keys then go along it and choose the page.
+        bar->setFocusPolicy(Qt::TabFocus);
         for (int i = first; i < first + perRow && i < tabs.count(); ++i) {
             bar->addTab(tabs.tabText(i));
         }

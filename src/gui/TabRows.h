@@ -17,6 +17,8 @@ class TabRows final : public QWidget {
 public:
     TabRows(QTabWidget& tabs, int perRow, QWidget* parent = nullptr);
 
+    /// How many rows there are.
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
     /// The bar of one row, top first.
     QTabBar& row(int index) const { return *m_rows.at(static_cast<std::size_t>(index)); }
 

@@ -21,12 +21,14 @@
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
 #include "titles/TitleBlocking.h"
+#include "ui/ComingFeatures.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpCommands.h"
 #include "ui/HelpLine.h"
 #include "ui/LogWindow.h"
 #include "ui/MenuIcons.h"
 #include "ui/PasswordLock.h"
+#include "ui/PopupSwitch.h"
 #include "ui/SoundOptions.h"
 #include "ui/TabHelp.h"
 #include "ui/TrayIcon.h"
@@ -127,6 +129,8 @@ struct Program::Impl {
     ui::WindowCommands windowCommands{ctx, tray, windowSeams};
     ui::TabHelp tabHelp{ctx, help, settings};
     ui::SoundOptions soundOptions{ctx};
+    ui::PopupSwitch popupSwitch{ctx, help};
+    ui::ComingFeatures comingFeatures{form};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
@@ -153,6 +157,8 @@ Program::Impl::Impl(platform::Platform& platform)
     seams.removeShellHook = [this] { titles.removeShellHook(); };
     // Until the browser's own events report its activity, the desktop's windows do.
     titles.scanner.browser.isBrowserActive = [this] { return titles.activity.isBrowserActive(); };
+    popupSwitch.createBrowserTracker = [this] { StartupSeams::run(seams.createBrowserTracker); };
+    popupSwitch.discardBrowserTracker = [this] { StartupSeams::run(seams.discardBrowserTracker); };
 }
 
 void Program::Impl::wire() {

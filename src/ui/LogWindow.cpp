@@ -145,33 +145,41 @@ void LogWindow::cmdClear_Click() {
 void LogWindow::lstBlocked_DblClick() {
     const int index = form.lstBlocked.listIndex();
     const std::string line = index >= 0 ? form.lstBlocked.item(index) : std::string();
-    if (editors.setWhiteListItemText) {
-        editors.setWhiteListItemText(line);
-    }
+    const std::function<void()>* editor = nullptr;
     switch (nView) {
         case kAdServers:
-            run(editors.frmExclude);
+            editor = &editors.frmExclude;
             break;
-        case kIEPopups: {
-            // The page address of a blocked popup is the text between the line's first two
-            // quotes; a line without such a pair hands over no address.
-            const auto open = line.find('\'');
-            const auto close = open == std::string::npos ? open : line.find('\'', open + 1);
-            if (close != std::string::npos && editors.setLastIEPopURL) {
-                editors.setLastIEPopURL(line.substr(open + 1, close - open - 1));
-            }
-            run(editors.frmIEWhiteList);
+        case kIEPopups:
+            editor = &editors.frmIEWhiteList;
             break;
-        }
         case kTitles:
-            run(editors.frmPopupTitles);
+            editor = &editors.frmPopupTitles;
             break;
         case kSpyware:
-            run(editors.frmAdWare);
+            editor = &editors.frmAdWare;
             break;
         default:
             break;
     }
+    // Without the view's editor nothing could be allowed: the window stays, and nothing is
+    // handed over for another editor to pick up later.
+    if (editor == nullptr || !*editor) {
+        return;
+    }
+    if (editors.setWhiteListItemText) {
+        editors.setWhiteListItemText(line);
+    }
+    if (nView == kIEPopups) {
+        // The page address of a blocked popup is the text between the line's first two quotes;
+        // a line without such a pair hands over no address.
+        const auto open = line.find('\'');
+        const auto close = open == std::string::npos ? open : line.find('\'', open + 1);
+        if (close != std::string::npos && editors.setLastIEPopURL) {
+            editors.setLastIEPopURL(line.substr(open + 1, close - open - 1));
+        }
+    }
+    (*editor)();
     Form_Unload();
 }
 

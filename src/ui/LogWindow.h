@@ -20,7 +20,7 @@ public:
     enum View { kAdServers = 1, kIEPopups = 2, kTitles = 3, kSpyware = 4 };
 
     /// The editors a double-click opens and the white list's hand-over, each filled by the
-    /// subsystem that owns it; an empty one does nothing.
+    /// subsystem that owns it; a double-click in a view whose editor is empty does nothing.
     struct Editors {
         /// Gives the clicked line to the editor that opens next.
         std::function<void(const std::string&)> setWhiteListItemText;
@@ -54,7 +54,8 @@ public:
     void cmdCopy_Click();
     /// Asks, then empties all four records and shows view 1.
     void cmdClear_Click();
-    /// Hands the selected line to its editor and closes the window.
+    /// Hands the selected line to its view's editor, opens it and closes the window; a view
+    /// whose editor this build lacks leaves the window open and hands nothing over.
     void lstBlocked_DblClick();
     /// The list takes the window's size less the buttons' room, never below zero.
     void Form_Resize(int width, int height);
@@ -74,11 +75,6 @@ private:
     static std::string explanation(int view);
     /// Tells the user in a box (and the status log) why the export did not work.
     void exportFailed(const std::string& text);
-    static void run(const std::function<void()>& editor) {
-        if (editor) {
-            editor();
-        }
-    }
 
     core::Context& m_context;
     core::BlockedRings& m_rings;

@@ -60,9 +60,6 @@ WindowCommands::WindowCommands(core::Context& context, TrayIcon& tray, const Win
 }
 
 WindowCommands::~WindowCommands() {
-    for (auto& [signal, id] : m_guards) {
-        signal->disconnect(id);
-    }
     for (Command& command : m_commands) {
         command.control->onClick = nullptr;
     }
@@ -79,16 +76,9 @@ void WindowCommands::applySeams() {
         if (command.filled()) {
             continue;
         }
-        forms::CaptionControl& control = *command.control;
-        control.setToolTip(unavailableTip(control.toolTip(), command.missing));
-        control.setEnabled(false);
         // Other code enables some of these controls as things happen (an ad server blocked, a
         // popup blocked); without the seam they would do nothing, so they stay disabled.
-        m_guards.emplace_back(&control.changed(), control.changed().connect([&control] {
-            if (control.enabled()) {
-                control.setEnabled(false);
-            }
-        }));
+        m_unavailable.disable(*command.control, command.missing);
     }
 }
 
@@ -98,9 +88,7 @@ void WindowCommands::mnuTrayAllow_Click() {
 }
 
 std::string WindowCommands::unavailableTip(const std::string& ownTip, const std::string& missing) {
-    const std::string reason = "Not available yet: this build of " +
-                               std::string(core::kServiceName) + " has no " + missing + ".";
-    return ownTip.empty() ? reason : ownTip + "  (" + reason + ")";
+    return UnavailableControls::unavailableTip(ownTip, missing);
 }
 
 }  // namespace halvern::ui

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/Context.h"
 #include "forms/Control.h"
 #include "ui/TrayIcon.h"
+#include "ui/UnavailableControls.h"
 #include "ui/WindowSeams.h"
 
 namespace halvern::ui {
@@ -53,7 +52,7 @@ private:
     TrayIcon& m_tray;
     const WindowSeams& m_seams;
     std::vector<Command> m_commands;
-    std::vector<std::pair<forms::Signal*, std::size_t>> m_guards;
+    UnavailableControls m_unavailable;
 };
 
 }  // namespace halvern::ui

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <string>
@@ -21,6 +22,7 @@
 #include "gui/AboutWindow.h"
 #include "gui/ClickableLabel.h"
 #include "gui/MainWindow.h"
+#include "gui/TabRows.h"
 #include "gui/TrayMenuView.h"
 #include "platform/qt/TrayReleaseFilter.h"
 #include "program/Program.h"
@@ -124,6 +126,63 @@ TEST_F(SettingsWindowTest, ControlsWithoutTheirSubsystemAreDisabledAndSayWhy) {
     EXPECT_FALSE(settings->icon().isNull()) << "the menu pictures are set at start-up";
 }
 
+TEST(SettingsWindowComingFeatures, TheirControlsStayDisabledThroughTheLockTheLoginAndThePages) {
+    testing::FakePlatform fake;
+    fake.userStore.set("KorvaneSoft", "Zorvik", "BlockLevel", "secret");
+    program::Program program{fake.platform};
+    program.Form_Load();
+    MainForm& form = program.form();
+    MainWindow window{form, QIcon()};
+    const forms::Control* coming[] = {
+        &form.cmbOnOff,
+        &form.cmbIEWhiteList,
+        &form.cmbBlockByTitle,
+        &form.cmbCloseBrowser,
+        &form.chkJavaPops,
+        &form.chkRunIE,
+        &form.chkIEToolBar,
+        &form.chkMessenger,
+        &form.chkFlashIE,
+        &form.chkDisableScriptDebuggingInIE,
+        &form.chkPlayAnimationinWebPagesIE,
+        &form.chkDisableNotificationScriptErrorIE,
+    };
+    const auto widgetOf = [&window](const forms::Control& control) -> QWidget* {
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            if (widget->toolTip().toStdString() == control.toolTip()) {
+                return widget;
+            }
+        }
+        return nullptr;
+    };
+    const auto expectDisabled = [&](const char* when) {
+        for (const forms::Control* control : coming) {
+            QWidget* widget = widgetOf(*control);
+            ASSERT_NE(widget, nullptr) << control->name();
+            EXPECT_FALSE(widget->isEnabled()) << control->name() << " " << when;
+            EXPECT_TRUE(widget->toolTip().contains("Not available yet")) << control->name();
+        }
+    };
+    window.show();
+    QTest::qWait(Bindings::kRepaintInterval + 50);
+    expectDisabled("while locked");
+
+    // The login enables every page again, and with it every control that was not disabled by
+    // itself.
+    form.txtPass.setText("secret");
+    form.cmdPass.click();
+    QTest::qWait(Bindings::kRepaintInterval + 50);
+    for (int tab = 0; tab < window.tabs().count(); ++tab) {
+        form.A.setTab(tab);
+        QTest::qWait(10);
+        expectDisabled("after the login, on each page");
+    }
+    QWidget* adServers = widgetOf(form.chkAdServers);
+    ASSERT_NE(adServers, nullptr);
+    EXPECT_TRUE(adServers->isEnabled());
+    window.hide();
+}
+
 TEST(SettingsWindowSeams, AFilledSeamLeavesItsControlsEnabled) {
     testing::FakePlatform fake;
     program::Program program{fake.platform};
@@ -178,6 +237,57 @@ TEST_F(SettingsWindowTest, CtrlTabAndCtrlPageDownTurnThePagesFromAnyControl) {
     QTest::keyClick(&window, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(form.A.tab(), MainForm::kTabLogHistory);
     tabs.setTabEnabled(MainForm::kTabStartup, true);
+    window.hide();
+}
+
+TEST_F(SettingsWindowTest, TabGoesRoundTheRowsAndTheShownPageAndAPageTurnKeepsTheFocusShown) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::qWait(Bindings::kRepaintInterval + 50);
+    TabRows* rows = window.findChild<TabRows*>();
+    ASSERT_NE(rows, nullptr);
+    const auto press = [&](Qt::Key key) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window, key);
+        focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus && focus->isVisible() && focus->isEnabled())
+            << (focus ? focus->metaObject()->className() : "no focus");
+        return focus;
+    };
+    // The first Tab of a fresh window goes to a control the user sees; then the round.
+    QList<QWidget*> round;
+    for (QWidget* focus = press(Qt::Key_Tab); !round.contains(focus); focus = press(Qt::Key_Tab)) {
+        ASSERT_LT(round.size(), 40) << "Tab never comes back";
+        round << focus;
+    }
+    const auto at = [&round](const QWidget* w) { return round.indexOf(const_cast<QWidget*>(w)); };
+    ASSERT_GE(at(&rows->row(0)), 0);
+    ASSERT_GE(at(&rows->row(1)), 0);
+    EXPECT_EQ((at(&rows->row(1)) - at(&rows->row(0)) + round.size()) % round.size(), 1)
+        << "the two rows follow each other";
+    EXPECT_GE(at(showing(form.chkIEPops.toolTip())), 0);
+    EXPECT_GE(at(button(form.Command3)), 0);
+    EXPECT_LT(at(window.tabs().tabBar()), 0) << "the hidden bar of the tab control is not a stop";
+    EXPECT_LT(at(showing(form.chkJavaPops.toolTip())), 0) << "a disabled box is not a stop";
+
+    // Shift+Tab goes the same round backwards.
+    QWidget* start = QApplication::focusWidget();
+    for (int i = 1; i <= round.size(); ++i) {
+        QWidget* focus = press(Qt::Key_Backtab);
+        EXPECT_EQ(focus, round[(round.indexOf(start) - i + 2 * round.size()) % round.size()]);
+    }
+
+    // A page turned under a focused control gives the focus to the new page.
+    showing(form.chkIEPops.toolTip())->setFocus();
+    for (int turn = 0; turn < 5; ++turn) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus, Qt::Key_PageDown, Qt::ControlModifier);
+        focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        EXPECT_TRUE(focus->isVisible()) << "page " << form.A.tab();
+        EXPECT_TRUE(window.tabs().currentWidget()->isAncestorOf(focus)) << "page " << form.A.tab();
+    }
     window.hide();
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/FakePlatform.h"
@@ -242,11 +244,31 @@ TEST_F(LogWindowTest, DoubleClickOnTheExplanatoryLineOfViewTwoKeepsThePopupPage)
                          "frmIEWhiteList"}));
 }
 
-TEST_F(LogWindowTest, EmptyEditorsDoNothingButTheWindowStillCloses) {
-    window.editors = {};
-    window.open();
-    window.form.lstBlocked.dblClick();
-    EXPECT_FALSE(window.form.frmLastBlocked.visible());
+TEST_F(LogWindowTest, AViewWithoutItsEditorKeepsTheWindowOpenAndHandsNothingOver) {
+    using Editor = std::function<void()> LogWindow::Editors::*;
+    const std::pair<int, Editor> views[] = {
+        {LogWindow::kAdServers, &LogWindow::Editors::frmExclude},
+        {LogWindow::kIEPopups, &LogWindow::Editors::frmIEWhiteList},
+        {LogWindow::kTitles, &LogWindow::Editors::frmPopupTitles},
+        {LogWindow::kSpyware, &LogWindow::Editors::frmAdWare},
+    };
+    for (const auto& [view, editor] : views) {
+        SCOPED_TRACE(view);
+        const LogWindow::Editors all = window.editors;
+        window.editors.*editor = nullptr;
+        calls.clear();
+        window.open();
+        window.selectView(view);
+        window.form.lstBlocked.clear();
+        window.form.lstBlocked.addItem("10:00:00 'http://a.example/p' blocked");
+        window.form.lstBlocked.setListIndex(0);
+        window.form.lstBlocked.dblClick();
+        EXPECT_EQ(calls, std::vector<std::string>{});
+        EXPECT_TRUE(window.form.frmLastBlocked.visible());
+        EXPECT_EQ(window.nView, view);
+        window.Form_Unload();
+        window.editors = all;
+    }
 }
 
 TEST_F(LogWindowTest, TheListFollowsTheWindowSizeAndNeverGoesBelowZero) {

@@ -1,0 +1,165 @@
+// The settings window's options as the running program has them: the browser popup switch across
+// a restart, and the controls of features still to come.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/IniDocument.h"
+#include "program/Program.h"
+#include "support/FakePlatform.h"
+#include "titles/TitleBlocking.h"
+#include "ui/PasswordLock.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using halvern::base::IniDocument;
+using halvern::forms::Control;
+using halvern::forms::MainForm;
+using halvern::platform::WindowId;
+using halvern::platform::WindowInfo;
+using halvern::program::Program;
+
+const std::string kIni = "/opt/halvern/zorvik.ini";
+
+struct ProgramOptionsTest : ::testing::Test {
+    ProgramOptionsTest() {
+        fake.userStore.set("Zorvik", "State", "FirstStart", "Done");
+        fake.files.put("/opt/halvern/zvtitles.ini",
+                       "[DomainCount]\r\nN=1\r\n[Domains]\r\nD0=Casino\r\n");
+    }
+    /// A run of the program, started and past its start-up timer.
+    std::unique_ptr<Program> start() {
+        auto program = std::make_unique<Program>(fake.platform);
+        program->Form_Load();
+        fake.clock.advance(2500ms);
+        return program;
+    }
+    WindowId openPopup() {
+        WindowInfo info;
+        info.title = "Online casino offer";
+        info.className = "Test";
+        info.pid = 4000;
+        info.localMachine = true;
+        info.visible = true;
+        return fake.desktop.open(info);
+    }
+    bool isOpen(WindowId id) const {
+        for (const auto& info : fake.desktop.topLevel) {
+            if (info.id == id) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::string stored(const char* key) const {
+        return IniDocument::parse(fake.files.text(kIni)).get("Settings", key).value_or("");
+    }
+
+    halvern::testing::FakePlatform fake;
+};
+
+TEST_F(ProgramOptionsTest, UncheckedPopupBlockingStaysOffAfterARestartAndClosesNoTitle) {
+    auto first = start();
+    ASSERT_TRUE(first->form().chkIEPops.checked());
+    first->form().chkIEPops.click();
+    EXPECT_TRUE(first->form().lblHelpText.caption().starts_with("Zorvik will no longer use"));
+    first->mnuFileExit_Click();
+    first.reset();
+    EXPECT_EQ(stored("bBlockIEPopups"), "False");
+
+    auto second = start();
+    MainForm& form = second->form();
+    EXPECT_FALSE(form.chkIEPops.checked());
+    EXPECT_FALSE(second->state().bBlockIEPopups);
+    const WindowId popup = openPopup();
+    fake.clock.advance(3s);
+    EXPECT_TRUE(isOpen(popup)) << "no window is closed by title while the switch is off";
+
+    // Checked again, the next scan closes it, and the next start keeps it on.
+    form.chkIEPops.click();
+    fake.clock.advance(3s);
+    EXPECT_FALSE(isOpen(popup));
+    second->mnuFileExit_Click();
+    second.reset();
+    EXPECT_EQ(stored("bBlockIEPopups"), "True");
+    EXPECT_TRUE(start()->form().chkIEPops.checked());
+}
+
+/// The controls of features this build does not have yet, and what they lack.
+std::vector<std::pair<const Control*, std::string>> comingControls(const MainForm& f) {
+    return {
+        {&f.cmbOnOff, "hot keys"},
+        {&f.cmbIEWhiteList, "hot keys"},
+        {&f.cmbBlockByTitle, "hot keys"},
+        {&f.cmbCloseBrowser, "hot keys"},
+        {&f.chkJavaPops, "blocking of new browser windows"},
+        {&f.chkRunIE, "tracking of the browser's windows"},
+        {&f.chkIEToolBar, "browser toolbar button"},
+        {&f.chkMessenger, "Messenger service switch"},
+        {&f.chkDisableScriptDebuggingInIE, "browser options"},
+        {&f.chkDisableNotificationScriptErrorIE, "browser options"},
+        {&f.chkFlashIE, "browser options"},
+        {&f.chkPlayAnimationinWebPagesIE, "browser options"},
+    };
+}
+
+void expectComingControlsDisabled(const MainForm& form, const std::string& when) {
+    for (const auto& [control, missing] : comingControls(form)) {
+        EXPECT_FALSE(control->enabled()) << control->name() << " " << when;
+        const std::string& tip = control->toolTip();
+        EXPECT_NE(tip.find("Not available yet: this build of Zorvik has no " + missing + "."),
+                  std::string::npos)
+            << control->name() << " " << when << ": " << tip;
+        EXPECT_EQ(tip.find("Not available yet"), tip.rfind("Not available yet"))
+            << control->name() << " says it once";
+    }
+}
+
+TEST_F(ProgramOptionsTest, ComingControlsStayDisabledThroughTheLoadTheLockAndTheLogin) {
+    // Settings that would enable the start-with-browser and block-all boxes as they load.
+    fake.files.put(kIni,
+                   "[Settings]\r\nbStartup=True\r\nbRunIE=False\r\nbBlockIEPopups=True\r\n"
+                   "fOnOff=5\r\n");
+    fake.userStore.set("KorvaneSoft", "Zorvik", "BlockLevel", "secret");
+    auto program = start();
+    MainForm& form = program->form();
+    ASSERT_TRUE(program->passwordLock().locked());
+    expectComingControlsDisabled(form, "after a locked load");
+    EXPECT_EQ(form.cmbOnOff.text(), "F5") << "a disabled list still shows the stored key";
+
+    form.txtPass.setText("secret");
+    form.cmdPass.click();
+    ASSERT_FALSE(program->passwordLock().locked());
+    expectComingControlsDisabled(form, "after the login");
+
+    for (int tab = 0; tab < static_cast<int>(form.A.captions().size()); ++tab) {
+        form.A.setTab(tab);
+    }
+    form.chkIEPops.click();
+    form.chkIEPops.click();
+    form.chkStartup.click();
+    form.chkStartup.click();
+    expectComingControlsDisabled(form, "after the tabs and the switches");
+
+    // A click on a disabled box changes nothing; the user's old choices are kept as stored.
+    form.chkIEToolBar.click();
+    EXPECT_FALSE(form.chkIEToolBar.checked());
+}
+
+TEST_F(ProgramOptionsTest, StartWithTheSessionKeepsItsEffectOnTheExitAndSaysWhatItLacks) {
+    auto program = start();
+    MainForm& form = program->form();
+    EXPECT_TRUE(form.chkStartup.enabled());
+    EXPECT_NE(form.chkStartup.toolTip().find("makes no autostart entry"), std::string::npos)
+        << form.chkStartup.toolTip();
+    form.chkStartup.click();
+    EXPECT_FALSE(form.chkStartup.checked());
+    program->mnuFileExit_Click();
+    EXPECT_EQ(stored("bStartup"), "False");
+}
+
+}  // namespace
