@@ -61,7 +61,8 @@ public:
     virtual bool pressButton(WindowId window, const std::string& caption) = 0;
 
     /// Notifications, called on the event loop once following has started. Several changes
-    /// caused by one new window arrive as one `created`.
+    /// caused by one new window arrive as one `created`; a new window that got the id of one
+    /// gone is `created` too, however soon it came.
     std::function<void(WindowId)> onCreated;
     std::function<void(WindowId)> onActivated;
     std::function<void(WindowId)> onTitleChanged;

@@ -96,7 +96,11 @@ void TitleScanner::installShellHook() {
         m_activity.noteWindow(window);  // before the walk, which may close the window
         DoShellWindowEvent();
     };
-    desktop.onCreated = event;
+    desktop.onCreated = [this](platform::WindowId window) {
+        forgetAsked(window);
+        m_activity.noteWindow(window);
+        DoShellWindowEvent();
+    };
     desktop.onActivated = event;
     // A page that retitles its window after it opened is caught at once as well.
     desktop.onTitleChanged = event;
@@ -157,6 +161,15 @@ std::optional<std::string> TitleScanner::blockedEntry(const WindowText& read) {
         return std::nullopt;
     }
     return m_list.IsInPopupList(read.text, m_context.platform.desktop.generation());
+}
+
+void TitleScanner::forgetAsked(platform::WindowId window) {
+    // A program that ended frees its window's id, and the next program to connect often gets
+    // the same one: a window new with that id is not the one asked, even when no walk saw the
+    // id gone. A walk that found nothing is no longer the answer for it.
+    if (std::erase(m_asked, window) > 0) {
+        m_quiet.reset();
+    }
 }
 
 bool TitleScanner::alreadyAsked(platform::WindowId window) const {

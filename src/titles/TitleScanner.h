@@ -107,6 +107,8 @@ private:
     void closeChildrenIfBlocked(platform::WindowId parent, int ownPid);
     std::optional<std::string> blockedEntry(const WindowText& read);
     bool alreadyAsked(platform::WindowId window) const;
+    /// A new window took the id of one asked before: it has not been asked.
+    void forgetAsked(platform::WindowId window);
     /// Asks a window to close and records it when the request went out.
     bool requestClose(platform::WindowId window, const WindowText& read, const std::string& entry);
 
@@ -118,7 +120,8 @@ private:
     ScriptErrorDismissal& m_dismissal;
     BrowserActivity& m_activity;
     /// Windows asked to close once already: one that ignores the request is not recorded,
-    /// counted and sounded again on every walk.
+    /// counted and sounded again on every walk. Forgotten once gone, or when a new window gets
+    /// the id.
     std::vector<platform::WindowId> m_asked;
     std::vector<platform::WindowId> m_seen;
     /// What a walk that found nothing to do looked at: while the desktop's list, the title list

@@ -206,6 +206,65 @@ TEST_F(TitleScannerTest, AWindowIdUsedAgainAfterItsWindowWentIsANewWindow) {
     EXPECT_EQ(ring().size(), 2u);
 }
 
+TEST_F(TitleScannerTest, ANewWindowWithTheIdOfOneAskedBeforeIsClosedWithoutAWalkBetween) {
+    // A window's id is free again once its program has gone, and the next program to connect
+    // often gets the same one. The desktop says the window is new; no walk ran since the first
+    // one went, so only that notification tells the two apart.
+    titles.installShellHook();
+    nextDraw = 100;  // no walk of the tick's own
+    struct Case {
+        const char* name;
+        const char* title;
+        std::function<void(platform::WindowId)> after;
+    };
+    const Case cases[] = {
+        {"matching when it opens", "Online casino again", [](platform::WindowId) {}},
+        {"retitled later", "Harmless page",
+         [&](platform::WindowId id) { desktop.retitle(id, "Now an Ad Window"); }},
+        {"same window content", "Online casino", [](platform::WindowId) {}},
+    };
+    for (const Case& c : cases) {
+        platform::WindowInfo window;
+        window.id = 0x6000;
+        window.title = "Online casino";
+        window.visible = true;
+        desktop.open(window);
+        ASSERT_FALSE(isOpen(0x6000)) << c.name;
+        const std::size_t requests = desktop.closeRequests.size();
+
+        window.title = c.title;
+        desktop.open(window);
+        c.after(0x6000);
+        EXPECT_FALSE(isOpen(0x6000)) << c.name;
+        EXPECT_EQ(desktop.closeRequests.size(), requests + 1) << c.name;
+        desktop.close(0x6000);
+    }
+}
+
+TEST_F(TitleScannerTest, ANewWindowWithTheIdOfAStubbornOneIsLookedAtAgain) {
+    // The first window ignored its request and then went without the desktop's list changing in
+    // between (its successor took its place in one step): the walk that found nothing must not
+    // be skipped for the new window.
+    titles.installShellHook();
+    nextDraw = 100;
+    platform::WindowInfo window;
+    window.id = 0x6100;
+    window.title = "Online casino";
+    window.visible = true;
+    desktop.ignoresClose.push_back(0x6100);
+    desktop.open(window);
+    scanner.EnumCloseByTitle();  // a walk that finds nothing to do
+    ASSERT_EQ(desktop.closeRequests.size(), 1u);
+    ASSERT_TRUE(isOpen(0x6100));
+
+    // Its successor, with the same properties: the list reads as it did, only the notification
+    // tells.
+    desktop.ignoresClose.clear();
+    desktop.onCreated(0x6100);
+    EXPECT_FALSE(isOpen(0x6100));
+    EXPECT_EQ(desktop.closeRequests.size(), 2u);
+}
+
 TEST_F(TitleScannerTest, AWindowThatTakesNoCloseRequestIsNotRecorded) {
     const auto window = open("Online casino");
     desktop.refusesClose.push_back(window);

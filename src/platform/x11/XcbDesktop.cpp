@@ -257,7 +257,8 @@ void XcbDesktop::Impl::walk(std::vector<WindowId>& created, std::vector<WindowId
         }
     }
     m_destroyed.clear();
-    if (!sameList(windows, m_windows)) {
+    // A new window in place of a gone one with its id changes the list, whatever it states.
+    if (!created.empty() || !sameList(windows, m_windows)) {
         m_windows = std::move(windows);
         ++m_generation;
     }

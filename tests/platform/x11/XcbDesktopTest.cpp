@@ -236,6 +236,35 @@ TEST_P(XcbDesktopTest, NotifiesOneCreatedPerNewWindowAndEveryRetitle) {
     EXPECT_TRUE(created.empty());
 }
 
+TEST_P(XcbDesktopTest, AWindowWithTheIdOfOneGoneIsNewEvenWhenBothCameInOneBatch) {
+    std::vector<WindowId> created;
+    desktop->onCreated = [&](WindowId id) { created.push_back(id); };
+    desktop->follow(true);
+    // The same properties in both, so only the id's history tells them apart.
+    const std::vector<std::string> options = {"--title", "Twin", "--pid", "4242"};
+    auto first = std::make_unique<TestWindow>(options);
+    const WindowId id = first->id();
+    ASSERT_TRUE(waitListed(id));
+    scheduler.wait(300ms);  // whatever else the new window causes
+    const std::uint64_t before = desktop->generation();
+    created.clear();
+
+    // The loop does not run between the first window's end and the second's start.
+    first->kill();
+    first.reset();
+    std::vector<std::string> later = options;
+    later.insert(later.end(), {"--retitle", "Twin, retitled", "--retitle-after", "600"});
+    TestWindow second(later);
+    ASSERT_EQ(second.id(), id) << "the display did not give the id out again";
+    EXPECT_TRUE(testing::runUntil(
+        scheduler, [&] { return std::ranges::count(created, id) == 1; }, 5s));
+    EXPECT_TRUE(waitListed(id));
+    EXPECT_GT(desktop->generation(), before);
+    // The new window is watched from the start: its retitle is seen.
+    EXPECT_TRUE(testing::runUntil(
+        scheduler, [&] { return find(id) && find(id)->title == "Twin, retitled"; }, 5s));
+}
+
 TEST_P(XcbDesktopTest, GenerationStaysWhileNothingChanges) {
     TestWindow window({"--title", "Still"});
     ASSERT_TRUE(waitListed(window.id()));
