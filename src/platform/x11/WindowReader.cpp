@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -149,6 +150,26 @@ X11Atoms X11Atoms::intern(xcb_connection_t* c) {
             std::free(reply);
         }
     }
+    // The types a browser's pop-ups and dialogs state, and "normal", read by name.
+    static constexpr std::array<const char*, 11> kTypes = {
+        "normal",  "dialog",       "utility", "popup_menu", "menu",   "dropdown_menu",
+        "tooltip", "notification", "combo",   "splash",     "toolbar"};
+    std::vector<std::pair<xcb_intern_atom_cookie_t, std::string>> typeCookies;
+    for (const char* type : kTypes) {
+        std::string atomName = "_NET_WM_WINDOW_TYPE_";
+        for (const char* ch = type; *ch != '\0'; ++ch) {
+            atomName += static_cast<char>(std::toupper(static_cast<unsigned char>(*ch)));
+        }
+        typeCookies.emplace_back(
+            xcb_intern_atom(c, 0, static_cast<std::uint16_t>(atomName.size()), atomName.c_str()),
+            type);
+    }
+    for (const auto& [cookie, type] : typeCookies) {
+        if (xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr)) {
+            atoms.windowTypes.emplace_back(reply->atom, type);
+            std::free(reply);
+        }
+    }
     return atoms;
 }
 
@@ -281,6 +302,15 @@ WindowInfo WindowReader::decode(xcb_window_t id, Cookies& c, bool managed, bool&
         }
     }
     info.role = repairUtf8(text(role.get()), 256);
+    // The first type the window states that we know is its type, as the window manager takes it.
+    for (const std::uint32_t t : types) {
+        const auto known = std::ranges::find_if(
+            m_atoms.windowTypes, [t](const auto& entry) { return entry.first == t; });
+        if (known != m_atoms.windowTypes.end()) {
+            info.type = known->second;
+            break;
+        }
+    }
     const std::vector<std::uint32_t> pids = longs(pid.get());
     info.pid = pids.empty() || pids[0] > 0x7FFFFFFF ? 0 : static_cast<int>(pids[0]);
     info.localMachine = !m_hostName.empty() && text(machine.get()) == m_hostName;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Desktop.h"
@@ -29,6 +30,8 @@ struct X11Atoms {
     xcb_atom_t wmProtocols = 0;
     xcb_atom_t wmDeleteWindow = 0;
     xcb_atom_t atSpiBus = 0;
+    /// The window types a window may state, each with its name as `WindowInfo::type` gives it.
+    std::vector<std::pair<xcb_atom_t, std::string>> windowTypes;
 
     static X11Atoms intern(xcb_connection_t* connection);
 };

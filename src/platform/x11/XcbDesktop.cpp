@@ -27,7 +27,8 @@ std::vector<Display*>& lostDisplays() {
 
 bool sameWindow(const WindowInfo& a, const WindowInfo& b) {
     return a.id == b.id && a.title == b.title && a.className == b.className && a.role == b.role &&
-           a.pid == b.pid && a.localMachine == b.localMachine && a.visible == b.visible;
+           a.type == b.type && a.pid == b.pid && a.localMachine == b.localMachine &&
+           a.visible == b.visible;
 }
 
 bool sameList(const std::vector<WindowInfo>& a, const std::vector<WindowInfo>& b) {

@@ -70,8 +70,8 @@ protected:
 };
 
 TEST_P(XcbDesktopTest, ListsWindowsWithTheirPropertiesTopmostFirst) {
-    TestWindow first(
-        {"--title", "Grüße aus Köln – Ωμέγα 你好", "--class", "FirstClass", "--role", "pop-up"});
+    TestWindow first({"--title", "Grüße aus Köln – Ωμέγα 你好", "--class", "FirstClass", "--role",
+                      "pop-up", "--type", "dialog"});
     ASSERT_TRUE(waitListed(first.id()));
     TestWindow second({"--title", "Second", "--class", "Browser", "--role", "browser", "--pid",
                        "4242", "--machine", "elsewhere.example"});
@@ -83,12 +83,14 @@ TEST_P(XcbDesktopTest, ListsWindowsWithTheirPropertiesTopmostFirst) {
     EXPECT_EQ(one.title, "Grüße aus Köln – Ωμέγα 你好");
     EXPECT_EQ(one.className, "FirstClass");
     EXPECT_EQ(one.role, "pop-up");
+    EXPECT_EQ(one.type, "dialog");
     EXPECT_EQ(one.pid, first.pid());
     EXPECT_TRUE(one.localMachine);
     EXPECT_TRUE(one.visible);
     const WindowInfo two = *find(second.id());
     EXPECT_EQ(two.className, "Browser");
     EXPECT_EQ(two.role, "browser");
+    EXPECT_EQ(two.type, "");
     EXPECT_EQ(two.pid, 4242);
     EXPECT_FALSE(two.localMachine);
 
