@@ -106,6 +106,7 @@ void VersionCheck::mnuVersion_Click() {
         // The job ends with the download: a box leaves the way open for others.
         UpdateFetch::Job job(m_fetch);
         if (!job.started()) {
+            m_form.lblStatus.setCaption(UpdateFetch::kBusyText);
             return;
         }
         info = GetNewVersionInfo();

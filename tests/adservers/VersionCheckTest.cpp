@@ -97,6 +97,21 @@ TEST_F(VersionCheckTest, YesOpensTheInstallerAndExits) {
     EXPECT_EQ(exits, 1);
 }
 
+TEST_F(VersionCheckTest, AskedDuringAnotherDownloadItSaysSoAndAsksNothing) {
+    serve("/zshared/version.txt", "Version:9.0.0 All new");
+    {
+        UpdateFetch::Job other(fetch);
+        ASSERT_TRUE(other.started());
+        click("4.2.8");
+        EXPECT_TRUE(fake.http.requests.empty());
+        EXPECT_TRUE(fake.dialogs.boxes().empty());
+        EXPECT_EQ(form.lblStatus.caption(), UpdateFetch::kBusyText);
+    }
+    fake.dialogs.answerNext(platform::BoxAnswer::No);
+    form.mnuVersion.click();
+    EXPECT_EQ(requested(), Names{"/zshared/version.txt"});
+}
+
 TEST_F(VersionCheckTest, NewDoesNothingWhileTheSettingsLoad) {
     serve("/zshared/version.txt", "Version:9.0.0 All new");
     check = std::make_unique<VersionCheck>(context, fetch, "4.2.8", [this] { ++exits; });
