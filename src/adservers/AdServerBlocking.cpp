@@ -445,6 +445,17 @@ void AdServerBlocking::RestoreUserHostsFile() {
         }
         return;
     }
+    if (alreadyUsersOwn(current)) {
+        // Already so (a hosts file the program could not change, a read-only mount say):
+        // nothing is written, so nothing can fail, and the record learns what the file is.
+        status("#" + hostsFile + " already is the user's own hosts file: nothing to put back");
+        rec.hosts = print;
+        rec.complete = false;
+        rec.pending.clear();
+        saveRecord();
+        m_state.bHostsFullySet = false;
+        return;
+    }
     // Only the complete file this program built is parked; never the user's own or a stranger.
     const bool built = current && rec.known() && rec.isOurComplete(print);
     m_form.lblHelpText.setCaption("Delete  " + kN + "  Hosts File " + full + "...");
@@ -480,6 +491,14 @@ void AdServerBlocking::RestoreUserHostsFile() {
         reportRestoreFailure();
     }
     m_form.lblHelpText.setCaption("Done copying files...");
+}
+
+bool AdServerBlocking::alreadyUsersOwn(const std::optional<std::string>& current) {
+    const std::string backup = m_paths.strHostsFile + kBackupSuffix;
+    if (record().userHasNone) {
+        return !current;
+    }
+    return current && !m_files.isDirectory(backup) && m_files.read(backup) == current;
 }
 
 void AdServerBlocking::parkCompleteFile(const std::string& text) {

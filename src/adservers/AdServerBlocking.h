@@ -133,6 +133,9 @@ private:
     /// Replaces the hosts file, keeping the record true to it; complete says whether the new
     /// text holds the block list.
     bool replaceHostsFile(const std::string& text, bool complete);
+    /// True when the hosts file (current) already is what the exit would put back: the user's
+    /// backup byte for byte, or no file for a user who had none.
+    bool alreadyUsersOwn(const std::optional<std::string>& current);
     /// Parks the hosts file, the complete one the program built, in "zvf".
     void parkCompleteFile(const std::string& text);
     void reportRestoreFailure();

@@ -495,6 +495,31 @@ TEST_F(HostsFileDanceTest, FailedRestoreAtExitIsReportedAndKeepsTheBackup) {
     }
 }
 
+TEST_F(HostsFileDanceTest, ReadOnlyHostsFileIsLeftAloneAtExitWithoutABox) {
+    // A read-only bind mount: every start says it could not write, and the file never changes.
+    fake.files.setReadOnly(kHosts);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        fake.dialogs.clear();
+        log.clear();
+        startUp();
+        ASSERT_EQ(fake.dialogs.boxes().size(), 2u);
+        EXPECT_EQ(fake.dialogs.boxes()[1].text, AdServerBlocking::writeFailureText(kHosts));
+        fake.dialogs.clear();
+
+        blocking.restoreHostsFileAtExit();
+        EXPECT_TRUE(fake.dialogs.boxes().empty()) << "nothing to put back, nothing to fail";
+        EXPECT_EQ(hosts(), kUsersOwn);
+        EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
+        EXPECT_FALSE(fake.files.exists(kFull));
+        EXPECT_FALSE(state.bHostsFullySet);
+        EXPECT_EQ(log.back(),
+                  "#/etc/hosts already is the user's own hosts file: nothing to put back");
+        EXPECT_FALSE(status().ends_with("could not put your own hosts file back."));
+    }
+    EXPECT_EQ(fake.files.writes(kHosts), 0);
+}
+
 TEST_F(HostsFileDanceTest, MissingHostsFileIsMissingAgainAfterExit) {
     fake.files.remove(kHosts);
     startUp();
