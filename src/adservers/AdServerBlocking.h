@@ -8,6 +8,7 @@
 
 #include "adservers/PlaceholderServer.h"
 #include "core/Context.h"
+#include "core/ListFiles.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
 #include "ui/HelpLine.h"
@@ -27,6 +28,9 @@ public:
     static constexpr std::uint64_t kTooSmallBytes = 10000;
     /// The record of what the program put in the hosts file, in the program folder.
     static constexpr const char* kRecordFile = "zvhosts.dat";
+    /// The longest list entry read: comfortably above the longest host name (253), so that a
+    /// name is always read whole; a longer entry is no name and is left out, never cut.
+    static constexpr std::size_t kMaxEntryChars = 1024;
 
     /// Saves through the settings, shows progress in the help line, traces to the status log,
     /// and starts and stops the placeholder server with the switch. Wires chkAdServers.
@@ -141,6 +145,8 @@ private:
     void reportRestoreFailure();
     /// A file, or a folder in its place.
     bool present(const std::string& path) const;
+    /// A list with its entries whole; those longer than kMaxEntryChars are gaps, logged.
+    core::ListFiles::List readWholeList(const std::string& path);
     std::vector<std::string> readList(const std::string& path, int& count);
     void logRejected(const std::vector<std::string>& rejected);
     bool writeHostsFile(const std::string& text, bool complete);
