@@ -4,6 +4,7 @@
 #include <chrono>
 #include <unordered_set>
 
+#include "adservers/HostName.h"
 #include "core/ListFiles.h"
 
 namespace halvern::adservers {
@@ -63,6 +64,22 @@ std::string listFileText(const std::vector<std::string>& entries) {
         text.append("D").append(std::to_string(i)).append("=").append(entries[i]).append(kCrLf);
     }
     return text;
+}
+
+/// Keeps the names the hosts file builder takes, as it will see them: host names that are not
+/// this machine's localhost. Anything else would be blocked as some other name, or not at all.
+void keepHostNames(std::vector<std::string>& names, core::StatusLog& log) {
+    std::erase_if(names, [&log](const std::string& name) {
+        if (name.empty()) {
+            return true;
+        }
+        if (HostName::isValid(name) && !HostName::namesThisMachine(name, {})) {
+            return false;
+        }
+        log.AddToStatus("#Downloaded ad-server entry is not a host name to block, left out: '" +
+                        name.substr(0, 80) + (name.size() > 80 ? "...'" : "'"));
+        return true;
+    });
 }
 
 }  // namespace
@@ -290,7 +307,12 @@ AdDataUpdate::Outcome AdDataUpdate::downloadDomains(bool conditional, std::strin
             name.erase(0, 1);
         }
     }
-    std::erase(*names, std::string());
+    keepHostNames(*names, m_log);
+    if (names->empty()) {
+        m_log.AddToStatus("#The ad-server list holds no host name: the list is kept as it was");
+        m_form.ProgressBar1.setVisible(false);
+        return Outcome::Failed;
+    }
     if (!writeDefaultList(std::move(*names))) {
         errorText = "could not write " + listFile;
         m_form.ProgressBar1.setVisible(false);

@@ -109,9 +109,12 @@ void AdServerBlocking::ReadLocalBanListAndUpdateHostsFile(bool bShow) {
     const std::string hostsText = hostsRead.content.value_or("");
     const std::string usersOwn =
         record().userHasNone ? "" : m_files.read(hostsFile + kBackupSuffix).value_or("");
-    const HostsFileBuilder::Merge merge =
-        HostsFileBuilder::merge(hostsText, defaultNames, userNames, m_strExcludeArray, usersOwn);
+    const HostsFileBuilder::Merge merge = HostsFileBuilder::merge(
+        hostsText, defaultNames, userNames, m_strExcludeArray, usersOwn, m_resolver.hostName());
     logRejected(merge.rejected);
+    for (const std::string& name : merge.reserved) {
+        status("#Ad server entry names this machine, left out of the hosts file: '" + name + "'");
+    }
     m_form.lblHelpText.setCaption("Tweaking Hosts Entries...");
     m_form.lblHelpText.setCaption("Set File Contents...");
     const bool ok = writeHostsFile(merge.text, true);
@@ -161,7 +164,7 @@ void AdServerBlocking::RemoveBanListFromHostsFile() {
     const std::optional<std::string>& current = hostsRead.content;
     const std::string hostsText = current.value_or("");
     const HostsFileBuilder::Removal removal =
-        HostsFileBuilder::remove(hostsText, defaultNames, userNames);
+        HostsFileBuilder::remove(hostsText, defaultNames, userNames, m_resolver.hostName());
     logRejected(removal.rejected);
     // A missing file has no entries to take out and is not made.
     const bool ok = !current || writeHostsFile(removal.text, false);
@@ -203,7 +206,8 @@ AdServerBlocking::LineRemoval AdServerBlocking::removeHostsLines(
     const std::string& hostsText = *hostsRead.content;
     const std::string usersOwn =
         record().userHasNone ? "" : m_files.read(hostsFile + kBackupSuffix).value_or("");
-    const std::string text = HostsFileBuilder::withoutAdded(hostsText, names, {}, usersOwn);
+    const std::string text =
+        HostsFileBuilder::withoutAdded(hostsText, names, {}, usersOwn, m_resolver.hostName());
     if (text == hostsText) {
         return LineRemoval::Done;
     }
@@ -231,8 +235,7 @@ void AdServerBlocking::RemoveHostsBlocking() {
 }
 
 void AdServerBlocking::setExcludeArray() {
-    m_strExcludeArray =
-        core::ListFiles::readArray(m_files, m_paths.getLocalBanIniExcludeFileName());
+    m_strExcludeArray = readWholeList(m_paths.getLocalBanIniExcludeFileName()).slots;
     if (m_strExcludeArray.empty()) {
         m_strExcludeArray.emplace_back();
     }
@@ -289,8 +292,19 @@ std::string AdServerBlocking::writeFailureText(const std::string& hostsFile) {
            "the proper permissions.";
 }
 
+core::ListFiles::List AdServerBlocking::readWholeList(const std::string& path) {
+    std::vector<core::ListFiles::LongEntry> tooLong;
+    core::ListFiles::List list = core::ListFiles::readWhole(m_files, path, kMaxEntryChars, tooLong);
+    for (const core::ListFiles::LongEntry& entry : tooLong) {
+        status("#Entry D" + std::to_string(entry.index) + " of " + path + " is longer than " +
+               std::to_string(kMaxEntryChars) + " characters, no host name; left out: '" +
+               entry.start + "...'");
+    }
+    return list;
+}
+
 std::vector<std::string> AdServerBlocking::readList(const std::string& path, int& count) {
-    core::ListFiles::List list = core::ListFiles::read(m_files, path);
+    core::ListFiles::List list = readWholeList(path);
     count = list.count;
     list.slots.pop_back();  // slot N is always empty
     // Repaint every 50 entries, not on each, so the loop stays cheap.
@@ -331,7 +345,8 @@ void AdServerBlocking::BackupUserHostsFile() {
                 return;
             }
             own = HostsFileBuilder::withoutAdded(*current, defaultNames, userNames,
-                                                 m_files.read(backup).value_or(""));
+                                                 m_files.read(backup).value_or(""),
+                                                 m_resolver.hostName());
         }
         if (makeBackup) {
             if (current) {
@@ -427,7 +442,8 @@ void AdServerBlocking::RestoreUserHostsFile() {
             const std::vector<std::string> userNames =
                 readList(m_paths.getUserBanIniFileName(), nUser);
             const std::string own = HostsFileBuilder::withoutAdded(
-                *current, defaultNames, userNames, m_files.read(backup).value_or(""));
+                *current, defaultNames, userNames, m_files.read(backup).value_or(""),
+                m_resolver.hostName());
             if (m_files.write(backup, own)) {
                 rec.userHasNone = false;
             }
@@ -443,6 +459,17 @@ void AdServerBlocking::RestoreUserHostsFile() {
         if (current) {
             RemoveBanListFromHostsFile();
         }
+        return;
+    }
+    if (alreadyUsersOwn(current)) {
+        // Already so (a hosts file the program could not change, a read-only mount say):
+        // nothing is written, so nothing can fail, and the record learns what the file is.
+        status("#" + hostsFile + " already is the user's own hosts file: nothing to put back");
+        rec.hosts = print;
+        rec.complete = false;
+        rec.pending.clear();
+        saveRecord();
+        m_state.bHostsFullySet = false;
         return;
     }
     // Only the complete file this program built is parked; never the user's own or a stranger.
@@ -480,6 +507,14 @@ void AdServerBlocking::RestoreUserHostsFile() {
         reportRestoreFailure();
     }
     m_form.lblHelpText.setCaption("Done copying files...");
+}
+
+bool AdServerBlocking::alreadyUsersOwn(const std::optional<std::string>& current) {
+    const std::string backup = m_paths.strHostsFile + kBackupSuffix;
+    if (record().userHasNone) {
+        return !current;
+    }
+    return current && !m_files.isDirectory(backup) && m_files.read(backup) == current;
 }
 
 void AdServerBlocking::parkCompleteFile(const std::string& text) {

@@ -8,6 +8,7 @@
 
 #include "adservers/PlaceholderServer.h"
 #include "core/Context.h"
+#include "core/ListFiles.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
 #include "ui/HelpLine.h"
@@ -27,6 +28,9 @@ public:
     static constexpr std::uint64_t kTooSmallBytes = 10000;
     /// The record of what the program put in the hosts file, in the program folder.
     static constexpr const char* kRecordFile = "zvhosts.dat";
+    /// The longest list entry read: comfortably above the longest host name (253), so that a
+    /// name is always read whole; a longer entry is no name and is left out, never cut.
+    static constexpr std::size_t kMaxEntryChars = 1024;
 
     /// Saves through the settings, shows progress in the help line, traces to the status log,
     /// and starts and stops the placeholder server with the switch. Wires chkAdServers.
@@ -133,11 +137,16 @@ private:
     /// Replaces the hosts file, keeping the record true to it; complete says whether the new
     /// text holds the block list.
     bool replaceHostsFile(const std::string& text, bool complete);
+    /// True when the hosts file (current) already is what the exit would put back: the user's
+    /// backup byte for byte, or no file for a user who had none.
+    bool alreadyUsersOwn(const std::optional<std::string>& current);
     /// Parks the hosts file, the complete one the program built, in "zvf".
     void parkCompleteFile(const std::string& text);
     void reportRestoreFailure();
     /// A file, or a folder in its place.
     bool present(const std::string& path) const;
+    /// A list with its entries whole; those longer than kMaxEntryChars are gaps, logged.
+    core::ListFiles::List readWholeList(const std::string& path);
     std::vector<std::string> readList(const std::string& path, int& count);
     void logRejected(const std::vector<std::string>& rejected);
     bool writeHostsFile(const std::string& text, bool complete);

@@ -9,7 +9,42 @@ bool isNameCharacter(char c) {
            c == '_';
 }
 
+std::string_view withoutTrailingDot(std::string_view name) {
+    return name.ends_with('.') ? name.substr(0, name.size() - 1) : name;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 }  // namespace
+
+bool HostName::sameHost(std::string_view a, std::string_view b) {
+    a = withoutTrailingDot(a);
+    b = withoutTrailingDot(b);
+    if (a.empty() || a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HostName::namesThisMachine(std::string_view name, std::string_view machineName) {
+    if (sameHost(name, "localhost") || sameHost(name, "localhost.localdomain")) {
+        return true;
+    }
+    machineName = withoutTrailingDot(machineName);
+    if (machineName.empty()) {
+        return false;
+    }
+    // A host name set as "box.lan" answers as "box" too.
+    return sameHost(name, machineName) ||
+           sameHost(name, machineName.substr(0, machineName.find('.')));
+}
 
 bool HostName::isValid(std::string_view name) {
     if (name.empty() || name.size() > kMaxName) {

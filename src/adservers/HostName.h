@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace halvern::adservers {
@@ -15,6 +16,12 @@ public:
     /// label 1..63 characters, the whole at most 253. Nothing else can reach the hosts file, so a
     /// list entry can never add a second name, a comment or another line.
     static bool isValid(std::string_view name);
+
+    /// True when two names are the same host: letter case and one trailing dot do not count.
+    static bool sameHost(std::string_view a, std::string_view b);
+    /// True for the names of this machine, which no list may send elsewhere: localhost and
+    /// localhost.localdomain, the machine's host name and its first label.
+    static bool namesThisMachine(std::string_view name, std::string_view machineName);
 };
 
 }  // namespace halvern::adservers

@@ -1,5 +1,6 @@
 #include "adservers/HostsFileBuilder.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "adservers/HostName.h"
@@ -38,20 +39,53 @@ void forEachLine(std::string_view text, F&& f) {
     }
 }
 
-/// Calls f(name) for every valid trimmed entry of the lists; invalid ones go to rejected.
+/// Where the entries the builder does not take go.
+struct LeftOut {
+    std::string_view machineName;
+    /// Entries that are not host names.
+    std::vector<std::string>* rejected = nullptr;
+    /// Names of this machine.
+    std::vector<std::string>* reserved = nullptr;
+};
+
+/// Calls f(name) for every valid trimmed entry of the list that does not name this machine.
 template <typename F>
-void forEachName(std::span<const std::string> list, std::vector<std::string>& rejected, F&& f) {
+void forEachName(std::span<const std::string> list, const LeftOut& leftOut, F&& f) {
     for (const std::string& entry : list) {
         const std::string_view name = trimBlanks(entry);
         if (name.empty()) {
             continue;
         }
         if (!HostName::isValid(name)) {
-            rejected.emplace_back(entry);
+            if (leftOut.rejected) {
+                leftOut.rejected->emplace_back(entry);
+            }
+            continue;
+        }
+        // Never sent to the block address, and so never taken out either: such a line is the
+        // user's.
+        if (HostName::namesThisMachine(name, leftOut.machineName)) {
+            if (leftOut.reserved) {
+                leftOut.reserved->emplace_back(name);
+            }
             continue;
         }
         f(name);
     }
+}
+
+/// A host name as the resolver compares it: lower case, without a trailing dot.
+std::string hostKey(std::string_view name) {
+    if (name.ends_with('.')) {
+        name.remove_suffix(1);
+    }
+    std::string key(name);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return key;
 }
 
 NameSet blockedNamesOf(std::string_view text) {
@@ -61,6 +95,30 @@ NameSet blockedNamesOf(std::string_view text) {
         const std::string_view name = HostsFileBuilder::blockedName(body);
         if (!name.empty()) {
             names.insert(name);
+        }
+    });
+    return names;
+}
+
+/// The names the user's own lines map, to an address of the user's choosing: every line but the
+/// program's block lines ("127.0.0.1 " and one host name), as hostKey.
+std::unordered_set<std::string> userMappedNames(std::string_view text) {
+    std::unordered_set<std::string> names;
+    forEachLine(text, [&](std::string_view body, std::string_view) {
+        if (HostName::isValid(HostsFileBuilder::blockedName(body))) {
+            return;
+        }
+        body = body.substr(0, body.find('#'));
+        constexpr std::string_view kBlanks = " \t";
+        bool address = true;
+        for (auto start = body.find_first_not_of(kBlanks); start != std::string_view::npos;
+             start = body.find_first_not_of(kBlanks, start)) {
+            const auto end = std::min(body.find_first_of(kBlanks, start), body.size());
+            if (!address) {
+                names.insert(hostKey(body.substr(start, end - start)));
+            }
+            address = false;
+            start = end;
         }
     });
     return names;
@@ -88,7 +146,8 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
                                                 std::span<const std::string> defaultNames,
                                                 std::span<const std::string> userNames,
                                                 std::span<const std::string> allowedNames,
-                                                std::string_view usersOwn) {
+                                                std::string_view usersOwn,
+                                                std::string_view machineName) {
     Merge result;
     const std::string_view eol = lineEnding(hostsText);
     // Presence is tested by whole line: a longer name that starts with this one is no match.
@@ -102,11 +161,12 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
     // Only lines the program could have added go: those of listed names that are not lines of
     // the user's own file.
     NameSet listed;
-    std::vector<std::string> ignored;
     const auto insert = [&](std::string_view name) { listed.insert(name); };
-    forEachName(defaultNames, ignored, insert);
-    forEachName(userNames, ignored, insert);
+    forEachName(defaultNames, {machineName}, insert);
+    forEachName(userNames, {machineName}, insert);
     const NameSet own = linesOf(usersOwn);
+    // The user's own mapping of a name wins: a block line in front of it would take its place.
+    const std::unordered_set<std::string> mapped = userMappedNames(hostsText);
     const auto dropped = [&](std::string_view body) {
         const std::string_view name = blockedName(body);
         return allowed.contains(name) && listed.contains(name) && !own.contains(body);
@@ -114,14 +174,15 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
 
     result.newLines.reserve((defaultNames.size() + userNames.size()) * 32);
     const auto add = [&](std::string_view name) {
-        if (present.contains(name) || allowed.contains(name)) {
+        if (present.contains(name) || allowed.contains(name) || mapped.contains(hostKey(name))) {
             return;
         }
         result.newLines.append(kLinePrefix).append(name).append(eol);
         ++result.added;
     };
-    forEachName(defaultNames, result.rejected, add);
-    forEachName(userNames, result.rejected, add);
+    const LeftOut leftOut{machineName, &result.rejected, &result.reserved};
+    forEachName(defaultNames, leftOut, add);
+    forEachName(userNames, leftOut, add);
 
     result.text.reserve(result.newLines.size() + hostsText.size());
     result.text = result.newLines;
@@ -137,12 +198,12 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
 std::string HostsFileBuilder::withoutAdded(std::string_view hostsText,
                                            std::span<const std::string> defaultNames,
                                            std::span<const std::string> userNames,
-                                           std::string_view usersOwn) {
+                                           std::string_view usersOwn,
+                                           std::string_view machineName) {
     NameSet listed;
-    std::vector<std::string> ignored;
     const auto insert = [&](std::string_view name) { listed.insert(name); };
-    forEachName(defaultNames, ignored, insert);
-    forEachName(userNames, ignored, insert);
+    forEachName(defaultNames, {machineName}, insert);
+    forEachName(userNames, {machineName}, insert);
     const NameSet own = linesOf(usersOwn);
     std::string text;
     text.reserve(hostsText.size());
@@ -158,13 +219,15 @@ std::string HostsFileBuilder::withoutAdded(std::string_view hostsText,
 
 HostsFileBuilder::Removal HostsFileBuilder::remove(std::string_view hostsText,
                                                    std::span<const std::string> defaultNames,
-                                                   std::span<const std::string> userNames) {
+                                                   std::span<const std::string> userNames,
+                                                   std::string_view machineName) {
     Removal result;
     NameSet listed;
     listed.reserve(defaultNames.size() + userNames.size());
     const auto insert = [&](std::string_view name) { listed.insert(name); };
-    forEachName(defaultNames, result.rejected, insert);
-    forEachName(userNames, result.rejected, insert);
+    const LeftOut leftOut{machineName, &result.rejected, nullptr};
+    forEachName(defaultNames, leftOut, insert);
+    forEachName(userNames, leftOut, insert);
 
     result.text.reserve(hostsText.size());
     forEachLine(hostsText, [&](std::string_view body, std::string_view raw) {

@@ -95,18 +95,30 @@ std::string readText(const platform::FileSystem& files, const std::string& path)
     return files.readLimited(path, platform::FileSystem::kMaxSettingsBytes).content.value_or("");
 }
 
-/// The list of a file in one pass, with the given section names.
+/// The list of a file in one pass, with the given section names. With a window, entries are
+/// seen whole up to that many characters and longer ones go to tooLong; without one they are
+/// cut to the read buffer.
 ListFiles::List readList(const platform::FileSystem& files, const std::string& path,
-                         std::string_view countSection, std::string_view itemSection) {
+                         std::string_view countSection, std::string_view itemSection,
+                         std::size_t window = 0,
+                         std::vector<ListFiles::LongEntry>* tooLong = nullptr) {
     const std::string text = readText(files, path);
     const Scan scan = scanList(text, countSection, itemSection);
     const auto count = base::ValueConversion::toInt16(cutToBuffer(scan.countText.value_or("")));
     ListFiles::List list;
     list.count = count && *count > 0 ? *count : 0;
     list.slots.resize(static_cast<std::size_t>(list.count) + 1);
+    constexpr std::size_t kShownStart = 40;
     for (const auto& [index, value] : scan.items) {
+        if (window > 0 && index < list.count && trimBlanks(value).size() > window) {
+            if (tooLong) {
+                tooLong->push_back({index, std::string(trimBlanks(value).substr(0, kShownStart))});
+            }
+            continue;
+        }
         // The value is trimmed before the cut to the read buffer, and the cut may end in blanks.
-        const std::string_view entry = trimBlanks(cutToBuffer(value));
+        const std::string_view entry =
+            window > 0 ? trimBlanks(value) : trimBlanks(cutToBuffer(value));
         if (index < list.count && !entry.empty()) {
             list.slots[static_cast<std::size_t>(index)] = entry;
         }
@@ -120,6 +132,11 @@ namespace ListFiles {
 
 List read(const platform::FileSystem& files, const std::string& path) {
     return readList(files, path, kCountSection, kItemSection);
+}
+
+List readWhole(const platform::FileSystem& files, const std::string& path, std::size_t maxChars,
+               std::vector<LongEntry>& tooLong) {
+    return readList(files, path, kCountSection, kItemSection, maxChars, &tooLong);
 }
 
 std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path) {

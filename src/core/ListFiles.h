@@ -32,6 +32,17 @@ struct List {
 /// Reads the whole list in one pass.
 List read(const platform::FileSystem& files, const std::string& path);
 
+/// An entry longer than the reader takes: its index and its first characters.
+struct LongEntry {
+    int index = 0;
+    std::string start;
+};
+/// Reads the list as read() does, but sees each entry whole up to maxChars characters (the read
+/// buffer cuts it to 249): a longer entry is a gap and goes to tooLong, never cut into a
+/// different value.
+List readWhole(const platform::FileSystem& files, const std::string& path, std::size_t maxChars,
+               std::vector<LongEntry>& tooLong);
+
 /// The count N as a 16-bit number, or nothing when missing, not a number or out of range.
 std::optional<std::int16_t> readCount(const platform::FileSystem& files, const std::string& path);
 /// The count N's text as read (at most 249 characters), or nothing when the file, the section

@@ -14,6 +14,8 @@ public:
     virtual std::string hostsFilePath() const = 0;
     /// Makes a change of the hosts file take effect: flushes the name caches the machine runs.
     virtual void flushNameCaches() = 0;
+    /// The machine's own host name ("" when it has none), which the hosts file must keep.
+    virtual std::string hostName() const = 0;
 };
 
 }  // namespace halvern::platform

@@ -591,6 +591,39 @@ TEST_F(AdDataUpdateTest, ADefaultListBeyondTheCountsRangeKeepsItsFirstEntries) {
     EXPECT_EQ(list.slots[32766], "n32766.example");
 }
 
+TEST_F(AdDataUpdateTest, TheListKeepsOnlyNamesTheHostsFileTakes) {
+    // A valid name of the greatest length, and lines longer than any host name: cut by a reader,
+    // each would block a name nobody listed.
+    const std::string label(63, 'a');
+    const std::string longest = label + "." + label + "." + label + "." + std::string(61, 'b');
+    const std::string tooLong = std::string(259, 'c') + ".com";
+    const std::string huge(4880, 'd');
+    serve(kDate, "12/1/2026");
+    serve(kDomains, served({"a.example", longest, tooLong, "*" + huge, "localhost",
+                            "*LOCALHOST.localdomain", "two names.example", "b.example"}));
+    serve(kRemovals, served({}));
+    form.mnuUpdate.click();
+
+    EXPECT_EQ(text(kDefaultList), listFile({"a.example", longest, "b.example"}));
+    const std::string hostsText = text(kHosts);
+    EXPECT_NE(hostsText.find("127.0.0.1 " + longest + "\r\n"), std::string::npos);
+    EXPECT_EQ(hostsText.find(std::string(249, 'c')), std::string::npos);
+    EXPECT_EQ(hostsText.find(std::string(249, 'd')), std::string::npos);
+    const auto leftOut = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.starts_with("#Downloaded ad-server entry is not a host name to block");
+    });
+    EXPECT_EQ(leftOut, 5);
+
+    // A list of nothing but such lines is no list: the old one stays.
+    const std::string before = text(kDefaultList);
+    serve(kDomains, served({tooLong, "localhost"}));
+    form.cmdData.click();
+    EXPECT_EQ(text(kDefaultList), before);
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "#The ad-server list holds no host name: the list is kept as it was"),
+              log.end());
+}
+
 TEST(AdDataUpdateDates, DatesConvertAsTheUpdateServerWritesThem) {
     const struct {
         const char* text;

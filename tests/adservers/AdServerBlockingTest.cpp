@@ -142,6 +142,48 @@ TEST_F(AdServerBlockingTest, InvalidEntriesAreSkippedAndLogged) {
     EXPECT_TRUE(log[1].find("'x.example#note'") != std::string::npos);
 }
 
+TEST_F(AdServerBlockingTest, LongEntriesAreReadWholeAndNeverBlockedCutShort) {
+    const std::string label(63, 'a');
+    const std::string longest = label + "." + label + "." + label + "." + std::string(61, 'b');
+    const std::string tooLong = std::string(259, 'c') + ".com";
+    const std::string huge(4880, 'd');
+    lists({longest, tooLong, "ok.example"}, {huge});
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+
+    EXPECT_EQ(hosts(), "127.0.0.1 " + longest + "\n127.0.0.1 ok.example\n");
+    EXPECT_EQ(state.nTotalAdServers, 4);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0],
+              "#Entry D0 of /opt/halvern/userhosts.ini is longer than 1024 characters, no "
+              "host name; left out: '" +
+                  std::string(40, 'd') + "...'");
+    EXPECT_EQ(log[1],
+              "#Ad server entry is not a host name, left out of the hosts file: '" + tooLong + "'");
+
+    // The switch takes the whole name out again, and only it.
+    fake.files.put(kHosts, hosts() + "127.0.0.1 " + longest.substr(0, 249) + "\n");
+    blocking.RemoveBanListFromHostsFile();
+    EXPECT_EQ(hosts(), "127.0.0.1 " + longest.substr(0, 249) + "\n");
+}
+
+TEST_F(AdServerBlockingTest, TheMachinesNamesStayWithTheUsersOwnAddress) {
+    fake.resolver.machineHostName = "workbox";
+    const std::string usersOwn = "127.0.0.1\tlocalhost\n127.0.1.1\tworkbox\n";
+    fake.files.put(kHosts, usersOwn);
+    lists({"localhost", "WorkBox", "ads.example"}, {"localhost.localdomain"});
+    blocking.ReadLocalBanListAndUpdateHostsFile(true);
+
+    EXPECT_EQ(hosts(), "127.0.0.1 ads.example\n" + usersOwn);
+    EXPECT_EQ(log, (Names{
+                       "#Ad server entry names this machine, left out of the hosts file: "
+                       "'localhost'",
+                       "#Ad server entry names this machine, left out of the hosts file: "
+                       "'WorkBox'",
+                       "#Ad server entry names this machine, left out of the hosts file: "
+                       "'localhost.localdomain'",
+                   }));
+}
+
 TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
     fake.files.put(kHosts, "127.0.0.1 localhost\n");
     fake.files.setReadOnly(kHosts);
@@ -493,6 +535,31 @@ TEST_F(HostsFileDanceTest, FailedRestoreAtExitIsReportedAndKeepsTheBackup) {
         EXPECT_TRUE(status().ends_with("\r\nZorvik could not put your own hosts file back."));
         EXPECT_TRUE(state.bHostsFullySet);
     }
+}
+
+TEST_F(HostsFileDanceTest, ReadOnlyHostsFileIsLeftAloneAtExitWithoutABox) {
+    // A read-only bind mount: every start says it could not write, and the file never changes.
+    fake.files.setReadOnly(kHosts);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        fake.dialogs.clear();
+        log.clear();
+        startUp();
+        ASSERT_EQ(fake.dialogs.boxes().size(), 2u);
+        EXPECT_EQ(fake.dialogs.boxes()[1].text, AdServerBlocking::writeFailureText(kHosts));
+        fake.dialogs.clear();
+
+        blocking.restoreHostsFileAtExit();
+        EXPECT_TRUE(fake.dialogs.boxes().empty()) << "nothing to put back, nothing to fail";
+        EXPECT_EQ(hosts(), kUsersOwn);
+        EXPECT_EQ(fake.files.text(kBackup), kUsersOwn);
+        EXPECT_FALSE(fake.files.exists(kFull));
+        EXPECT_FALSE(state.bHostsFullySet);
+        EXPECT_EQ(log.back(),
+                  "#/etc/hosts already is the user's own hosts file: nothing to put back");
+        EXPECT_FALSE(status().ends_with("could not put your own hosts file back."));
+    }
+    EXPECT_EQ(fake.files.writes(kHosts), 0);
 }
 
 TEST_F(HostsFileDanceTest, MissingHostsFileIsMissingAgainAfterExit) {

@@ -44,4 +44,34 @@ TEST(HostName, AcceptsOnlyNamesThatCannotChangeTheHostsFileShape) {
     }
 }
 
+TEST(HostName, TheMachinesOwnNamesWhateverTheCaseOrTrailingDot) {
+    struct Case {
+        const char* name;
+        const char* machine;
+        bool names;
+    };
+    const Case cases[] = {
+        {"localhost", "", true},
+        {"LocalHost", "", true},
+        {"localhost.", "", true},
+        {"localhost.localdomain", "", true},
+        {"LOCALHOST.LOCALDOMAIN.", "", true},
+        {"localhost.example", "", false},
+        {"mylocalhost", "", false},
+        {"workbox", "workbox", true},
+        {"WorkBox.", "workbox", true},
+        {"workbox", "workbox.lan", true},
+        {"workbox.lan", "workbox.lan.", true},
+        {"workbox.example", "workbox.lan", false},
+        {"lan", "workbox.lan", false},
+        {"ads.example", "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HostName::namesThisMachine(c.name, c.machine), c.names)
+            << c.name << " on " << c.machine;
+    }
+    EXPECT_FALSE(HostName::sameHost("a.example", "a.example.."));
+    EXPECT_FALSE(HostName::sameHost("", "."));
+}
+
 }  // namespace

@@ -43,12 +43,12 @@ TEST(HostsFileBuilder, MergesTheListsIntoTheFile) {
          {},
          "127.0.0.1 ads.x.example\n127.0.0.1 ads.x.example.org\n",
          1},
-        {"a name inside a comment or another line is no presence",
-         "# 127.0.0.1 ads.x.example\n10.0.0.1 ads.x.example\n",
+        {"a name inside a comment is no presence",
+         "# 127.0.0.1 ads.x.example\n10.0.0.1 nas # ads.x.example\n",
          {"ads.x.example"},
          {},
          {},
-         "127.0.0.1 ads.x.example\n# 127.0.0.1 ads.x.example\n10.0.0.1 ads.x.example\n",
+         "127.0.0.1 ads.x.example\n# 127.0.0.1 ads.x.example\n10.0.0.1 nas # ads.x.example\n",
          1},
         {"a name in both lists or twice in one and absent is added twice",
          "",
@@ -127,6 +127,37 @@ TEST(HostsFileBuilder, MergesTheListsIntoTheFile) {
         EXPECT_EQ(merge.added, c.added) << c.what;
         EXPECT_TRUE(merge.text.starts_with(merge.newLines)) << c.what;
     }
+}
+
+TEST(HostsFileBuilder, TheMachinesNamesAndTheUsersOwnMappingsAreNeverBlocked) {
+    // The user's own lines, as a distribution writes them: the machine's name on 127.0.1.1.
+    const std::string usersOwn =
+        "127.0.0.1\tlocalhost\n127.0.1.1\tworkbox.lan workbox\n"
+        "10.0.0.1 Intranet.Example. # office\n0.0.0.0 tracker.example  other.example\n"
+        "# 10.0.0.9 commented.example\n";
+    const Names defaults = {"localhost",     "LocalHost",         "localhost.localdomain",
+                            "WORKBOX",       "workbox.lan",       "intranet.example",
+                            "other.example", "commented.example", "ads.example"};
+    const Names users = {"Localhost.LocalDomain", "workbox", "intranet.example.org"};
+    const auto merge = HostsFileBuilder::merge(usersOwn, defaults, users, {}, {}, "workbox.lan");
+    EXPECT_EQ(merge.newLines,
+              "127.0.0.1 commented.example\n127.0.0.1 ads.example\n"
+              "127.0.0.1 intranet.example.org\n");
+    EXPECT_EQ(merge.text, merge.newLines + usersOwn);
+    EXPECT_EQ(merge.reserved, (Names{"localhost", "LocalHost", "localhost.localdomain", "WORKBOX",
+                                     "workbox.lan", "Localhost.LocalDomain", "workbox"}));
+    EXPECT_TRUE(merge.rejected.empty());
+
+    // The machine's name reached the file through an older list: it stays, as the user's, at
+    // the switch and at exit, and no allowed entry takes it out either.
+    const std::string old = "127.0.0.1 localhost\n127.0.0.1 workbox\n127.0.0.1 ads.example\n";
+    const auto removal = HostsFileBuilder::remove(old, defaults, users, "workbox");
+    EXPECT_EQ(removal.text, "127.0.0.1 localhost\n127.0.0.1 workbox\n");
+    EXPECT_EQ(HostsFileBuilder::withoutAdded(old, defaults, users, "", "workbox"), removal.text);
+    EXPECT_EQ(HostsFileBuilder::merge(old, Names{"localhost", "workbox", "ads.example"}, {},
+                                      Names{"localhost", "workbox"}, "", "workbox")
+                  .text,
+              old);
 }
 
 TEST(HostsFileBuilder, MergeReportsEveryInvalidEntryAndIsStable) {

@@ -100,6 +100,20 @@ TEST_F(ListFilesTest, EntriesAreBoundedByCountTrimmedAndCut) {
         << "entries differing in case and blanks are both kept; D4 and D5 are beyond N";
 }
 
+TEST_F(ListFilesTest, ReadWholeSeesEntriesUpToItsWindowAndNeverCutsOne) {
+    const std::string name253(253, 'n');
+    put("[DomainCount]\nN=5\n[Domains]\nD0=  " + name253 + "  \nD1=" + std::string(301, 'x') +
+        "\nD2=" + std::string(300, 'y') + "\nD3=ok\nD4=  \nD5=" + std::string(400, 's') + "\n");
+    std::vector<ListFiles::LongEntry> tooLong;
+    const ListFiles::List whole = ListFiles::readWhole(files, kPath, 300, tooLong);
+    EXPECT_EQ(whole.count, 5);
+    EXPECT_EQ(whole.slots,
+              (std::vector<std::string>{name253, "", std::string(300, 'y'), "ok", "", ""}));
+    ASSERT_EQ(tooLong.size(), 1u) << "D5 lies beyond N";
+    EXPECT_EQ(tooLong[0].index, 1);
+    EXPECT_EQ(tooLong[0].start, std::string(40, 'x'));
+}
+
 TEST_F(ListFilesTest, SaveWritesOnceKeepsOtherLinesAndStaleKeys) {
     put("; my titles\r\n[DomainCount]\r\nN=5\r\n[Domains]\r\nD0=a\r\nD1=b\r\nD2=c\r\nD3=d\r\n"
         "D4=e\r\n");

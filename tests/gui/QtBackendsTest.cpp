@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,48 @@ TEST(QtDialogs, EndAllClosesTheOpenBoxAndOpensNoMore) {
               BoxAnswer::Cancel);
     EXPECT_EQ(dialogs.openFile("Sound", "*.wav", "wav", "/tmp"), std::nullopt);
     scheduler.wait(80ms);
+}
+
+TEST(QtDialogs, AfterAStopSignalNoDialogOpensAndBoxTextsGoToStderr) {
+    QtScheduler scheduler;
+    QtDialogs dialogs;
+    // The exit a signal began must end without a click: a box there would hold a logout. Any
+    // box that does show is noted and closed, so that the test fails rather than waits.
+    bool shown = false;
+    bool watching = true;
+    std::function<void()> watch = [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible()) {
+                shown = true;
+                dialog->reject();
+            }
+        }
+        if (watching) {
+            scheduler.callAfter(20ms, watch);
+        }
+    };
+    scheduler.callAfter(20ms, watch);
+    {
+        StopSignals signals(scheduler, [] {});
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(dialogs.messageBox("Could not put\r\nit back.", "Zorvik", BoxButtons::Ok,
+                                     BoxIcon::Warning),
+                  BoxAnswer::Ok);
+        EXPECT_EQ(dialogs.messageBox("Really?", "Zorvik", BoxButtons::YesNo, BoxIcon::Question),
+                  BoxAnswer::No);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  "zorvik: Zorvik: Could not put\nit back.\nzorvik: Zorvik: Really?\n");
+        EXPECT_EQ(dialogs.openFile("Sound", "*.wav", "wav", "/tmp"), std::nullopt);
+        scheduler.wait(60ms);
+        EXPECT_FALSE(shown);
+    }
+
+    // Once the signals' owner has gone, boxes show again.
+    EXPECT_EQ(dialogs.messageBox("Shown", "Zorvik", BoxButtons::Ok, BoxIcon::None), BoxAnswer::Ok);
+    EXPECT_TRUE(shown);
+    watching = false;
+    scheduler.wait(60ms);
 }
 
 TEST(QtDialogs, OldStyleFiltersBecomeQtFilters) {

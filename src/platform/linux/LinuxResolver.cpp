@@ -1,6 +1,8 @@
 #include "platform/linux/LinuxResolver.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -48,6 +50,14 @@ void LinuxResolver::flushNameCaches() {
     if (!flushed || flushed->exitStatus != 0) {
         runCollecting({"systemd-resolve", "--flush-caches"}, m_toolTimeout);
     }
+}
+
+std::string LinuxResolver::hostName() const {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) {
+        return {};
+    }
+    return name;
 }
 
 }  // namespace halvern::platform

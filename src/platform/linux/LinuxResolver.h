@@ -15,6 +15,8 @@ public:
 
     std::string hostsFilePath() const override { return "/etc/hosts"; }
     void flushNameCaches() override;
+    /// gethostname(): the kernel's name of the machine (its UTS namespace).
+    std::string hostName() const override;
 
 private:
     Millis m_toolTimeout;

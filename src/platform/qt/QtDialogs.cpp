@@ -5,6 +5,9 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <algorithm>
+#include <cstdio>
+
+#include "platform/qt/StopSignals.h"
 
 namespace halvern::platform {
 namespace {
@@ -52,7 +55,15 @@ BoxAnswer QtDialogs::messageBox(const std::string& text, const std::string& titl
             break;
     }
     int result = QMessageBox::NoButton;
-    run(box, result);
+    if (StopSignals::arrived()) {
+        // The exit a stop signal began ends on its own: a logout or a shutdown waits for it, and
+        // nobody may be there to answer. The box's text goes to the error output instead.
+        std::fprintf(stderr, "zorvik: %s: %s\n", title.c_str(),
+                     fromCrLf(text).toStdString().c_str());
+        std::fflush(stderr);
+    } else {
+        run(box, result);
+    }
     switch (result) {
         case QMessageBox::Ok:
             return BoxAnswer::Ok;
@@ -101,7 +112,7 @@ std::optional<std::string> QtDialogs::openFile(const std::string& title, const s
 }
 
 bool QtDialogs::run(QDialog& dialog, int& result) {
-    if (m_ended) {
+    if (m_ended || StopSignals::arrived()) {
         return false;
     }
     m_open.emplace_back(&dialog);

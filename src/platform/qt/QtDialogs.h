@@ -10,7 +10,9 @@ class QDialog;
 namespace halvern::platform {
 
 /// Message boxes and the open-file dialog as modal Qt dialogs; their own event loop keeps the
-/// program's timers and sockets running while the user decides.
+/// program's timers and sockets running while the user decides. Once a stop signal arrived, no
+/// dialog opens: a box writes its title and text to stderr and answers as if dismissed, so the
+/// exit the signal began never waits for a click.
 class QtDialogs final : public Dialogs {
 public:
     BoxAnswer messageBox(const std::string& text, const std::string& title, BoxButtons buttons,

@@ -85,6 +85,7 @@ StopSignals::~StopSignals() {
     }
     m_scheduler.unwatch(m_watch);
     g_signalWrite = -1;
+    g_arrived = 0;
     ::close(m_pipe[0]);
     ::close(m_pipe[1]);
 }

@@ -23,7 +23,8 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    /// True once a stop signal arrived, even before the loop has run its handler.
+    /// True once a stop signal arrived, even before the loop has run its handler, until the
+    /// StopSignals that took it ends.
     static bool arrived();
 
 private:

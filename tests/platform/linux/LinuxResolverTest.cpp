@@ -26,4 +26,14 @@ TEST_F(LinuxResolverTest, TheHostsFileIsEtcHosts) {
     EXPECT_EQ(resolver.hostsFilePath(), "/etc/hosts");
 }
 
+TEST_F(LinuxResolverTest, TheMachinesNameIsTheKernels) {
+    // The name of this UTS namespace, as the kernel shows it.
+    std::string name = slurp("/proc/sys/kernel/hostname");
+    if (name.ends_with('\n')) {
+        name.pop_back();
+    }
+    EXPECT_FALSE(name.empty());
+    EXPECT_EQ(resolver.hostName(), name);
+}
+
 }  // namespace
