@@ -104,6 +104,9 @@ public:
     /// A short fingerprint of a file's content (its size and a 64-bit hash), "none" for no file.
     static std::string fingerprint(const std::optional<std::string>& text);
 
+    /// A list with its entries whole; those longer than kMaxEntryChars are gaps, logged.
+    core::ListFiles::List readWholeList(const std::string& path);
+
 private:
     /// What the program put in the hosts file, kept in a small file of its own (replaced
     /// atomically), so that it describes the file even after a kill: "pending" is saved before
@@ -145,8 +148,6 @@ private:
     void reportRestoreFailure();
     /// A file, or a folder in its place.
     bool present(const std::string& path) const;
-    /// A list with its entries whole; those longer than kMaxEntryChars are gaps, logged.
-    core::ListFiles::List readWholeList(const std::string& path);
     std::vector<std::string> readList(const std::string& path, int& count);
     void logRejected(const std::vector<std::string>& rejected);
     bool writeHostsFile(const std::string& text, bool complete);

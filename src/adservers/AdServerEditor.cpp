@@ -125,7 +125,7 @@ void AdServerEditor::Form_Load(const std::string& record) {
 
     fill(f.lstAll, m_paths.getLocalBanIniFileName(), true);
     const core::ListFiles::List allowed =
-        core::ListFiles::read(m_files, m_paths.getLocalBanIniExcludeFileName());
+        m_blocking.readWholeList(m_paths.getLocalBanIniExcludeFileName());
     for (int i = 0; i < allowed.count; ++i) {
         if (const std::string& entry = allowed.slots[static_cast<std::size_t>(i)]; !entry.empty()) {
             f.lstExclude.addItem(entry);
@@ -145,7 +145,8 @@ void AdServerEditor::Form_Load(const std::string& record) {
 }
 
 void AdServerEditor::fill(forms::ListBox& list, const std::string& path, bool keepDefaults) {
-    const core::ListFiles::List read = core::ListFiles::read(m_files, path);
+    // Entries whole, as the hosts build reads them: a save never writes a long name back cut.
+    const core::ListFiles::List read = m_blocking.readWholeList(path);
     if (keepDefaults) {
         m_strDefaultList.assign(read.slots.begin(), read.slots.end() - 1);
         m_defaults.clear();

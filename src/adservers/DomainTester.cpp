@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "adservers/AdServerBlocking.h"
 #include "adservers/DomainTesterFiles.h"
 #include "adservers/HostsFileBuilder.h"
 #include "base/ValueConversion.h"
@@ -131,7 +132,10 @@ void DomainTester::TestDomainList() {
     const std::string path = answer == platform::BoxAnswer::Yes
                                  ? m_paths.getLocalBanIniFileName()
                                  : m_paths.getLocalRemovalsIniFileName();
-    core::ListFiles::List list = core::ListFiles::read(m_files, path);
+    // Entries whole, as the hosts build reads them: Fix never writes a long name back cut.
+    std::vector<core::ListFiles::LongEntry> tooLong;
+    core::ListFiles::List list =
+        core::ListFiles::readWhole(m_files, path, AdServerBlocking::kMaxEntryChars, tooLong);
     TestRun run;
     // "pause Test" pressed while the question was open ends the run at once.
     run.stopping = m_bStopTest;

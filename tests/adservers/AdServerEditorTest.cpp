@@ -329,6 +329,23 @@ TEST_F(EditorOkTest, OkSavesBothListsAndRebuildsWhileBlockingIsOn) {
     EXPECT_EQ(fake.files.writes(kDefaultList), 0);
 }
 
+TEST_F(AdServerEditorTest, ALongNameIsShownAndSavedWhole) {
+    // 253 characters: the longest host name, longer than the settings reader's 249.
+    const std::string longName = std::string(63, 'a') + "." + std::string(63, 'b') + "." +
+                                 std::string(63, 'c') + "." + std::string(61, 'd');
+    ASSERT_EQ(longName.size(), 253u);
+    open({"ads.one.example", longName}, {longName + "x"}, {});
+    EXPECT_EQ(f.lstAll.items(), (Names{"ads.one.example", longName}));
+    EXPECT_EQ(f.lstAdd.items(), Names{longName + "x"});
+    select(f.lstAll, longName);
+    f.cmdDo.click();
+    f.cmdOK.click();
+    EXPECT_EQ(fake.files.text(kAllowedList),
+              "[DomainCount]\r\nN=1\r\n[Domains]\r\nD0=" + longName + "\r\n");
+    EXPECT_EQ(fake.files.text(kUserList),
+              "[DomainCount]\r\nN=1\r\n[Domains]\r\nD0=" + longName + "x\r\n");
+}
+
 TEST_F(EditorOkTest, OkWhileBlockingIsOffSavesTheListsButLeavesTheHostsFile) {
     parts.state.bBlockAdServers = false;
     f.cmdOK.click();
