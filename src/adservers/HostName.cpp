@@ -33,6 +33,14 @@ bool HostName::sameHost(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string HostName::key(std::string_view name) {
+    std::string result(withoutTrailingDot(name));
+    for (char& c : result) {
+        c = lower(c);
+    }
+    return result;
+}
+
 bool HostName::namesThisMachine(std::string_view name, std::string_view machineName) {
     if (sameHost(name, "localhost") || sameHost(name, "localhost.localdomain")) {
         return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace halvern::adservers {
@@ -19,6 +20,8 @@ public:
 
     /// True when two names are the same host: letter case and one trailing dot do not count.
     static bool sameHost(std::string_view a, std::string_view b);
+    /// The name as sameHost compares it: lower case, without a trailing dot.
+    static std::string key(std::string_view name);
     /// True for the names of this machine, which no list may send elsewhere: localhost and
     /// localhost.localdomain, the machine's host name and its first label.
     static bool namesThisMachine(std::string_view name, std::string_view machineName);

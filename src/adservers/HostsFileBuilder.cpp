@@ -74,20 +74,6 @@ void forEachName(std::span<const std::string> list, const LeftOut& leftOut, F&& 
     }
 }
 
-/// A host name as the resolver compares it: lower case, without a trailing dot.
-std::string hostKey(std::string_view name) {
-    if (name.ends_with('.')) {
-        name.remove_suffix(1);
-    }
-    std::string key(name);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return key;
-}
-
 NameSet blockedNamesOf(std::string_view text) {
     NameSet names;
     names.reserve(text.size() / 24 + 16);
@@ -101,7 +87,7 @@ NameSet blockedNamesOf(std::string_view text) {
 }
 
 /// The names the user's own lines map, to an address of the user's choosing: every line but the
-/// program's block lines ("127.0.0.1 " and one host name), as hostKey.
+/// program's block lines ("127.0.0.1 " and one host name), as HostName::key.
 std::unordered_set<std::string> userMappedNames(std::string_view text) {
     std::unordered_set<std::string> names;
     forEachLine(text, [&](std::string_view body, std::string_view) {
@@ -115,7 +101,7 @@ std::unordered_set<std::string> userMappedNames(std::string_view text) {
              start = body.find_first_not_of(kBlanks, start)) {
             const auto end = std::min(body.find_first_of(kBlanks, start), body.size());
             if (!address) {
-                names.insert(hostKey(body.substr(start, end - start)));
+                names.insert(HostName::key(body.substr(start, end - start)));
             }
             address = false;
             start = end;
@@ -174,7 +160,8 @@ HostsFileBuilder::Merge HostsFileBuilder::merge(std::string_view hostsText,
 
     result.newLines.reserve((defaultNames.size() + userNames.size()) * 32);
     const auto add = [&](std::string_view name) {
-        if (present.contains(name) || allowed.contains(name) || mapped.contains(hostKey(name))) {
+        if (present.contains(name) || allowed.contains(name) ||
+            mapped.contains(HostName::key(name))) {
             return;
         }
         result.newLines.append(kLinePrefix).append(name).append(eol);

@@ -1,5 +1,7 @@
 #include "adservers/HostName.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,6 +44,20 @@ TEST(HostName, AcceptsOnlyNamesThatCannotChangeTheHostsFileShape) {
     for (const NameCase& c : cases) {
         EXPECT_EQ(HostName::isValid(c.name), c.valid) << "'" << c.name << "'";
     }
+}
+
+TEST(HostName, TheKeyIsWhatSameHostCompares) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Ads.Example.", "ads.example"},
+        {"ads.example", "ads.example"},
+        {"ADS_1.example", "ads_1.example"},
+        {"", ""},
+    };
+    for (const auto& [name, key] : cases) {
+        EXPECT_EQ(HostName::key(name), key) << name;
+    }
+    EXPECT_TRUE(HostName::sameHost("Ads.Example.", "ads.EXAMPLE"));
+    EXPECT_EQ(HostName::key("Ads.Example."), HostName::key("ads.EXAMPLE"));
 }
 
 TEST(HostName, TheMachinesOwnNamesWhateverTheCaseOrTrailingDot) {
