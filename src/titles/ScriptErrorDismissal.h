@@ -24,6 +24,10 @@ public:
     /// button was found or not, and never while a press (or the advice it brings) is under way.
     void mySimulateButtonClick(const std::string& strWindowTitle, const std::string& strButtonText);
 
+    /// A window new on the desktop is not the one asked before under its id, which the display
+    /// hands out again once a program has ended.
+    void forgetWindow(platform::WindowId window) { std::erase(m_tried, window); }
+
     /// Boxes answered since the start; never reset.
     std::int32_t answered() const { return m_answered; }
 

@@ -167,6 +167,7 @@ void TitleScanner::forgetAsked(platform::WindowId window) {
     // A program that ended frees its window's id, and the next program to connect often gets
     // the same one: a window new with that id is not the one asked, even when no walk saw the
     // id gone. A walk that found nothing is no longer the answer for it.
+    m_dismissal.forgetWindow(window);
     if (std::erase(m_asked, window) > 0) {
         m_quiet.reset();
     }

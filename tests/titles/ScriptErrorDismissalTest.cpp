@@ -72,6 +72,26 @@ TEST_F(ScriptErrorDismissalTest, EachBoxIsAskedOnceWhetherItsButtonWasFoundOrNot
     EXPECT_EQ(titles.dismissal.answered(), 2);
 }
 
+TEST_F(ScriptErrorDismissalTest, ANewBoxUnderTheIdOfOneAskedIsAskedWithNoTickBetween) {
+    titles.installShellHook();
+    const auto first = errorBox("Error", "firefox", {"OK"});
+    scanner.TimerCloseByTitle_Timer();
+    ASSERT_EQ(desktop.pressAsked.size(), 1u);
+
+    // The box's program ends and the next one gets its id before the scan looks again.
+    desktop.close(first);
+    platform::WindowInfo again;
+    again.id = first;
+    again.title = "Error";
+    again.className = "firefox";
+    again.visible = true;
+    desktop.open(again);
+    desktop.buttons[first] = {"&No"};
+    scanner.TimerCloseByTitle_Timer();
+    EXPECT_EQ(desktop.pressAsked.size(), 2u);
+    EXPECT_EQ(titles.dismissal.answered(), 1);
+}
+
 TEST_F(ScriptErrorDismissalTest, NoBoxIsPressedWhileTheAdviceOfAnotherIsOpen) {
     std::vector<platform::WindowId> boxes;
     for (int n = 0; n < 5; ++n) {
