@@ -27,10 +27,14 @@ namespace halvern::platform {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Manager;
-using testing::managerName;
 using testing::TestWindow;
 using testing::XServer;
+
+enum class Manager { Openbox, None };
+
+std::string managerName(const ::testing::TestParamInfo<Manager>& info) {
+    return info.param == Manager::Openbox ? "Openbox" : "NoWindowManager";
+}
 
 /// Keeps the loop busy most of the time, so that the display's events pile up and arrive in
 /// batches, as on a loaded machine.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,14 +16,6 @@
 #include <vector>
 
 namespace halvern::platform::testing {
-
-/// The two desktops the X11 suites run on: openbox as window manager, or none at all.
-enum class Manager { Openbox, None };
-
-/// The desktop's name in a parameterised test's name.
-inline std::string managerName(const ::testing::TestParamInfo<Manager>& info) {
-    return info.param == Manager::Openbox ? "Openbox" : "NoWindowManager";
-}
 
 /// Starts a program with its stdout on a pipe; returns the pid, fills `out` with the read end.
 inline pid_t spawn(const std::vector<std::string>& args, int* out,

@@ -18,10 +18,14 @@ namespace halvern::platform {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Manager;
-using testing::managerName;
 using testing::TestWindow;
 using testing::XServer;
+
+enum class Manager { Openbox, None };
+
+std::string managerName(const ::testing::TestParamInfo<Manager>& info) {
+    return info.param == Manager::Openbox ? "Openbox" : "NoWindowManager";
+}
 
 class XcbDesktopTest : public ::testing::TestWithParam<Manager> {
 protected:
