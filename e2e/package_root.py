@@ -27,9 +27,10 @@ USER = "zorvikuser"
 
 def package_path(sandbox):
     """The package of the build under test: build/zorvik_*.deb when it is newer than the built
-    program (scripts/check-package.sh makes it), else one CPack makes now in the test's folder."""
+    programs (scripts/check-package.sh makes it), else one CPack makes now in the test's folder."""
     build = os.path.dirname(sandbox.app_source)
-    program = os.path.getmtime(os.path.join(sandbox.app_source, "zorvik"))
+    program = max(os.path.getmtime(p) for p in
+                  glob.glob(os.path.join(sandbox.app_source, "zorvik*")) if os.path.isfile(p))
     made = [p for p in glob.glob(os.path.join(build, "zorvik_*.deb"))
             if os.path.getmtime(p) >= program]
     if made:
