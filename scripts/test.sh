@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds and tests build/ (unit, Linux backends, Qt
-# views, fuzz targets), builds and tests build-asan/ under AddressSanitizer and UBSan, checks that
-# includes point down the layers, checks the formatting of every C++ source, runs clang-tidy over
-# the project's own sources, and runs the end-to-end suite against build/app/zorvik.
+# views, fuzz targets) and makes and checks its Debian package, builds and tests build-asan/ under
+# AddressSanitizer and UBSan, checks that includes point down the layers, checks the formatting of
+# every C++ source, runs clang-tidy over the project's own sources, and runs the end-to-end suite
+# against build/app/zorvik (and installs the package in a throwaway root).
 # Ends with one line "N passed, M failed, K skipped" over all of it; exits 1 when anything failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -100,6 +101,20 @@ check_tidy() {
     fi
 }
 
+# The Debian package of build/, made by CPack and checked by lintian; the end-to-end suite
+# installs it.
+check_package() {
+    local t=$SECONDS out="$log_dir/package.txt"
+    if bash scripts/check-package.sh build >"$out" 2>&1; then
+        passed=$((passed + 1))
+        note "package" "ok ($(basename "$(tail -n 1 "$out")"), $((SECONDS - t)) s)"
+    else
+        cat "$out"
+        failed=$((failed + 1))
+        note "package" "FAILED ($((SECONDS - t)) s; findings above)"
+    fi
+}
+
 run_e2e() {
     local out="$log_dir/e2e.txt" t=$SECONDS line
     python3 e2e/run.py --app build/app 2>&1 | tee "$out"
@@ -126,6 +141,7 @@ fi
 source scripts/build-options.sh
 build build "${RUN_BUILD_OPTIONS[@]}" -DHALVERN_FUZZ=ON
 run_ctest build
+check_package
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DHALVERN_SANITIZE=ON -DHALVERN_GUI=ON
 run_ctest build-asan
 check_layers
