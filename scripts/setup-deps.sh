@@ -21,6 +21,8 @@ packages=(
     xvfb xauth trayer openbox x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
     # its log-window tests read and press the program's widgets on the accessibility bus
     python3-gi gir1.2-atspi-2.0
+    # the autostart entry's test checks it with the freedesktop.org validator
+    desktop-file-utils
     # benchmarks; nginx is also the end-to-end suite's update server
     nginx-light wrk wmctrl
 )
