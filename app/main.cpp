@@ -28,6 +28,7 @@
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
 #include "platform/linux/ProcProcesses.h"
+#include "platform/linux/XdgAutostart.h"
 #include "platform/linux/XdgLauncher.h"
 #include "platform/linux/XdgScratchFiles.h"
 #include "platform/linux/XdgUserStore.h"
@@ -216,9 +217,10 @@ int main(int argc, char** argv) {
     platform::CryptPasswordHasher hasher;
     platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),
                                       platform::XdgScratchFiles::defaultCacheFolder());
+    platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
     platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
                                 resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch};
+                                processes, http,     hasher,  scratch,   autostart};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

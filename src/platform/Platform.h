@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -37,6 +38,7 @@ struct Platform {
     Http& http;
     PasswordHasher& hasher;
     ScratchFiles& scratch;
+    Autostart& autostart;
 };
 
 }  // namespace halvern::platform
