@@ -118,10 +118,10 @@ HostsChange::Verdict HostsChange::check(std::string_view current, std::string_vi
             // A line the new text holds where the current one holds another, or nothing.
             const bool added = !hasOld;
             return {false, "line " + std::to_string(offered.number()) + " of the new hosts file " +
-                               shown(now) +
+                               shown(now) + whyKept(now, machineName) +
                                (added ? " is not in the current one"
-                                      : " stands where the current one has " + shown(old)) +
-                               whyKept(now, machineName) +
+                                      : " stands where the current one has " + shown(old) +
+                                            whyKept(old, machineName)) +
                                ": only \"127.0.0.1 <host name>\" lines may be added or removed"};
         }
         return {false, "the new hosts file drops line " + std::to_string(kept.number()) + " " +
