@@ -62,7 +62,7 @@ run_ctest() { # build-dir
 
 check_format() {
     local files
-    mapfile -t files < <(find src app tests bench -type f \
+    mapfile -t files < <(find src app helper tests bench -type f \
         \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) 2>/dev/null | sort)
     if ((${#files[@]} == 0)); then
         note "clang-format" "no sources"
@@ -90,7 +90,7 @@ check_layers() {
 # clang-tidy with the project's .clang-tidy over its own sources, from build/'s compile commands.
 check_tidy() {
     local t=$SECONDS out="$log_dir/tidy.txt"
-    if run-clang-tidy-14 -quiet -p build -j "$jobs" "$PWD/(src|app)/.*\\.cpp$" >"$out" 2>&1 &&
+    if run-clang-tidy-14 -quiet -p build -j "$jobs" "$PWD/(src|app|helper)/.*\\.cpp$" >"$out" 2>&1 &&
         ! grep -qE '(error|warning): ' "$out"; then
         passed=$((passed + 1))
         note "clang-tidy" "ok ($((SECONDS - t)) s)"
