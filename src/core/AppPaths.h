@@ -14,7 +14,7 @@ namespace halvern::core {
 struct AppPaths {
     AppPaths() = default;
     /// Every file in one folder, as a portable copy keeps them.
-    AppPaths(std::string appFolder, std::string hostsFile)
+    AppPaths(const std::string& appFolder, std::string hostsFile)
         : strAppFolder(appFolder),
           strConfigFolder(appFolder),
           strDataFolder(appFolder),

@@ -2,7 +2,8 @@
 
 namespace halvern::core {
 
-IniFile::IniFile(platform::FileSystem& files, std::string path) : IniFile(files, path, path) {}
+IniFile::IniFile(platform::FileSystem& files, const std::string& path)
+    : IniFile(files, path, path) {}
 
 IniFile::IniFile(platform::FileSystem& files, const std::string& path, std::string savePath)
     : m_files(files), m_path(std::move(savePath)) {
