@@ -77,9 +77,10 @@ const char* const kUsage =
     "\n"
     "Zorvik, the popup blocker and ad stopper, starts in the system tray. It writes the names\n"
     "of known ad servers into /etc/hosts and answers their requests on 127.0.0.1:80, so it needs\n"
-    "to be able to write /etc/hosts and listen on port 80. Its settings and lists are the .ini\n"
-    "files next to the program. Only one copy runs per user; starting another shows the\n"
-    "running copy's window.\n"
+    "to be able to write /etc/hosts and listen on port 80. Its settings are in\n"
+    "$XDG_CONFIG_HOME/halvern (~/.config/halvern), its lists and state in $XDG_DATA_HOME/halvern\n"
+    "(~/.local/share/halvern). Only one copy runs per user; starting another shows the running\n"
+    "copy's window.\n"
     "\n"
     "  -h, --help       print this text and exit\n"
     "  --version        print the version and exit\n"
@@ -184,7 +185,6 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, qtArgv.data());
     // The program lives in the tray: closing its windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
-    const std::string appFolder = QCoreApplication::applicationDirPath().toStdString();
 
     platform::QtScheduler scheduler;
     platform::PosixFileSystem files;
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     process.onQuit = endLoops;
     platform::LockFileSingleInstance instance(
         platform::LockFileSingleInstance::defaultRuntimeFolder(), scheduler);
-    platform::QtTray tray(appFolder);
+    platform::QtTray tray(process.folders().shipped);
     platform::QtSound sound;
     platform::PosixTcpListener listener(scheduler);
     // Without an X display there is no desktop to list or close windows on; the rest works.

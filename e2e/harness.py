@@ -4,7 +4,8 @@ Each test runs in its own process inside private mount and network namespaces (r
 `unshare --mount --net --fork`). Here that process makes every mount private, puts a copy of /etc over
 /etc (so the program's changes of /etc/hosts and its two copies next to it never reach the machine),
 brings the loopback device up (port 80 is then the namespace's own), starts Xvfb and a tray host, and
-copies the staged program folder into the test's folder. A test that needs real window frames starts
+copies the staged program folder into the test's folder. The user's HOME, XDG_CONFIG_HOME (settings),
+XDG_DATA_HOME (lists and state) and XDG_RUNTIME_DIR are the test's own too. A test that needs real window frames starts
 openbox on its display with Sandbox.start_window_manager().
 """
 
@@ -113,8 +114,12 @@ class Sandbox:
     def __init__(self, work, app_source):
         self.work = work
         self.app_source = app_source
+        # The program copy holds the shipped files, as a build tree does.
         self.app_dir = os.path.join(work, "app")
-        self.ini = os.path.join(self.app_dir, "zorvik.ini")
+        home = os.path.join(work, "home")
+        self.config_dir = os.path.join(home, ".config", "halvern")
+        self.data_dir = os.path.join(home, ".local", "share", "halvern")
+        self.ini = os.path.join(self.config_dir, "zorvik.ini")
         self.hosts = "/etc/hosts"
         self.env = {}
         self._processes = []
@@ -154,12 +159,14 @@ class Sandbox:
         home = os.path.join(self.work, "home")
         runtime = os.path.join(self.work, "run")
         tmp = os.path.join(self.work, "tmp")
-        for folder in (home, os.path.join(home, ".config"), runtime, tmp):
+        for folder in (home, os.path.join(home, ".config"), os.path.join(home, ".local", "share"),
+                       runtime, tmp):
             os.makedirs(folder, mode=0o700, exist_ok=True)
         os.chmod(runtime, 0o700)
         keep = ("PATH", "LANG", "LC_ALL", "TZ")
         self.env = {k: v for k, v in os.environ.items() if k in keep}
         self.env.update(HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+                        XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                         XDG_RUNTIME_DIR=runtime, TMPDIR=tmp, QT_QPA_PLATFORM="xcb",
                         NO_AT_BRIDGE="1")
         self.env.setdefault("LANG", "C.UTF-8")
@@ -242,8 +249,29 @@ class Sandbox:
         return app
 
     def app_files(self):
-        """{name: (size, mtime_ns)} of the program folder."""
+        """{name: (size, mtime_ns)} of the program folder (the shipped files)."""
         return _tree(self.app_dir)
+
+    def data_files(self):
+        """{name: (size, mtime_ns)} under the data folder (lists and state)."""
+        return _tree(self.data_dir)
+
+    def data_file(self, name):
+        """Where the user's list or the program's state file of that name lives; its folder is
+        made, so a test can write the file before the first start."""
+        os.makedirs(self.data_dir, exist_ok=True)
+        return os.path.join(self.data_dir, name)
+
+    def config_file(self, name):
+        """A file of the settings folder; its folder is made, as for data_file."""
+        os.makedirs(self.config_dir, exist_ok=True)
+        return os.path.join(self.config_dir, name)
+
+    def list_file(self, name):
+        """A shipped list the program rewrites, as the program reads it now: the data folder's
+        copy once the program wrote one, else the shipped one."""
+        own = os.path.join(self.data_dir, name)
+        return own if os.path.exists(own) else os.path.join(self.app_dir, name)
 
     def config_files(self):
         """{path: (size, mtime_ns)} under XDG_CONFIG_HOME."""

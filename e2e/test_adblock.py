@@ -19,7 +19,7 @@ USER_HOSTS = (b"127.0.0.1\tlocalhost\n::1\tlocalhost ip6-localhost\n\n"
 
 def blocked_names(sandbox):
     """The names of the shipped default list, in order."""
-    lists = read_ini(os.path.join(sandbox.app_dir, "zorvikhosts.ini")) or {}
+    lists = read_ini(sandbox.list_file("zorvikhosts.ini")) or {}
     count = int(lists.get("domaincount", {}).get("n", "0"))
     domains = lists.get("domains", {})
     return [domains[f"d{i}"] for i in range(count) if domains.get(f"d{i}")]

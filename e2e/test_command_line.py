@@ -25,7 +25,7 @@ def snapshot(sandbox):
         hosts = handle.read()
     etc = sorted(name for name in os.listdir("/etc") if name.startswith("hosts"))
     runtime = sorted(os.listdir(sandbox.env["XDG_RUNTIME_DIR"]))
-    return sandbox.app_files(), sandbox.config_files(), hosts, etc, runtime
+    return sandbox.app_files(), sandbox.config_files(), sandbox.data_files(), hosts, etc, runtime
 
 
 @test("command_line")

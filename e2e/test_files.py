@@ -5,7 +5,7 @@ import stat
 import time
 
 import xwindows
-from harness import EXIT_TIMEOUT, check, dismiss, log, wait_until
+from harness import EXIT_TIMEOUT, check, dismiss, log, read_ini, wait_until
 from registry import test
 
 
@@ -32,7 +32,7 @@ def hostile_files(sandbox):
     _replace(sandbox.ini, os.mkfifo)
     _replace(os.path.join(sandbox.app_dir, "zorvikhosts.ini"),
              lambda path: os.symlink("/dev/zero", path))
-    with open(os.path.join(sandbox.app_dir, "userhosts.ini"), "w") as handle:
+    with open(sandbox.data_file("userhosts.ini"), "w") as handle:
         handle.write("[DomainCount]\nN=1\n[Domains]\nD0=mine.example\n" + "\n" * 15_000_000)
 
     app = sandbox.launch()
@@ -60,6 +60,7 @@ def lock_unavailable(sandbox):
     with open(sandbox.hosts, "rb") as handle:
         hosts_before = handle.read()
     files_before = sandbox.app_files()
+    config_before = sandbox.config_files()
 
     app = sandbox.launch()
     boxes = wait_until(lambda: xwindows.search(name_regex="^Zorvik$") or not app.alive(), 20)
@@ -73,4 +74,40 @@ def lock_unavailable(sandbox):
     with open(sandbox.hosts, "rb") as handle:
         check(handle.read() == hosts_before, "the hosts file changed")
     check(sandbox.app_files() == files_before, "files in the program folder changed")
+    check(sandbox.config_files() == config_before, "files in the settings folder changed")
+    check(not os.path.exists(sandbox.data_dir), "the data folder was made")
     check(not os.path.exists("/etc/hostszvb"), "a backup of the hosts file was made")
+
+
+@test("earlier_files_move")
+def earlier_files_move(sandbox):
+    """Settings and a user list that an earlier build kept beside the executable are moved to the
+    settings and data folders at the start, and are the ones in effect; the shipped lists stay."""
+    _not_first_start(sandbox)
+    old_ini = os.path.join(sandbox.app_dir, "zorvik.ini")
+    old_list = os.path.join(sandbox.app_dir, "userhosts.ini")
+    with open(old_ini, "w") as handle:
+        handle.write("[Settings]\nbStartup=False\nProxyName=proxy.earlier\n")
+    with open(old_list, "w") as handle:
+        handle.write("[DomainCount]\nN=1\n[Domains]\nD0=earlier.example\n")
+
+    app = sandbox.launch()
+    app.wait_main_window()
+
+    def built():
+        with open(sandbox.hosts, errors="replace") as handle:
+            return "127.0.0.1 earlier.example" in handle.read()
+
+    check(wait_until(lambda: built() or not app.alive(), 15),
+          "the hosts file never got the moved user list's entry" + app.log_tail())
+    check(not os.path.exists(old_ini) and not os.path.exists(old_list),
+          "the old files are still beside the executable")
+    with open(os.path.join(sandbox.data_dir, "userhosts.ini")) as handle:
+        check("earlier.example" in handle.read(), "the user list did not reach the data folder")
+    check(os.path.exists(os.path.join(sandbox.app_dir, "zorvikhosts.ini")),
+          "the shipped list left the program folder")
+    code = app.terminate()
+    check(code == 0, f"zorvik ended with code {code}" + app.log_tail())
+    settings = read_ini(sandbox.ini)["settings"]
+    check(settings.get("proxyname") == "proxy.earlier",
+          f"the earlier settings were not the ones in effect: {settings.get('proxyname')!r}")

@@ -32,8 +32,9 @@ def session_user_available():
 
 
 def add_to_list(sandbox, name, value):
-    path = os.path.join(sandbox.app_dir, "zvspyware.ini")
-    with open(path, "rb") as handle:
+    # Edited as the program edits it: the shipped list's changes go to the user's own copy.
+    path = sandbox.data_file("zvspyware.ini")
+    with open(sandbox.list_file("zvspyware.ini"), "rb") as handle:
         text = handle.read()
     newline = b"\r\n" if b"\r\n" in text else b"\n"
     if not text.endswith(newline):
@@ -82,10 +83,10 @@ def spyware_ended_after_yes(sandbox):
           "the listed program still runs after Yes" + app.log_tail())
     for name, process in decoys.items():
         check(process.poll() is None, f"the decoy {name} was ended")
-    value = wait_until(lambda: (read_ini(os.path.join(sandbox.app_dir, "zvspyware.ini")) or {})
+    value = wait_until(lambda: (read_ini(sandbox.list_file("zvspyware.ini")) or {})
                        .get("spyware", {}).get(NAME) == f"1:1:{DESCRIPTION}", 5)
     check(value, "the answer was not written to zvspyware.ini: " +
-          str((read_ini(os.path.join(sandbox.app_dir, "zvspyware.ini")) or {})
+          str((read_ini(sandbox.list_file("zvspyware.ini")) or {})
               .get("spyware", {}).get(NAME)))
 
     # From now on a new copy is ended without a question.

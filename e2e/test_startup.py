@@ -56,6 +56,7 @@ def single_instance(sandbox):
     ini_mtime = os.stat(sandbox.ini).st_mtime_ns
     files_before = sandbox.app_files()
     config_before = sandbox.config_files()
+    data_before = sandbox.data_files()
     with open(sandbox.hosts, "rb") as handle:
         hosts_before = handle.read()
 
@@ -76,6 +77,7 @@ def single_instance(sandbox):
     check(os.stat(sandbox.ini).st_mtime_ns == ini_mtime, "zorvik.ini was rewritten")
     check(sandbox.app_files() == files_before, "files in the program folder changed")
     check(sandbox.config_files() == config_before, "the per-user settings changed")
+    check(sandbox.data_files() == data_before, "the lists or the state changed")
     with open(sandbox.hosts, "rb") as handle:
         check(handle.read() == hosts_before, "/etc/hosts changed when the second copy ran")
     check(first.alive(), "the first copy ended" + first.log_tail())

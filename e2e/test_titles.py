@@ -15,7 +15,7 @@ CLOSE_TIMEOUT = 3.0
 def write_title_list(sandbox, entries):
     lines = ["[DomainCount]", f"N={len(entries)}", "[Domains]"]
     lines += [f"D{i}={entry}" for i, entry in enumerate(entries)]
-    with open(os.path.join(sandbox.app_dir, "usertitles.ini"), "wb") as handle:
+    with open(sandbox.data_file("usertitles.ini"), "wb") as handle:
         handle.write(("\r\n".join(lines) + "\r\n").encode("utf-8"))
 
 

@@ -17,7 +17,7 @@ NEW_NAMES = ["e2e-ads-one.example", "e2e-ads-two.example", "e2e-banner.example"]
 
 
 def default_list(sandbox):
-    lists = read_ini(os.path.join(sandbox.app_dir, "zorvikhosts.ini")) or {}
+    lists = read_ini(sandbox.list_file("zorvikhosts.ini")) or {}
     count = int(lists.get("domaincount", {}).get("n", "0"))
     domains = lists.get("domains", {})
     return [domains.get(f"d{i}", "") for i in range(count)]
@@ -75,10 +75,10 @@ def updates_ctrl_d(sandbox):
     for line in USER_FILE.splitlines():
         check(not line or line in hosts_text(), f"the user's line {line!r} was lost")
     check(hosts_text() != hosts_before, "/etc/hosts did not change")
-    removals = read_ini(os.path.join(sandbox.app_dir, "removals.ini")) or {}
+    removals = read_ini(sandbox.data_file("removals.ini")) or {}
     check(sorted(removals.get("domains", {}).values()) == sorted(gone),
           f"removals.ini does not hold the removed names: {removals}")
-    spyware = wait_until(lambda: (read_ini(os.path.join(sandbox.app_dir, "zvspyware.ini")) or {})
+    spyware = wait_until(lambda: (read_ini(sandbox.list_file("zvspyware.ini")) or {})
                          .get("spyware", {}).get("e2e-spy-agent"), 10)
     check(spyware == "1:0:A program the test's update server lists",
           f"the downloaded spyware list was not merged: {spyware!r}")
@@ -93,7 +93,7 @@ def updates_ctrl_d(sandbox):
     server.put("updatedate.txt", date_text(1).encode())
     count = len(server.requests())
     mtime = os.stat("/etc/hosts").st_mtime_ns
-    list_mtime = os.stat(os.path.join(sandbox.app_dir, "zorvikhosts.ini")).st_mtime_ns
+    list_mtime = os.stat(sandbox.list_file("zorvikhosts.ini")).st_mtime_ns
     ctrl_d(app)
     check(wait_until(lambda: len(server.requests()) >= count + 4, 10),
           f"the second update asked for {server.requests()[count:]}" + app.log_tail())
@@ -104,7 +104,7 @@ def updates_ctrl_d(sandbox):
     check(again[3][0] == "/zshared/spyware.txt", f"no spyware list after the lists: {again}")
     time.sleep(1)
     check(os.stat("/etc/hosts").st_mtime_ns == mtime, "/etc/hosts was rewritten after 304s")
-    check(os.stat(os.path.join(sandbox.app_dir, "zorvikhosts.ini")).st_mtime_ns == list_mtime,
+    check(os.stat(sandbox.list_file("zorvikhosts.ini")).st_mtime_ns == list_mtime,
           "zorvikhosts.ini was rewritten after a 304")
     check(app.alive(), "zorvik ended" + app.log_tail())
 

@@ -31,7 +31,7 @@ def prepare(sandbox, user_hosts):
     """The user's hosts file names the update server; zorvik.ini points at it. Before any start."""
     with open("/etc/hosts", "wb") as handle:
         handle.write(user_hosts + b"\n" + f"{ADDRESS} {HOST}\n".encode())
-    with open(sandbox.ini, "wb") as handle:
+    with open(sandbox.config_file("zorvik.ini"), "wb") as handle:
         handle.write(f"[Settings]\r\nUpdateServer={URL}\r\n".encode())
 
 

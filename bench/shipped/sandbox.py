@@ -2,9 +2,9 @@
 
 Runs inside private mount and network namespaces (run.sh starts it with `unshare --mount --net
 --fork`): a copy of /etc over /etc, the loopback device up, an Xvfb display with `trayer` as tray
-host, its own HOME and XDG folders, and a copy of the program folder whose zorvik.ini and user
-store say "not the first start" (no information boxes, the window hides into the tray 2.5 s after
-the start).
+host, its own HOME and XDG folders, and a copy of the program folder (the shipped files). The
+settings folder's zorvik.ini and user store say "not the first start" (no information boxes, the
+window hides into the tray 2.5 s after the start).
 """
 
 import ctypes
@@ -61,7 +61,12 @@ class Sandbox:
     def __init__(self, work, app_source, settings=LATER_START_INI):
         self.work = work
         self.app_source = app_source
+        # The program copy holds the shipped files, as a build tree does; the settings, lists and
+        # state are in the user's XDG folders.
         self.app_dir = os.path.join(work, "app")
+        home = os.path.join(work, "home")
+        self.config_dir = os.path.join(home, ".config", "halvern")
+        self.data_dir = os.path.join(home, ".local", "share", "halvern")
         self.settings = settings
         self.env = {}
         self.processes = []
@@ -76,12 +81,14 @@ class Sandbox:
         subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
         home = os.path.join(self.work, "home")
         config = os.path.join(home, ".config")
+        data = os.path.join(home, ".local", "share")
         runtime = os.path.join(self.work, "run")
-        for folder in (home, config, runtime, os.path.join(self.work, "tmp")):
+        for folder in (home, config, data, runtime, os.path.join(self.work, "tmp")):
             os.makedirs(folder, mode=0o700, exist_ok=True)
         self.env = {k: v for k, v in os.environ.items() if k in ("PATH", "LANG", "TZ")}
         self.env.setdefault("LANG", "C.UTF-8")
-        self.env.update(HOME=home, XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
+        self.env.update(HOME=home, XDG_CONFIG_HOME=config, XDG_DATA_HOME=data,
+                        XDG_RUNTIME_DIR=runtime,
                         TMPDIR=os.path.join(self.work, "tmp"), QT_QPA_PLATFORM="xcb",
                         NO_AT_BRIDGE="1")
         shutil.copytree(self.app_source, self.app_dir, symlinks=True,
@@ -97,11 +104,11 @@ class Sandbox:
 
     def reset_program_state(self):
         """zorvik.ini of a later start, and the user store's mark that the first start is done."""
-        with open(os.path.join(self.app_dir, "zorvik.ini"), "w", newline="\r\n") as handle:
+        os.makedirs(self.config_dir, exist_ok=True)
+        os.makedirs(self.data_dir, exist_ok=True)
+        with open(os.path.join(self.config_dir, "zorvik.ini"), "w", newline="\r\n") as handle:
             handle.write(self.settings)
-        store = os.path.join(self.env["XDG_CONFIG_HOME"], "halvern")
-        os.makedirs(store, exist_ok=True)
-        with open(os.path.join(store, "Zorvik.ini"), "w") as handle:
+        with open(os.path.join(self.config_dir, "Zorvik.ini"), "w") as handle:
             handle.write("[State]\nFirstStart=Done\n")
 
     def _start_display(self):

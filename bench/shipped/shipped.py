@@ -261,9 +261,15 @@ def bench_hosts(box, args):
     for n_default in args.default_names:
         defaults, users, allowed, user_hosts = workload(n_default, args.user_names,
                                                         args.allowed_names, args.hosts_lines)
-        for file_name, names in (("zorvikhosts.ini", defaults), ("userhosts.ini", users),
-                                 ("zorvikhostsexc.ini", allowed)):
-            with open(os.path.join(box.app_dir, file_name), "w", newline="") as handle:
+        # The default list is the shipped one (no copy of the user's own yet); the other two are
+        # the user's.
+        own_default = os.path.join(box.data_dir, "zorvikhosts.ini")
+        if os.path.exists(own_default):
+            os.remove(own_default)
+        for folder, file_name, names in ((box.app_dir, "zorvikhosts.ini", defaults),
+                                         (box.data_dir, "userhosts.ini", users),
+                                         (box.data_dir, "zorvikhostsexc.ini", allowed)):
+            with open(os.path.join(folder, file_name), "w", newline="") as handle:
                 handle.write(list_text(names))
         allowed_set = set(allowed)
         expected = {"127.0.0.1 " + name for name in defaults + users if name not in allowed_set}

@@ -83,12 +83,13 @@ def hosts_holds(line):
 def one_round(box, user_hosts, settings, shipped_list, marker, timeout):
     """Seconds from the tenth blocked ad to the new list in /etc/hosts, or None."""
     box.reset_program_state()
-    with open(os.path.join(box.app_dir, "zorvik.ini"), "w", newline="\r\n") as handle:
+    with open(os.path.join(box.config_dir, "zorvik.ini"), "w", newline="\r\n") as handle:
         handle.write(settings)
     with open(os.path.join(box.app_dir, "zorvikhosts.ini"), "wb") as handle:
         handle.write(shipped_list)
-    for name in ("zvupdate.dat", "removals.ini", "zvhosts.dat"):
-        path = os.path.join(box.app_dir, name)
+    # Each round starts from the shipped list: the user's downloaded copies and state go.
+    for name in ("zvupdate.dat", "removals.ini", "zvhosts.dat", "zorvikhosts.ini", "zvspyware.ini"):
+        path = os.path.join(box.data_dir, name)
         if os.path.exists(path):
             os.remove(path)
     for suffix in ("zvb", "zvf"):

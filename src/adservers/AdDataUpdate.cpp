@@ -100,7 +100,7 @@ AdDataUpdate::AdDataUpdate(core::Context& context, core::StatusLog& log, ui::Hel
       m_blocking(blocking),
       m_fetch(fetch),
       m_spywareDownload(std::move(spywareDownload)),
-      m_validators(context.platform.files, context.paths.file(kValidatorsFile)) {
+      m_validators(context.platform.files, context.paths, kValidatorsFile) {
     m_form.mnuUpdate.onClick = [this] { mnuUpdate_Click(); };
     m_form.cmdData.onClick = [this] { cmdData_Click(); };
     m_form.cmdData2.onClick = [this] { cmdData2_Click(); };
@@ -314,12 +314,13 @@ AdDataUpdate::Outcome AdDataUpdate::downloadDomains(bool conditional, std::strin
         return Outcome::Failed;
     }
     if (!writeDefaultList(std::move(*names))) {
-        errorText = "could not write " + listFile;
+        errorText = "could not write " + m_paths.getLocalBanIniWriteFileName();
         m_form.ProgressBar1.setVisible(false);
         return Outcome::Failed;
     }
     m_form.ProgressBar1.setVisible(false);
-    m_validators.remember(kDomainsPath, fetched.validators, m_files.read(listFile).value_or(""));
+    m_validators.remember(kDomainsPath, fetched.validators,
+                          m_files.read(m_paths.getLocalBanIniWriteFileName()).value_or(""));
     body = std::move(fetched.body);
     return Outcome::Changed;
 }
@@ -368,9 +369,10 @@ bool AdDataUpdate::writeDefaultList(std::vector<std::string> kept) {
         kept.resize(core::ListFiles::kMaxEntries);
     }
     // The old list is read right before the new one replaces it, with no event in between.
-    const std::string listFile = m_paths.getLocalBanIniFileName();
-    const std::vector<std::string> old = core::ListFiles::readArray(m_files, listFile);
-    if (!m_files.write(listFile, listFileText(kept))) {
+    // The shipped list is read until the first download, which writes the user's own copy.
+    const std::vector<std::string> old =
+        core::ListFiles::readArray(m_files, m_paths.getLocalBanIniFileName());
+    if (!m_files.write(m_paths.getLocalBanIniWriteFileName(), listFileText(kept))) {
         return false;
     }
     // Names that left the list: their lines would stay in the hosts file, where neither the

@@ -596,7 +596,7 @@ AdServerBlocking::Record& AdServerBlocking::record() {
     }
     m_record = Record();
     Record& rec = *m_record;
-    m_savedRecord = m_files.read(m_paths.file(kRecordFile)).value_or("");
+    m_savedRecord = m_files.read(m_paths.dataFile(kRecordFile)).value_or("");
     std::istringstream in(m_savedRecord);
     for (std::string line; std::getline(in, line);) {
         const auto eq = line.find('=');
@@ -628,7 +628,7 @@ void AdServerBlocking::saveRecord() {
         "Hosts=" + rec.hosts + "\nComplete=" + (rec.complete ? "1" : "0") +
         "\nPending=" + rec.pending + "\nPendingComplete=" + (rec.pendingComplete ? "1" : "0") +
         "\nParked=" + rec.parked + "\nUserHasNone=" + (rec.userHasNone ? "1" : "0") + "\n";
-    if (text != m_savedRecord && m_files.write(m_paths.file(kRecordFile), text)) {
+    if (text != m_savedRecord && m_files.write(m_paths.dataFile(kRecordFile), text)) {
         m_savedRecord = std::move(text);
     }
 }

@@ -90,7 +90,7 @@ void DomainTester::Form_Load() {
     f.lblTries.setCaption("Fail Tries: 0");
     f.ProgressBar1.setValue(0);
     if (f.txtDir.text().empty()) {
-        f.txtDir.setText(m_paths.strAppFolder + "/zshared/");
+        f.txtDir.setText(m_paths.dataFile("zshared/"));
     }
 }
 
@@ -498,6 +498,11 @@ void DomainTester::fixRemovals(const std::string& path) {
 }
 
 void DomainTester::writeServerFile(const std::string& path, const std::string& text) {
+    // The server's folder starts out in the data folder, which holds no such folder at first.
+    const auto slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        m_files.makeDirectories(path.substr(0, slash));
+    }
     if (m_files.write(path, text)) {
         return;
     }

@@ -15,15 +15,16 @@ bool storable(std::string_view value) {
 
 }  // namespace
 
-ListValidators::ListValidators(platform::FileSystem& files, std::string path)
-    : m_files(files), m_path(std::move(path)) {}
+ListValidators::ListValidators(platform::FileSystem& files, const core::AppPaths& paths,
+                               std::string name)
+    : m_files(files), m_paths(paths), m_name(std::move(name)) {}
 
 void ListValidators::load() {
     if (m_loaded) {
         return;
     }
     m_loaded = true;
-    m_saved = m_files.read(m_path).value_or("");
+    m_saved = m_files.read(path()).value_or("");
     std::istringstream in(m_saved);
     // One line per list: server path, list fingerprint, ETag, Last-Modified, tab-separated.
     for (std::string line; std::getline(in, line);) {
@@ -68,7 +69,7 @@ void ListValidators::remember(std::string_view serverPath, const Validators& val
         text += path + "\t" + entry.listPrint + "\t" + entry.validators.etag + "\t" +
                 entry.validators.lastModified + "\n";
     }
-    if (text != m_saved && m_files.write(m_path, text)) {
+    if (text != m_saved && m_files.write(path(), text)) {
         m_saved = std::move(text);
     }
 }

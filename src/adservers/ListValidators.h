@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "adservers/UpdateFetch.h"
+#include "core/AppPaths.h"
 #include "platform/FileSystem.h"
 
 namespace halvern::adservers {
@@ -16,7 +17,9 @@ namespace halvern::adservers {
 /// reinstall is downloaded whole again.
 class ListValidators {
 public:
-    ListValidators(platform::FileSystem& files, std::string path);
+    /// The file is the data folder's file of that name, found when it is first needed: the
+    /// program's folders are known only once it loads.
+    ListValidators(platform::FileSystem& files, const core::AppPaths& paths, std::string name);
 
     /// The validators to send for a server path, given the list file's current content; empty
     /// when none are kept or the file changed since.
@@ -33,8 +36,11 @@ private:
     };
     void load();
 
+    std::string path() const { return m_paths.dataFile(m_name); }
+
     platform::FileSystem& m_files;
-    std::string m_path;
+    const core::AppPaths& m_paths;
+    std::string m_name;
     std::map<std::string, Entry, std::less<>> m_entries;
     /// The file's text as last read or written.
     std::string m_saved;

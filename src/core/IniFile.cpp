@@ -2,9 +2,12 @@
 
 namespace halvern::core {
 
-IniFile::IniFile(platform::FileSystem& files, std::string path)
-    : m_files(files), m_path(std::move(path)) {
-    auto read = m_files.readLimited(m_path, platform::FileSystem::kMaxSettingsBytes);
+IniFile::IniFile(platform::FileSystem& files, const std::string& path)
+    : IniFile(files, path, path) {}
+
+IniFile::IniFile(platform::FileSystem& files, const std::string& path, std::string savePath)
+    : m_files(files), m_path(std::move(savePath)) {
+    auto read = m_files.readLimited(path, platform::FileSystem::kMaxSettingsBytes);
     if (read.content) {
         m_document = base::IniDocument::parseOwned(std::move(*read.content));
     } else {

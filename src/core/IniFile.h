@@ -13,8 +13,11 @@ namespace halvern::core {
 /// would be lost.
 class IniFile {
 public:
-    IniFile(platform::FileSystem& files, std::string path);
+    IniFile(platform::FileSystem& files, const std::string& path);
+    /// Reads path and saves to savePath: a shipped list's changes go to the user's own copy.
+    IniFile(platform::FileSystem& files, const std::string& path, std::string savePath);
 
+    /// Where save() writes.
     const std::string& path() const { return m_path; }
     base::IniDocument& document() { return m_document; }
     const base::IniDocument& document() const { return m_document; }

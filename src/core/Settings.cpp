@@ -205,10 +205,10 @@ void Settings::loadSounds(const IniFile& ini) {
         m_form.cmdTestPop.setEnabled(false);
     }
     if (std::string& path = loadText(ini, SettingKey::BannerSound); path.empty()) {
-        path = m_paths.file("ad.wav");
+        path = m_paths.shippedFile("ad.wav");
     }
     if (std::string& path = loadText(ini, SettingKey::PopSound); path.empty()) {
-        path = m_paths.file("pop.wav");
+        path = m_paths.shippedFile("pop.wav");
     }
     m_form.txtBannerWav.setText(m_state.BannerSound);
     m_form.txtPopWav.setText(m_state.PopSound);

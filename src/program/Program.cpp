@@ -12,6 +12,7 @@
 #include "adservers/UpdateFetch.h"
 #include "adservers/VersionCheck.h"
 #include "core/BlockedRings.h"
+#include "core/FileMigration.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
@@ -46,11 +47,6 @@ namespace {
 using namespace std::chrono_literals;
 const std::string kCrLf = "\r\n";
 const std::string kN = kServiceName;
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 
 /// The running version: the text after the caption's last " v".
 std::string runningVersion() {
@@ -97,6 +93,7 @@ struct Program::Impl {
     bool Form_QueryUnload(forms::UnloadMode mode);
     void wire();
     void wireWindows();
+    void openDefaultList();
 
     platform::Platform& p;
     forms::MainForm form;
@@ -177,15 +174,30 @@ void Program::Impl::wire() {
         }
     };
     form.mnuFileSave.onClick = [this] { settings.Save(); };
-    form.mnuFileOpen.onClick = [this] { p.launcher.openInEditor(paths.getLocalBanIniFileName()); };
+    form.mnuFileOpen.onClick = [this] { openDefaultList(); };
     form.cmdIni.onClick = form.mnuFileOpen.onClick;
     form.Command1.onClick = [this] { p.launcher.openInEditor(paths.strHostsFile); };
     form.Command2.onClick = [this] { p.launcher.openInEditor(paths.strHostsFile + "zvb"); };
-    form.mnuHelpReadMe.onClick = [this] { p.launcher.openInEditor(paths.file("readme.txt")); };
+    form.mnuHelpReadMe.onClick = [this] {
+        p.launcher.openInEditor(paths.shippedFile("readme.txt"));
+    };
     p.instance.onShowRequest = [this] { tray.mnuTraySettings_Click(); };
     p.files.onReadRefused = [this](const std::string& path, const platform::ReadResult& result) {
         log.AddToStatus("#File not read: '" + path + "': " + result.error);
     };
+}
+
+void Program::Impl::openDefaultList() {
+    // What the user saves in the editor is their own list: a shipped one is copied to the data
+    // folder first, where the user can write and a package update leaves it alone.
+    const std::string current = paths.getLocalBanIniFileName();
+    const std::string own = paths.getLocalBanIniWriteFileName();
+    if (current != own && p.files.exists(current) && !p.files.copy(current, own)) {
+        log.AddToStatus("#Could not copy '" + current + "' to '" + own + "'");
+        p.launcher.openInEditor(current);
+        return;
+    }
+    p.launcher.openInEditor(own);
 }
 
 void Program::Impl::wireWindows() {
@@ -242,7 +254,8 @@ void Program::Impl::Form_Load() {
     st.bAutoDownload = true;
     form.chkAuto.setChecked(true);
 
-    paths.strAppFolder = folderOf(p.process.executablePath());
+    const platform::ProgramFolders folders = p.process.folders();
+    paths = AppPaths(p.files, folders, paths.strHostsFile);
 
     // This build offers no version check from the menus and has no audio help.
     form.cmdNew.setVisible(false);
@@ -271,6 +284,8 @@ void Program::Impl::Form_Load() {
         return;
     }
 
+    // Before anything reads a setting or a list: an earlier build's files are brought over.
+    FileMigration(p.files, p.dialogs, paths, log).run(folders.executable);
     update.countStart();
     hosts.setExcludeArray();
     paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.resolver);

@@ -141,7 +141,8 @@ void SpywareDownload::ProcessSpyWare(bool bShowStatus) {
         lines.push_back(std::move(line));
     }
 
-    core::IniFile file(m_ctx.platform.files, m_ctx.paths.strgSpyWareFile());
+    core::IniFile file(m_ctx.platform.files, m_ctx.paths.strgSpyWareFile(),
+                       m_ctx.paths.spyWareWriteFile());
     int count = 0;
     for (const ServerLine& line : lines) {
         const std::string value =

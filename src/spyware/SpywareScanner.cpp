@@ -166,7 +166,8 @@ bool SpywareScanner::ask(const std::string& name, const std::string& description
 void SpywareScanner::storeAnswer(const std::string& name, Answer answer) {
     // Read again after the question: the list may have changed while it was open. Nothing runs
     // between this read and its write.
-    core::IniFile file(m_ctx.platform.files, m_ctx.paths.strgSpyWareFile());
+    core::IniFile file(m_ctx.platform.files, m_ctx.paths.strgSpyWareFile(),
+                       m_ctx.paths.spyWareWriteFile());
     const std::optional<std::string> current = SpywareList::value(file.document(), name);
     bool written = false;
     if (!current) {

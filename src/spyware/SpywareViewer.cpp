@@ -75,7 +75,8 @@ void SpywareViewer::cmdOK_Click() {
         return;
     }
     // Read, changed and written in one step: nothing runs in between.
-    core::IniFile file(m_ctx.platform.files, m_ctx.paths.strgSpyWareFile());
+    core::IniFile file(m_ctx.platform.files, m_ctx.paths.strgSpyWareFile(),
+                       m_ctx.paths.spyWareWriteFile());
     const CheckList& list = m_form.lstSpyware;
     for (int i = 0; i < list.listCount(); ++i) {
         const std::string& item = list.item(i);

@@ -15,7 +15,7 @@ struct UpdateWiringTest : ::testing::Test {
 
     UpdateWiringTest() {
         fake.userStore.set("Zorvik", "State", "FirstStart", "Done");
-        fake.files.put("/opt/halvern/zorvik.ini",
+        fake.files.put(halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini",
                        "[Settings]\r\nProxyName=proxy.lan\r\nProxyPort=3128\r\n"
                        "UpdateServer=http://mirror.test/\r\n");
         fake.files.put("/opt/halvern/zorvikhosts.ini",

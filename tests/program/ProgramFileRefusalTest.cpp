@@ -9,9 +9,9 @@ using halvern::program::Program;
 
 namespace {
 
-const std::string kIni = "/opt/halvern/zorvik.ini";
+const std::string kIni = halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini";
 const std::string kDefaultList = "/opt/halvern/zorvikhosts.ini";
-const std::string kUserList = "/opt/halvern/userhosts.ini";
+const std::string kUserList = halvern::testing::FakePlatform::kDataFolder + "/userhosts.ini";
 
 struct ProgramFileRefusalTest : ::testing::Test {
     ProgramFileRefusalTest() { fake.userStore.set("Zorvik", "State", "FirstStart", "Done"); }

@@ -23,7 +23,7 @@ using halvern::platform::WindowId;
 using halvern::platform::WindowInfo;
 using halvern::program::Program;
 
-const std::string kIni = "/opt/halvern/zorvik.ini";
+const std::string kIni = halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini";
 
 struct ProgramOptionsTest : ::testing::Test {
     ProgramOptionsTest() {

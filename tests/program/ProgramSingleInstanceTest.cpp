@@ -32,7 +32,8 @@ TEST(ProgramSingleInstance, ALockThatCannotBeTakenStopsTheStartWithoutWritingAny
     EXPECT_TRUE(fake.userStore.values().empty());
     EXPECT_TRUE(fake.files.recovered.empty()) << "not even the hosts file's recovery runs";
     fake.clock.advance(std::chrono::seconds(10));
-    EXPECT_FALSE(fake.files.exists("/opt/halvern/zorvik.ini"));
+    EXPECT_FALSE(fake.files.exists(halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini"));
+    EXPECT_FALSE(fake.files.isDirectory(halvern::testing::FakePlatform::kDataFolder));
 }
 
 TEST(ProgramSingleInstance, TheStartFinishesAnInterruptedHostsRewriteOnceTheLockIsHeld) {

@@ -13,7 +13,7 @@ using halvern::program::Program;
 
 namespace {
 
-const std::string kIni = "/opt/halvern/zorvik.ini";
+const std::string kIni = halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini";
 
 struct ProgramTest : ::testing::Test {
     halvern::testing::FakePlatform fake;

@@ -22,7 +22,7 @@ using halvern::ui::WindowSeams;
 
 namespace {
 
-const std::string kIni = "/opt/halvern/zorvik.ini";
+const std::string kIni = halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini";
 
 struct ProgramWindowsTest : ::testing::Test {
     halvern::testing::FakePlatform fake;

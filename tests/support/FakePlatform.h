@@ -22,7 +22,8 @@
 namespace halvern::testing {
 
 /// Every fake service, bundled as the program receives the real ones. The program folder is
-/// /opt/halvern and holds the placeholder image; the hosts file is /etc/hosts.
+/// /opt/halvern, the executable's folder as in a build tree, and holds the placeholder image;
+/// settings go to kConfigFolder, lists and state to kDataFolder; the hosts file is /etc/hosts.
 struct FakePlatform {
     FakePlatform() {
         files.put(kAppFolder + "/1by1.jpg", "GIF89a");
@@ -30,6 +31,8 @@ struct FakePlatform {
     }
 
     static inline const std::string kAppFolder = "/opt/halvern";
+    static inline const std::string kConfigFolder = "/home/user/.config/halvern";
+    static inline const std::string kDataFolder = "/home/user/.local/share/halvern";
 
     platform::FakeScheduler clock;
     platform::FakeFileSystem files;

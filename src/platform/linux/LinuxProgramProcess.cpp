@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/linux/XdgFolders.h"
+
 namespace halvern::platform {
 
 std::string LinuxProgramProcess::executablePath() const {
@@ -26,6 +28,10 @@ std::string LinuxProgramProcess::executablePath() const {
         path.resize(path.size() - deleted.size());
     }
     return path;
+}
+
+ProgramFolders LinuxProgramProcess::folders() const {
+    return XdgFolders::forExecutable(executablePath());
 }
 
 void LinuxProgramProcess::quit() {

@@ -11,6 +11,8 @@ namespace halvern::platform {
 class LinuxProgramProcess final : public ProgramProcess {
 public:
     std::string executablePath() const override;
+    /// The XDG folders of the user and the shipped folder of this executable (XdgFolders).
+    ProgramFolders folders() const override;
     void quit() override;
     [[noreturn]] void terminate(int exitCode) override;
 

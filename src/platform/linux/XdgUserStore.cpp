@@ -2,15 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "base/IniDocument.h"
+#include "platform/linux/XdgFolders.h"
 
 namespace halvern::platform {
 
@@ -154,18 +153,7 @@ std::string XdgUserStore::fileFor(const std::string& application) const {
 }
 
 std::string XdgUserStore::defaultFolder() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') {
-        return std::string(config) + "/halvern";
-    }
-    const char* home = std::getenv("HOME");
-    std::string base = home && home[0] == '/' ? home : "";
-    if (base.empty()) {
-        if (const passwd* user = ::getpwuid(::getuid())) {
-            base = user->pw_dir;
-        }
-    }
-    return base + "/.config/halvern";
+    return XdgFolders::configFolder();
 }
 
 }  // namespace halvern::platform
