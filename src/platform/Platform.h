@@ -3,6 +3,7 @@
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/HostsAccess.h"
 #include "platform/Http.h"
 #include "platform/Launcher.h"
 #include "platform/PasswordHasher.h"
@@ -37,6 +38,9 @@ struct Platform {
     Http& http;
     PasswordHasher& hasher;
     ScratchFiles& scratch;
+    /// Whether this run may change the hosts file and serve port 80; when not, the program runs
+    /// without ad-server blocking and says why.
+    HostsAccess hostsAccess{};
 };
 
 }  // namespace halvern::platform
