@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -38,9 +40,11 @@ struct Platform {
     Http& http;
     PasswordHasher& hasher;
     ScratchFiles& scratch;
-    /// Whether this run may change the hosts file and serve port 80; when not, the program runs
-    /// without ad-server blocking and says why.
-    HostsAccess hostsAccess{};
+    /// Whether this run may change the hosts file and serve port 80, asked once the program
+    /// knows it is the only copy of this user (a second copy would take the privileged helper
+    /// from the first); when not, it runs without ad-server blocking and says why. Empty: it
+    /// may (run as root).
+    std::function<HostsAccess()> claimHostsAccess{};
 };
 
 }  // namespace halvern::platform

@@ -7,7 +7,7 @@ namespace halvern::platform {
 HelperBackends::HelperBackends(HelperConnection& helper, FileSystem& files,
                                PosixTcpListener& listener, Resolver& resolver,
                                std::vector<std::string> privilegedPaths)
-    : m_access(accessOf(helper.claim())),
+    : m_helper(helper),
       m_files(files, helper, std::move(privilegedPaths)),
       m_listener(listener, helper),
       m_resolver(resolver, helper) {}

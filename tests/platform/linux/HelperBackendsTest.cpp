@@ -44,7 +44,7 @@ TEST(HelperBackends, TheHelpersAnswerToTheClaimIsTheRunsAccess) {
     }
 }
 
-TEST(HelperBackends, ClaimsOnceAndRoutesTheThreePrivilegedThingsThroughTheHelper) {
+TEST(HelperBackends, ClaimsWhenAskedAndRoutesTheThreePrivilegedThingsThroughTheHelper) {
     FakeFileSystem files;
     files.put("/etc/hosts", "127.0.0.1 localhost\n");
     FakeHelperConnection helper{files};
@@ -53,8 +53,10 @@ TEST(HelperBackends, ClaimsOnceAndRoutesTheThreePrivilegedThingsThroughTheHelper
     PollScheduler scheduler;
     PosixTcpListener listener{scheduler};
     HelperBackends backends{helper, files, listener, resolver, {"/etc/hosts"}};
-    EXPECT_EQ(backends.access().status, Status::HeldByOther);
-    EXPECT_EQ(backends.access().holder, "bob");
+    EXPECT_TRUE(helper.calls.empty()) << "nothing is asked before the program's lock is taken";
+    const HostsAccess access = backends.claim();
+    EXPECT_EQ(access.status, Status::HeldByOther);
+    EXPECT_EQ(access.holder, "bob");
 
     EXPECT_TRUE(backends.files().write("/etc/hosts", "127.0.0.1 localhost\n"));
     backends.resolver().flushNameCaches();
