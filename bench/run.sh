@@ -25,6 +25,7 @@ else
     failed+=("hosts merge alone (build)")
 fi
 run "list file loading" "$HERE/listload/run.sh" "$BUILD"
+run "helper's hosts check" "$HERE/hostscheck/run.sh" "$BUILD"
 
 if (( ${#failed[@]} )); then
     printf 'failed or below its goal: %s\n' "${failed[@]}" >&2

@@ -3,8 +3,11 @@
 
 A file may include headers of its own folder and of the layers below its own, never above; the
 behaviour (every layer but the Qt views and the real backends) includes only the standard library;
-and every source file of src/ is listed in its folder's CMakeLists.txt, so none is silently left
-out of the build. Prints each violation and exits 1 when there is one.
+and every source file of src/ and helper/ is listed in its folder's CMakeLists.txt, so none is
+silently left out of the build. zorvik-helper (helper/) sits beside src/: it may use the ground
+floor, the platform interfaces and the Linux backends with POSIX headers, never Qt, curl or xcb;
+of its headers only the wire protocol may be included from src/, and only by the Linux backends
+(Zorvik's client). Prints each violation and exits 1 when there is one.
 """
 
 import os
@@ -32,6 +35,11 @@ stop_token streambuf string string_view syncstream system_error thread tuple typ
 typeindex typeinfo unordered_map unordered_set utility valarray variant vector version
 """.split())
 
+# What the helper may use from src/, and the one header of the helper that src/ may include.
+HELPER_USES = {"base", "platform", "platform/linux"}
+HELPER_SHARED = {"helper/Protocol.h"}
+THIRD_PARTY_PREFIXES = ("Q", "xcb", "X11/", "curl/", "gtest/", "gmock/", "atspi")
+
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
@@ -43,7 +51,9 @@ def layer_of(path):
     return parts[0]
 
 
-def allowed(source, target):
+def allowed(source, target, header=""):
+    if target == "helper":
+        return source == "platform/linux" and header in HELPER_SHARED
     if source == target:
         return True
     if target in BACKENDS:
@@ -73,18 +83,43 @@ def check_includes(root):
                     where = f"src/{path}:{number}"
                     if kind == '"':
                         target = layer_of(header)
-                        if not allowed(source, target):
+                        if not allowed(source, target, header):
                             problems.append(f"{where}: {source} must not include \"{header}\"")
                     elif source not in OPEN_TO_THIRD_PARTY and header not in STANDARD:
                         problems.append(f"{where}: {source} is standard C++ only, not <{header}>")
     return problems
 
 
+def check_helper(root):
+    """helper/ includes only its own headers, what it may use of src/, and system headers."""
+    problems = []
+    folder = os.path.join(root, "helper")
+    for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        if not name.endswith((".h", ".cpp")):
+            continue
+        with open(os.path.join(folder, name), encoding="utf-8") as handle:
+            for number, line in enumerate(handle, 1):
+                match = INCLUDE.match(line)
+                if not match:
+                    continue
+                kind, header = match.groups()
+                where = f"helper/{name}:{number}"
+                if kind == '"':
+                    target = "helper" if header.startswith("helper/") else layer_of(header)
+                    if target != "helper" and target not in HELPER_USES:
+                        problems.append(f"{where}: the helper must not include \"{header}\"")
+                elif header.startswith(THIRD_PARTY_PREFIXES):
+                    problems.append(f"{where}: the helper is standard C++ and POSIX only, "
+                                    f"not <{header}>")
+    return problems
+
+
 def check_listed(root):
-    """Every .cpp of src/ appears in the CMakeLists.txt of its folder."""
+    """Every .cpp of src/ and helper/ appears in the CMakeLists.txt of its folder."""
     problems = []
     src = os.path.join(root, "src")
-    for folder, _, names in os.walk(src):
+    folders = list(os.walk(src)) + list(os.walk(os.path.join(root, "helper")))
+    for folder, _, names in folders:
         sources = [n for n in names if n.endswith(".cpp")]
         if not sources:
             continue
@@ -99,7 +134,7 @@ def check_listed(root):
 
 def main():
     root = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-    problems = check_includes(root) + check_listed(root)
+    problems = check_includes(root) + check_helper(root) + check_listed(root)
     for problem in problems:
         print(problem)
     print(f"check-layers: {len(problems)} problem(s)")

@@ -1,30 +1,10 @@
 #pragma once
 
-#include <cstddef>
-#include <string>
-#include <string_view>
+#include "base/HostName.h"
 
 namespace halvern::adservers {
 
-/// The names the program agrees to write into the hosts file.
-class HostName {
-public:
-    /// The longest name and the longest label between dots.
-    static constexpr std::size_t kMaxName = 253;
-    static constexpr std::size_t kMaxLabel = 63;
-
-    /// True for a host name: labels of letters, digits, '-' and '_' joined by single dots, each
-    /// label 1..63 characters, the whole at most 253. Nothing else can reach the hosts file, so a
-    /// list entry can never add a second name, a comment or another line.
-    static bool isValid(std::string_view name);
-
-    /// True when two names are the same host: letter case and one trailing dot do not count.
-    static bool sameHost(std::string_view a, std::string_view b);
-    /// The name as sameHost compares it: lower case, without a trailing dot.
-    static std::string key(std::string_view name);
-    /// True for the names of this machine, which no list may send elsewhere: localhost and
-    /// localhost.localdomain, the machine's host name and its first label.
-    static bool namesThisMachine(std::string_view name, std::string_view machineName);
-};
+/// The host-name rules sit in base/, where zorvik-helper can use them too.
+using base::HostName;
 
 }  // namespace halvern::adservers

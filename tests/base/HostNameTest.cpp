@@ -1,4 +1,4 @@
-#include "adservers/HostName.h"
+#include "base/HostName.h"
 
 #include <utility>
 
@@ -6,7 +6,7 @@
 
 #include <string>
 
-using halvern::adservers::HostName;
+using halvern::base::HostName;
 
 namespace {
 
@@ -74,6 +74,13 @@ TEST(HostName, TheMachinesOwnNamesWhateverTheCaseOrTrailingDot) {
         {"LOCALHOST.LOCALDOMAIN.", "", true},
         {"localhost.example", "", false},
         {"mylocalhost", "", false},
+        {"ip6-localhost", "", true},
+        {"IP6-AllNodes", "", true},
+        {"localhost6.localdomain6", "", true},
+        {"printer.localhost", "", true},
+        {"_gateway", "", true},
+        {"_localdnsstub", "", true},
+        {"ip6-ads.example", "", false},
         {"workbox", "workbox", true},
         {"WorkBox.", "workbox", true},
         {"workbox", "workbox.lan", true},

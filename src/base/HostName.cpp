@@ -1,6 +1,8 @@
-#include "adservers/HostName.h"
+#include "base/HostName.h"
 
-namespace halvern::adservers {
+#include <array>
+
+namespace halvern::base {
 
 namespace {
 
@@ -42,7 +44,24 @@ std::string HostName::key(std::string_view name) {
 }
 
 bool HostName::namesThisMachine(std::string_view name, std::string_view machineName) {
-    if (sameHost(name, "localhost") || sameHost(name, "localhost.localdomain")) {
+    // The resolver answers these itself or from the hosts file's own loopback lines.
+    static constexpr std::array<std::string_view, 12> kLocalNames = {
+        "localhost",     "localhost.localdomain", "localhost6",   "localhost6.localdomain6",
+        "ip6-localhost", "ip6-loopback",          "ip6-localnet", "ip6-mcastprefix",
+        "ip6-allnodes",  "ip6-allrouters",        "_gateway",     "_outbound"};
+    for (std::string_view local : kLocalNames) {
+        if (sameHost(name, local)) {
+            return true;
+        }
+    }
+    // Every name under localhost is loopback, and systemd-resolved answers its own stub names.
+    const std::string_view bare = withoutTrailingDot(name);
+    constexpr std::string_view kUnderLocalhost = ".localhost";
+    constexpr std::string_view kResolvedStub = "_localdns";
+    if ((bare.size() > kUnderLocalhost.size() &&
+         sameHost(bare.substr(bare.size() - kUnderLocalhost.size()), kUnderLocalhost)) ||
+        (bare.size() > kResolvedStub.size() &&
+         sameHost(bare.substr(0, kResolvedStub.size()), kResolvedStub))) {
         return true;
     }
     machineName = withoutTrailingDot(machineName);
@@ -73,4 +92,4 @@ bool HostName::isValid(std::string_view name) {
     return label > 0;
 }
 
-}  // namespace halvern::adservers
+}  // namespace halvern::base
