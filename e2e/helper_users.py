@@ -22,6 +22,7 @@ from harness import (FIRST_START_BOX_REGEX, App, TestFailure, check, dismiss, lo
 import xwindows
 
 GROUP = "zorvik"
+ATSPI_TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "atspi_tool.py")
 
 
 def start_helper(sandbox, group=GROUP):
@@ -100,6 +101,29 @@ class User:
         """The command line that runs args as this user, with their groups and no others."""
         return ["setpriv", f"--reuid={self.uid}", f"--regid={self.gid}", "--init-groups",
                 "--", *args]
+
+    def start_accessibility(self):
+        """A session bus of this user's own, on which their Zorvik publishes its widgets, so a
+        test can read them (a bus serves its own user only)."""
+        path = os.path.join(self.folder, "bus")
+        bus = subprocess.Popen(
+            self.command("dbus-daemon", "--session", "--nofork", "--nopidfile",
+                         "--address=unix:path=" + path),
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.sandbox._processes.append(bus)
+        check(wait_until(lambda: os.path.exists(path) or bus.poll() is not None, 10)
+              and bus.poll() is None, f"the session bus of {self.name} did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + path
+        self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        self.env.pop("NO_AT_BRIDGE", None)
+
+    def dump(self, app, title):
+        """The tree of roles and names of the app's window (see e2e/atspi_tool.py), read as this
+        user."""
+        result = subprocess.run(
+            self.command("/usr/bin/python3", ATSPI_TOOL, "dump", str(app.pid), title),
+            env=self.env, capture_output=True, text=True, timeout=30)
+        return result.stdout
 
     def launch(self, socket_path):
         """Starts this user's Zorvik, which finds the helper at socket_path; returns its App."""

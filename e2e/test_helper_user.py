@@ -75,10 +75,14 @@ def helper_unauthorised_user(sandbox):
     names, _ = start_with_user_hosts(sandbox)
     socket_path = start_helper(sandbox)
     bob = User(sandbox, "bob")
+    bob.start_accessibility()
     app = first_start(bob, socket_path, blocking=False)
     box = wait_box(app)
     check(box, "no box told the user why ads are not blocked" + app.log_tail())
-    log("the box showed")
+    text = wait_until(lambda: (lambda t: t if "zorvik-helper" in t else None)(
+        bob.dump(app, "Zorvik")), 10)
+    check(text and "does not serve your user" in text and "usermod -aG zorvik" in text,
+          f"the box does not say what is missing and how to fix it: {text!r}")
     check(helper_users.dismiss_box(box), "the box did not close on Return")
     check(app.alive(), "zorvik ended" + app.log_tail())
     check(hosts_text() == USER_HOSTS, "/etc/hosts was changed")
@@ -127,9 +131,14 @@ def helper_second_user_told(sandbox):
     wait_blocking(sandbox, names, placeholder)
     blocked = hosts_text()
 
+    carol.start_accessibility()
     second = first_start(carol, socket_path, blocking=False)
     box = wait_box(second)
     check(box, "the second user was not told who blocks ads" + second.log_tail())
+    text = wait_until(lambda: (lambda t: t if "blocks ad servers" in t else None)(
+        carol.dump(second, "Zorvik")), 10)
+    check(text and "The Zorvik of the user 'ann' blocks ad servers on this machine" in text,
+          f"the box does not name the user whose Zorvik blocks ads: {text!r}")
     check(helper_users.dismiss_box(box), "the box did not close on Return")
     check(second.alive(), "the second user's zorvik ended" + second.log_tail())
     check(first.alive(), "the first user's zorvik ended" + first.log_tail())
