@@ -34,6 +34,7 @@
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/PosixTcpListener.h"
 #include "platform/linux/ProcProcesses.h"
+#include "platform/linux/XdgAutostart.h"
 #include "platform/linux/XdgLauncher.h"
 #include "platform/linux/XdgScratchFiles.h"
 #include "platform/linux/XdgUserStore.h"
@@ -239,10 +240,11 @@ int main(int argc, char** argv) {
     platform::FileSystem& programFiles = viaHelper ? viaHelper->files() : files;
     platform::Resolver& programResolver = viaHelper ? viaHelper->resolver() : resolver;
     platform::TcpListener& programListener = viaHelper ? viaHelper->listener() : listener;
-    platform::Platform platform{scheduler, programFiles, dialogs,         userStore,
-                                launcher,  process,      programResolver, instance,
-                                tray,      sound,        programListener, desktop,
-                                processes, http,         hasher,          scratch};
+    platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
+    platform::Platform platform{scheduler,       programFiles,    dialogs,   userStore, launcher,
+                                process,         programResolver, instance,  tray,      sound,
+                                programListener, desktop,         processes, http,      hasher,
+                                scratch,         autostart};
     if (viaHelper) {
         platform.claimHostsAccess = [&viaHelper] { return viaHelper->claim(); };
     }

@@ -21,6 +21,10 @@ packages=(
     xvfb xauth trayer openbox x11-utils xdotool imagemagick iproute2 util-linux mount curl python3
     # its log-window tests read and press the program's widgets on the accessibility bus
     python3-gi gir1.2-atspi-2.0
+    # the Debian package: its icons rendered from the SVG, its checks (CPack itself comes with
+    # cmake; dpkg-shlibdeps computes its dependencies); desktop-file-validate also checks the
+    # autostart entry
+    librsvg2-bin dpkg-dev desktop-file-utils lintian
     # benchmarks; nginx is also the end-to-end suite's update server
     nginx-light wrk wmctrl
 )

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds and tests build/ (unit, Linux backends, Qt
-# views, fuzz targets), builds and tests build-asan/ under AddressSanitizer and UBSan, checks that
-# includes point down the layers, checks the formatting of every C++ source, runs clang-tidy over
-# the project's own sources, and runs the end-to-end suite against build/app/zorvik.
+# views, fuzz targets) and makes and checks its Debian package, builds and tests build-asan/ under
+# AddressSanitizer and UBSan, checks that includes point down the layers, checks the formatting of
+# every C++ source, runs clang-tidy over the project's own sources, and runs the end-to-end suite
+# against build/app/zorvik (and installs the package in a throwaway root).
 # Ends with one line "N passed, M failed, K skipped" over all of it; exits 1 when anything failed.
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -61,7 +62,7 @@ run_ctest() { # build-dir
 
 check_format() {
     local files
-    mapfile -t files < <(find src app tests bench -type f \
+    mapfile -t files < <(find src app helper tests bench -type f \
         \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.cc' \) 2>/dev/null | sort)
     if ((${#files[@]} == 0)); then
         note "clang-format" "no sources"
@@ -89,7 +90,7 @@ check_layers() {
 # clang-tidy with the project's .clang-tidy over its own sources, from build/'s compile commands.
 check_tidy() {
     local t=$SECONDS out="$log_dir/tidy.txt"
-    if run-clang-tidy-14 -quiet -p build -j "$jobs" "$PWD/(src|app)/.*\\.cpp$" >"$out" 2>&1 &&
+    if run-clang-tidy-14 -quiet -p build -j "$jobs" "$PWD/(src|app|helper)/.*\\.cpp$" >"$out" 2>&1 &&
         ! grep -qE '(error|warning): ' "$out"; then
         passed=$((passed + 1))
         note "clang-tidy" "ok ($((SECONDS - t)) s)"
@@ -97,6 +98,20 @@ check_tidy() {
         grep -E '(error|warning): ' "$out" | sort -u | head -n 50
         failed=$((failed + 1))
         note "clang-tidy" "FAILED ($((SECONDS - t)) s; findings above)"
+    fi
+}
+
+# The Debian package of build/, made by CPack and checked by lintian; the end-to-end suite
+# installs it.
+check_package() {
+    local t=$SECONDS out="$log_dir/package.txt"
+    if bash scripts/check-package.sh build >"$out" 2>&1; then
+        passed=$((passed + 1))
+        note "package" "ok ($(basename "$(tail -n 1 "$out")"), $((SECONDS - t)) s)"
+    else
+        cat "$out"
+        failed=$((failed + 1))
+        note "package" "FAILED ($((SECONDS - t)) s; findings above)"
     fi
 }
 
@@ -126,6 +141,7 @@ fi
 source scripts/build-options.sh
 build build "${RUN_BUILD_OPTIONS[@]}" -DHALVERN_FUZZ=ON
 run_ctest build
+check_package
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DHALVERN_SANITIZE=ON -DHALVERN_GUI=ON
 run_ctest build-asan
 check_layers

@@ -20,6 +20,7 @@
 #include "core/TimeStamp.h"
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
+#include "platform/fake/FakeAutostart.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeHttp.h"
@@ -79,9 +80,10 @@ int main(int argc, char** argv) {
     platform::FakeHttp http{scheduler};
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
+    platform::FakeAutostart autostart;
     platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
                                 resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch};
+                                processes, http,     hasher,  scratch,   autostart};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

@@ -18,6 +18,7 @@
 
 #include "adservers/DomainTester.h"
 #include "core/ListFiles.h"
+#include "platform/fake/FakeAutostart.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeLauncher.h"
@@ -149,9 +150,10 @@ int main(int argc, char** argv) {
     platform::CurlHttp http(scheduler);
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
+    platform::FakeAutostart autostart;
     platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
                                 resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch};
+                                processes, http,     hasher,  scratch,   autostart};
 
     if (sequential) {
         std::vector<std::string> hosts;

@@ -25,7 +25,10 @@ void MainForm::setToolTips() {
 
     // " Startup"
     chkStartup.setToolTip(
-        "Starts this software whenever you log in, so that ads are blocked from the start.");
+        "Starts this software whenever you log in, so that ads are blocked from the start: it "
+        "puts an autostart entry in ~/.config/autostart, which your desktop session starts at "
+        "login.  While this is checked, the list of ad servers stays in /etc/hosts when this "
+        "software exits.");
     chkRunIE.setToolTip(
         "This should only be set if you use Internet Explorer.  Setting this option causes the "
         "software  to run only when you open an IE browser window.  ");

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -40,6 +41,7 @@ struct Platform {
     Http& http;
     PasswordHasher& hasher;
     ScratchFiles& scratch;
+    Autostart& autostart;
     /// Whether this run may change the hosts file and serve port 80, asked once the program
     /// knows it is the only copy of this user (a second copy would take the privileged helper
     /// from the first); when not, it runs without ad-server blocking and says why. Empty: it

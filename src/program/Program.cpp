@@ -21,6 +21,7 @@
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
+#include "system/StartupShortcut.h"
 #include "titles/TitleBlocking.h"
 #include "ui/ComingFeatures.h"
 #include "ui/DeveloperZone.h"
@@ -133,6 +134,7 @@ struct Program::Impl {
     ui::SoundOptions soundOptions{ctx};
     ui::PopupSwitch popupSwitch{ctx, help};
     ui::ComingFeatures comingFeatures{form};
+    system::StartupShortcut startupShortcut{ctx, help, comingFeatures};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
@@ -152,6 +154,7 @@ Program::Impl::Impl(platform::Platform& platform)
       server(ctx, log, rings, counter, [this] { update.autoUpdateCheck(); }),
       hosts(ctx, log, help, settings, server) {
     seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
+    seams.addStartupShortcut = [this] { startupShortcut.AddOrRemoveGroupShortCut(true, false); };
     wire();
     wireWindows();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };

@@ -1,9 +1,6 @@
 #include "ui/ComingFeatures.h"
 
 #include <initializer_list>
-#include <string>
-
-#include "core/MainState.h"
 
 namespace halvern::ui {
 
@@ -22,13 +19,6 @@ ComingFeatures::ComingFeatures(forms::MainForm& form) {
           &f.chkPlayAnimationinWebPagesIE}) {
         m_unavailable.disable(*option, "browser options");
     }
-    const std::string n = core::kServiceName;
-    UnavailableControls::note(f.chkStartup,
-                              "Not available yet: this build of " + n +
-                                  " makes no autostart entry, so it does not start by itself "
-                                  "when you log in.  While this box is checked, the list of ad "
-                                  "servers stays in /etc/hosts when " +
-                                  n + " exits.");
 }
 
 }  // namespace halvern::ui

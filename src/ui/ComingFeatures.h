@@ -8,12 +8,13 @@ namespace halvern::ui {
 /// The settings window's controls of features this build does not have yet: the hot-key lists,
 /// "Block ALL new Internet Explorer popup windows", the option to run only with the browser, the
 /// toolbar button, the Messenger switch and the four browser options. Each is disabled for good
-/// and its tool tip says what is missing; the box "Start when Windows Starts " keeps its effect
-/// on the exit (the block list stays in the hosts file) and its tip says that it makes no
-/// autostart entry yet.
+/// and its tool tip says what is missing.
 class ComingFeatures {
 public:
     explicit ComingFeatures(forms::MainForm& form);
+
+    /// True when this build lacks the control's feature, so that it stays disabled.
+    bool lacks(const forms::Control& control) const { return m_unavailable.holds(control); }
 
 private:
     UnavailableControls m_unavailable;

@@ -1,5 +1,7 @@
 #include "ui/UnavailableControls.h"
 
+#include <algorithm>
+
 #include "core/MainState.h"
 
 namespace halvern::ui {
@@ -13,11 +15,16 @@ UnavailableControls::~UnavailableControls() {
 void UnavailableControls::disable(forms::Control& control, const std::string& missing) {
     control.setToolTip(unavailableTip(control.toolTip(), missing));
     control.setEnabled(false);
+    m_controls.push_back(&control);
     m_guards.emplace_back(&control.changed(), control.changed().connect([&control] {
         if (control.enabled()) {
             control.setEnabled(false);
         }
     }));
+}
+
+bool UnavailableControls::holds(const forms::Control& control) const {
+    return std::find(m_controls.begin(), m_controls.end(), &control) != m_controls.end();
 }
 
 void UnavailableControls::note(forms::Control& control, const std::string& note) {

@@ -23,6 +23,9 @@ public:
     /// feature as the tip says it ("ad-server list editor").
     void disable(forms::Control& control, const std::string& missing);
 
+    /// True when the control was disabled here for a missing feature.
+    bool holds(const forms::Control& control) const;
+
     /// Adds a note to the control's tool tip and leaves it usable: for a control that works, but
     /// not yet in every way its caption promises.
     static void note(forms::Control& control, const std::string& note);
@@ -32,6 +35,7 @@ public:
 
 private:
     std::vector<std::pair<forms::Signal*, std::size_t>> m_guards;
+    std::vector<const forms::Control*> m_controls;
 };
 
 }  // namespace halvern::ui

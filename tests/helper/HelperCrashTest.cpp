@@ -85,6 +85,9 @@ std::string killRepeatedly(const std::string& root, const std::string& hosts, in
     for (int kill = 0; kill < kills && fault.empty(); ++kill) {
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 150000));
         daemon->stop(SIGKILL);
+        // The writer waits while the file is looked at: a claim of its own would take the new
+        // helper over and start the next write.
+        ::kill(writer, SIGSTOP);
         daemon = std::make_unique<HelperDaemon>(socket, hosts);
         if (!daemon->start()) {
             fault = "the helper did not start again: " + daemon->log();
@@ -95,7 +98,6 @@ std::string killRepeatedly(const std::string& root, const std::string& hosts, in
             fault = "the restarted helper granted no claim";
             break;
         }
-        // The writer has lost its claim to the check: the file stands still now.
         if (!whole.contains(slurp(hosts))) {
             fault = "kill " + std::to_string(kill) + " left a torn hosts file of " +
                     std::to_string(slurp(hosts).size()) + " bytes";
@@ -105,6 +107,7 @@ std::string killRepeatedly(const std::string& root, const std::string& hosts, in
                 fault = "kill " + std::to_string(kill) + " left " + name + " behind";
             }
         }
+        ::kill(writer, SIGCONT);
     }
     ::kill(writer, SIGKILL);
     ::waitpid(writer, nullptr, 0);

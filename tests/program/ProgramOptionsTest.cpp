@@ -150,12 +150,14 @@ TEST_F(ProgramOptionsTest, ComingControlsStayDisabledThroughTheLoadTheLockAndThe
     EXPECT_FALSE(form.chkIEToolBar.checked());
 }
 
-TEST_F(ProgramOptionsTest, StartWithTheSessionKeepsItsEffectOnTheExitAndSaysWhatItLacks) {
+TEST_F(ProgramOptionsTest, StartWithTheSessionIsSavedAndItsTipSaysWhatItDoesHere) {
     auto program = start();
     MainForm& form = program->form();
     EXPECT_TRUE(form.chkStartup.enabled());
-    EXPECT_NE(form.chkStartup.toolTip().find("makes no autostart entry"), std::string::npos)
+    EXPECT_NE(form.chkStartup.toolTip().find("autostart entry in ~/.config/autostart"),
+              std::string::npos)
         << form.chkStartup.toolTip();
+    EXPECT_EQ(form.chkStartup.toolTip().find("Not available"), std::string::npos);
     form.chkStartup.click();
     EXPECT_FALSE(form.chkStartup.checked());
     program->mnuFileExit_Click();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeAutostart.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
@@ -46,9 +47,10 @@ struct FakePlatform {
     platform::FakeHttp http{clock};
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
+    platform::FakeAutostart autostart;
     platform::Platform platform{clock,     files,    dialogs, userStore, launcher, process,
                                 resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch};
+                                processes, http,     hasher,  scratch,   autostart};
 };
 
 }  // namespace halvern::testing

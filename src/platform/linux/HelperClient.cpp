@@ -132,11 +132,18 @@ bool HelperClient::exchange(const Message& request, Message& answer, int* passed
         error = m_lost;
         return false;
     }
+    const std::string encoded = protocol::encode(request);
+    if (encoded.size() - protocol::kPrefix > protocol::kMaxFrame) {
+        // Refused here: the helper would close the connection on it.
+        error = "a request of " + std::to_string(encoded.size()) + " bytes, over " +
+                "zorvik-helper's limit of " + std::to_string(protocol::kMaxFrame) + " bytes";
+        return false;
+    }
     const auto deadline = Clock::now() + m_timeout;
     // The helper may answer and close before it reads all of a refused request: its answer is
     // read whatever the send says.
     std::string sendError;
-    const bool sent = sendAll(protocol::encode(request), deadline, sendError);
+    const bool sent = sendAll(encoded, deadline, sendError);
     char prefix[protocol::kPrefix];
     if (!receive(prefix, sizeof prefix, passedFd, deadline, error)) {
         if (!sent) {

@@ -34,8 +34,7 @@ public:
     virtual bool writeFile(const std::string& path, const std::string& content,
                            std::string& error) = 0;
     virtual bool copyFile(const std::string& from, const std::string& to, std::string& error) = 0;
-    virtual bool renameFile(const std::string& from, const std::string& to,
-                            std::string& error) = 0;
+    virtual bool renameFile(const std::string& from, const std::string& to, std::string& error) = 0;
     virtual bool removeFile(const std::string& path, std::string& error) = 0;
     /// Finishes an interrupted rewrite of the file and removes stale temporaries beside it.
     virtual bool recover(const std::string& path, std::string& error) = 0;
