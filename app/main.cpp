@@ -1,14 +1,18 @@
 // Zorvik's composition root: the command line, the real platform, the behaviour, the Qt views,
 // and the loop.
 
+#include <unistd.h>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
+
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "adservers/AdServerBlocking.h"
 #include "core/MainState.h"
 #include "gui/AboutWindow.h"
 #include "gui/AdServerEditorWindow.h"
@@ -22,6 +26,8 @@
 #include "platform/Platform.h"
 #include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/CurlHttp.h"
+#include "platform/linux/HelperBackends.h"
+#include "platform/linux/HelperClient.h"
 #include "platform/linux/LinuxProgramProcess.h"
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LockFileSingleInstance.h"
@@ -76,11 +82,13 @@ const char* const kUsage =
     "Usage: zorvik [--help | --version] [-platform NAME] [-display NAME] [-style NAME]\n"
     "\n"
     "Zorvik, the popup blocker and ad stopper, starts in the system tray. It writes the names\n"
-    "of known ad servers into /etc/hosts and answers their requests on 127.0.0.1:80, so it needs\n"
-    "to be able to write /etc/hosts and listen on port 80. Its settings are in\n"
-    "$XDG_CONFIG_HOME/halvern (~/.config/halvern), its lists and state in $XDG_DATA_HOME/halvern\n"
-    "(~/.local/share/halvern). Only one copy runs per user; starting another shows the running\n"
-    "copy's window.\n"
+    "of known ad servers into /etc/hosts and answers their requests on 127.0.0.1:80. Run as a\n"
+    "user, it asks zorvik-helper (socket $ZORVIK_HELPER_SOCKET, else /run/zorvik-helper.sock)\n"
+    "to do both, which serves members of the group zorvik, one user's Zorvik at a time; run as\n"
+    "root, it does both itself. Without the helper it runs without ad-server blocking. Its\n"
+    "settings are in $XDG_CONFIG_HOME/halvern (~/.config/halvern), its lists and state in\n"
+    "$XDG_DATA_HOME/halvern (~/.local/share/halvern). Only one copy runs per user; starting\n"
+    "another shows the running copy's window.\n"
     "\n"
     "  -h, --help       print this text and exit\n"
     "  --version        print the version and exit\n"
@@ -217,10 +225,29 @@ int main(int argc, char** argv) {
     platform::CryptPasswordHasher hasher;
     platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),
                                       platform::XdgScratchFiles::defaultCacheFolder());
+    // Run as a user, zorvik-helper changes the hosts file and its two copies, flushes the name
+    // caches and binds port 80; run as root, Zorvik does all of it itself.
+    std::optional<platform::HelperClient> helper;
+    std::optional<platform::HelperBackends> viaHelper;
+    if (::geteuid() != 0) {
+        helper.emplace(platform::HelperClient::defaultSocketPath());
+        const std::string hosts = resolver.hostsFilePath();
+        viaHelper.emplace(
+            *helper, files, listener, resolver,
+            std::vector<std::string>{hosts, hosts + adservers::AdServerBlocking::kBackupSuffix,
+                                     hosts + adservers::AdServerBlocking::kFullSuffix});
+    }
+    platform::FileSystem& programFiles = viaHelper ? viaHelper->files() : files;
+    platform::Resolver& programResolver = viaHelper ? viaHelper->resolver() : resolver;
+    platform::TcpListener& programListener = viaHelper ? viaHelper->listener() : listener;
     platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
-    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch,   autostart};
+    platform::Platform platform{scheduler,       programFiles,    dialogs,   userStore, launcher,
+                                process,         programResolver, instance,  tray,      sound,
+                                programListener, desktop,         processes, http,      hasher,
+                                scratch,         autostart};
+    if (viaHelper) {
+        platform.claimHostsAccess = [&viaHelper] { return viaHelper->claim(); };
+    }
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

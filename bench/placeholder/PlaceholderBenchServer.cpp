@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     core::BlockedRings rings(dialogs);
     adservers::BlockCounter counter(form, state, stats);
     form.chkBannerSound.setChecked(true);
-    form.txtBannerWav.setText(paths.file("ad.wav"));
+    form.txtBannerWav.setText(paths.shippedFile("ad.wav"));
 
     adservers::PlaceholderServer server(
         context, log, rings, counter, [] {}, port);

@@ -18,6 +18,9 @@
 #
 #   bench/shipped/run.sh [web|hosts|startup|idle|all] [options of shipped.py ...]
 #
+# With --user, zorvik runs as an unprivileged user through zorvik-helper (web: the server on the
+# socket the helper hands over; startup: beside the start as root).
+#
 # Environment: BUILD (default build/); configured with the README's run configuration when it is
 # not configured yet, and brought up to date first. Needs root (for the namespaces).
 set -euo pipefail
@@ -57,7 +60,7 @@ fi
 if [[ ! -f "$BUILD/CMakeCache.txt" ]]; then
     cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVERN_GUI=ON
 fi
-cmake --build "$BUILD" --target zorvik stage_app bench_qt_window placeholder_bench_server zorvik_testwindow \
+cmake --build "$BUILD" --target zorvik zorvik-helper stage_app bench_qt_window placeholder_bench_server zorvik_testwindow \
     >/dev/null || { echo "building the program and the peers in $BUILD failed" >&2; exit 1; }
 if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$BUILD/CMakeCache.txt"; then
     echo "note: $BUILD is not a Release build; the README's run configuration is Release" >&2

@@ -110,6 +110,7 @@ class Sandbox:
             handle.write(self.settings)
         with open(os.path.join(self.config_dir, "Zorvik.ini"), "w") as handle:
             handle.write("[State]\nFirstStart=Done\n")
+        self.give_to_user()
 
     def _start_display(self):
         read_end, write_end = os.pipe()
@@ -149,8 +150,49 @@ class Sandbox:
         return process
 
     def launch_program(self):
-        """Starts the program copy as a user does (its own path, no arguments)."""
-        return self.spawn([os.path.join(self.app_dir, "zorvik")], "zorvik")
+        """Starts the program copy as a user does (its own path, no arguments): as root, or as
+        the unprivileged user of run_as_user()."""
+        return self.spawn(self.program_argv(), "zorvik")
+
+    def program_argv(self):
+        """The command line that starts the program copy."""
+        program = os.path.join(self.app_dir, "zorvik")
+        return [*self.user_prefix, program] if self.user_prefix else [program]
+
+    user_prefix = []
+
+    def run_as_user(self, name="benchuser", group="zorvik"):
+        """From now on the program runs as an unprivileged member of the group, and
+        zorvik-helper, started here as root, writes the hosts file and binds port 80 for it, as
+        on an installed system. The program's folders become the user's."""
+        if subprocess.run(["getent", "group", group], capture_output=True).returncode != 0:
+            subprocess.run(["groupadd", group], check=True)
+        subprocess.run(["useradd", "--no-create-home", "--user-group", "--groups", group, name],
+                       check=True)
+        ids = subprocess.run(["id", "-u", name], capture_output=True, text=True).stdout.strip()
+        gid = subprocess.run(["id", "-g", name], capture_output=True, text=True).stdout.strip()
+        self.uid, self.gid = int(ids), int(gid)
+        os.chmod(self.work, 0o711)
+        socket_path = os.path.join(self.work, "zorvik-helper.sock")
+        helper = self.spawn([os.path.join(self.app_dir, "zorvik-helper"), "--socket", socket_path,
+                             "--group", group], "zorvik-helper")
+        if not wait_until(lambda: os.path.exists(socket_path) or helper.poll() is not None, 10) \
+                or helper.poll() is not None:
+            raise SystemExit(f"zorvik-helper did not start (log: {self.work}/zorvik-helper.log)")
+        self.env["ZORVIK_HELPER_SOCKET"] = socket_path
+        self.user_prefix = ["setpriv", f"--reuid={self.uid}", f"--regid={self.gid}",
+                            "--init-groups", "--"]
+        self.give_to_user()
+
+    def give_to_user(self):
+        """The program folder and the user's folders belong to the benchmark's user, if any."""
+        if not self.user_prefix:
+            return
+        for top in (self.app_dir, self.env["HOME"], self.env["XDG_RUNTIME_DIR"],
+                    self.env["TMPDIR"]):
+            for folder, names, files in os.walk(top):
+                for path in [folder] + [os.path.join(folder, n) for n in names + files]:
+                    os.lchown(path, self.uid, self.gid)
 
 
 def stop(process, timeout=10):

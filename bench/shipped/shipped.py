@@ -334,6 +334,7 @@ def bench_startup(box, args):
     watch = sb.MapWatch(box.env["DISPLAY"])
     zorvik = [os.path.join(box.app_dir, "zorvik")]
     peers = [("zorvik", zorvik, sb.CAPTION),
+             *([("zorvik user", box.program_argv(), sb.CAPTION)] if box.user_prefix else []),
              ("Qt window", [args.qt_peer, PEER_CAPTION], PEER_CAPTION),
              ("xmessage", ["xmessage", "-title", XMESSAGE_CAPTION, "Peer message"],
               XMESSAGE_CAPTION)]
@@ -440,6 +441,9 @@ def main():
     common = argparse.ArgumentParser(add_help=False)
     common.add_argument("--work", help="folder for the sandbox (default: a new one in /tmp)")
     common.add_argument("--keep", action="store_true", help="keep the sandbox folder and its logs")
+    common.add_argument("--user", action="store_true",
+                        help="zorvik runs as an unprivileged user through zorvik-helper, as "
+                             "installed (startup: beside the start as root)")
     sub = parser.add_subparsers(dest="bench", required=True)
     web = sub.add_parser("web", parents=[common])
     web.add_argument("--seconds", type=int, default=10)
@@ -468,6 +472,10 @@ def main():
 
     work = args.work or tempfile.mkdtemp(prefix=f"zorvik-bench-{args.bench}-", dir="/tmp")
     with sb.Sandbox(work, os.path.abspath(args.app)) as box:
+        if args.user:
+            box.run_as_user()
+            print("zorvik runs as an unprivileged user; zorvik-helper, as root, binds port 80 "
+                  "and writes the hosts file for it")
         {"web": bench_web, "hosts": bench_hosts, "startup": bench_startup,
          "idle": bench_idle}[args.bench](box, args)
     # Kept after a failure (SystemExit skips this) or on request, for the logs in it.

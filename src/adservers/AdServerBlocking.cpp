@@ -654,6 +654,9 @@ bool AdServerBlocking::writeHostsFile(const std::string& text, bool complete) {
     if (replaceHostsFile(text, complete)) {
         return true;
     }
+    // The box gives the usual advice; the reason itself (the system's, or the helper's that
+    // writes the file for a user) goes to the status log.
+    status("#" + m_paths.strHostsFile + " could not be written: " + m_files.writeError());
     m_dialogs.messageBox(writeFailureText(m_paths.strHostsFile), kN, platform::BoxButtons::Ok,
                          platform::BoxIcon::Warning);
     return false;

@@ -257,8 +257,18 @@ bool Settings::Save() {
     return true;
 }
 
+void Settings::keepStored(SettingKey key) {
+    if (std::find(m_keptStored.begin(), m_keptStored.end(), key) == m_keptStored.end()) {
+        m_keptStored.push_back(key);
+    }
+}
+
 void Settings::writeSettings(IniFile& ini) const {
     for (const SettingEntry& setting : kSettings) {
+        if (std::find(m_keptStored.begin(), m_keptStored.end(), setting.key) !=
+            m_keptStored.end()) {
+            continue;
+        }
         if (const auto text = textToWrite(setting)) {
             ini.set(kSection, setting.name, *text);
         }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/AppPaths.h"
 #include "core/Context.h"
@@ -42,6 +43,10 @@ public:
     /// Writes the settings in one atomic write, keeping the file's other lines; nothing while the
     /// settings load. True when written; a failed write leaves the old file and says nothing.
     bool Save();
+    /// From now on Save leaves the key as the file holds it: this run's value is not the user's
+    /// choice (a switch turned off because what it needs is out of reach), and the user's own
+    /// comes back with the next run that can honour it.
+    void keepStored(SettingKey key);
     /// Writes one key of the settings section at once, keeping the rest of the file (the tray's
     /// statistics reset stores a zero total this way, which Save never writes). True when written.
     bool writeSetting(const std::string& key, const std::string& value);
@@ -80,6 +85,8 @@ private:
     forms::MainForm& m_form;
     forms::StatsForm& m_stats;
     Callbacks m_callbacks;
+    /// The keys Save leaves as stored.
+    std::vector<SettingKey> m_keptStored;
 };
 
 }  // namespace halvern::core

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/HostsAccess.h"
 #include "platform/Http.h"
 #include "platform/Launcher.h"
 #include "platform/PasswordHasher.h"
@@ -39,6 +42,11 @@ struct Platform {
     PasswordHasher& hasher;
     ScratchFiles& scratch;
     Autostart& autostart;
+    /// Whether this run may change the hosts file and serve port 80, asked once the program
+    /// knows it is the only copy of this user (a second copy would take the privileged helper
+    /// from the first); when not, it runs without ad-server blocking and says why. Empty: it
+    /// may (run as root).
+    std::function<HostsAccess()> claimHostsAccess{};
 };
 
 }  // namespace halvern::platform

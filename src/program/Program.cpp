@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "adservers/AdDataUpdate.h"
+#include "adservers/AdServerAccess.h"
 #include "adservers/AdServerBlocking.h"
 #include "adservers/BlockCounter.h"
 #include "adservers/ConnectionSettings.h"
@@ -111,6 +112,7 @@ struct Program::Impl {
     adservers::BlockCounter counter{form, st, stats};
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
+    adservers::AdServerAccess hostsAccess{ctx, settings};
     titles::TitleBlocking titles{ctx, log, rings, tray, counter};
     spyware::SpywareDetection spyware{ctx, log, rings, tray};
     adservers::UpdateFetch fetch{ctx, log};
@@ -286,11 +288,17 @@ void Program::Impl::Form_Load() {
 
     // Before anything reads a setting or a list: an earlier build's files are brought over.
     FileMigration(p.files, p.dialogs, paths, log).run(folders.executable);
+    // Only the one copy that runs claims the helper: a second copy would take it from the first.
+    hostsAccess.claim();
     update.countStart();
     hosts.setExcludeArray();
     paths.strHostsFile = adservers::AdServerBlocking::locateHostsFile(p.resolver);
-    p.files.recover(paths.strHostsFile);
+    // Without access to the hosts file, a rewrite of it left pending is not this run's to finish.
+    if (hostsAccess.available()) {
+        p.files.recover(paths.strHostsFile);
+    }
     settings.LoadSettings();
+    hostsAccess.applyAfterLoad();
     connection.applyProxy();
     form.frmMain.move(100, 100);
     if (!form.chkRunIE.checked()) {
@@ -346,7 +354,11 @@ void Program::Impl::TimerStartup_Timer() {
         return;
     }
 
-    hosts.BackupUserHostsFile();
+    if (hostsAccess.available()) {
+        hosts.BackupUserHostsFile();
+    } else {
+        hostsAccess.tellWhyUnavailable();
+    }
     if (st.bExiting) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -210,6 +211,10 @@ TEST_F(AdServerBlockingTest, WriteFailureShowsTheMessageAndKeepsTheFile) {
     EXPECT_FALSE(state.bHostsFullySet);
     EXPECT_FALSE(status().starts_with("Data for"));
     EXPECT_EQ(fake.resolver.cacheFlushes, 0);
+    EXPECT_NE(
+        std::find(log.begin(), log.end(), "#/etc/hosts could not be written: Permission denied"),
+        log.end())
+        << "the system's reason is logged";
 }
 
 TEST_F(AdServerBlockingTest, ExitDuringTheWriteFailureBoxStopsTheBuildAndTheRemoval) {

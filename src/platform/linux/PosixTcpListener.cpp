@@ -1,6 +1,7 @@
 #include "platform/linux/PosixTcpListener.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -38,6 +39,13 @@ std::size_t descriptorCap(std::size_t wanted) {
                               ? limit.rlim_cur - kSpareDescriptors
                               : limit.rlim_cur / 2;
     return std::max<std::size_t>(1, std::min<std::size_t>(wanted, usable));
+}
+
+/// A socket's integer option, or -1 when it cannot be read.
+int socketOption(int fd, int option) {
+    int value = 0;
+    socklen_t length = sizeof value;
+    return ::getsockopt(fd, SOL_SOCKET, option, &value, &length) == 0 ? value : -1;
 }
 
 }  // namespace
@@ -94,10 +102,40 @@ bool PosixTcpListener::listen(const std::string& address, std::uint16_t port) {
         ::close(fd);
         return false;
     }
-    m_listenFd = fd;
-    m_port = ntohs(addr.sin_port);
-    m_listenWatch = m_scheduler.watchFd(fd, Scheduler::kReadable, [this](int) { onListenReady(); });
+    startAccepting(fd, ntohs(addr.sin_port));
     return true;
+}
+
+bool PosixTcpListener::adopt(int fd) {
+    close();
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in addr{};
+    socklen_t length = sizeof addr;
+    const bool usable = m_epollFd >= 0 && socketOption(fd, SO_ACCEPTCONN) == 1 &&
+                        socketOption(fd, SO_TYPE) == SOCK_STREAM &&
+                        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0 &&
+                        addr.sin_family == AF_INET;
+    if (!usable) {
+        ::close(fd);
+        return false;
+    }
+    // Whoever bound it may have left it blocking or inheritable; the loop needs neither.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    if (m_acceptOnData) {
+        const int seconds = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+    }
+    startAccepting(fd, ntohs(addr.sin_port));
+    return true;
+}
+
+void PosixTcpListener::startAccepting(int fd, std::uint16_t port) {
+    m_listenFd = fd;
+    m_port = port;
+    m_listenWatch = m_scheduler.watchFd(fd, Scheduler::kReadable, [this](int) { onListenReady(); });
 }
 
 void PosixTcpListener::close() {

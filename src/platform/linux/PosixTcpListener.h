@@ -30,6 +30,10 @@ public:
 
     void setHandlers(Handlers handlers) override { m_handlers = std::move(handlers); }
     bool listen(const std::string& address, std::uint16_t port) override;
+    /// Listens on a TCP socket someone else bound and put in the listening state (zorvik-helper
+    /// binds port 80 for a program that may not). Takes the descriptor over, closing it when it
+    /// is no listening TCP socket; false then. Listening again first closes the old socket.
+    bool adopt(int fd);
     void close() override;
     bool isListening() const override { return m_listenFd >= 0; }
     std::uint16_t localPort() const override { return m_port; }
@@ -45,6 +49,9 @@ public:
     static constexpr Millis kDescriptorBackoff{100};
 
 private:
+    /// Watches a listening socket that is now ours.
+    void startAccepting(int fd, std::uint16_t port);
+
     struct Slot {
         ConnectionId id = 0;
         /// The events the epoll set waits for; 0 while the descriptor is not in the set.

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "LoopbackClient.h"
 #include "adservers/BlockCounter.h"
 #include "adservers/PlaceholderServer.h"
 #include "platform/fake/FakeFileSystem.h"
@@ -29,67 +30,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-/// A client socket on 127.0.0.1, non-blocking so the test can run the server's loop meanwhile.
-class Client {
-public:
-    explicit Client(std::uint16_t port) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        // The kernel completes the handshake from the backlog; no accept is needed for this.
-        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-        ::fcntl(m_fd, F_SETFL, O_NONBLOCK);
-    }
-    ~Client() { closeNow(); }
-    Client(Client&& other) noexcept
-        : received(std::move(other.received)),
-          wasReset(other.wasReset),
-          m_fd(std::exchange(other.m_fd, -1)),
-          m_connected(other.m_connected) {}
-    Client(const Client&) = delete;
-
-    bool connected() const { return m_connected; }
-    /// Sends what the socket takes now; returns how much that was.
-    std::size_t sendSome(std::string_view bytes) {
-        const ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        return n > 0 ? static_cast<std::size_t>(n) : 0;
-    }
-    /// Sends a short message, which always fits the socket's buffer.
-    void send(const std::string& bytes) { ASSERT_EQ(sendSome(bytes), bytes.size()); }
-    void shutdownSending() { ::shutdown(m_fd, SHUT_WR); }
-    void closeNow() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    /// Reads what is there; true once the server closed the connection.
-    bool readSome() {
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (n > 0) {
-                received.append(buffer, static_cast<std::size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno == ECONNRESET) {
-                wasReset = true;
-            }
-            return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-        }
-    }
-
-    std::string received;
-    /// The server reset the connection instead of closing it in order; a browser may then
-    /// throw away a reply it already received.
-    bool wasReset = false;
-
-private:
-    int m_fd;
-    bool m_connected = false;
-};
+using testing::Client;
 
 class PosixTcpListenerTest : public ::testing::Test {
 protected:
@@ -148,6 +89,89 @@ protected:
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings,
                                         parts.counter, [] {},     0};
 };
+
+/// A TCP socket bound to 127.0.0.1 by someone else (a helper process, in the program): blocking
+/// and inheritable, and listening unless told otherwise.
+int boundSocket(int type = SOCK_STREAM, bool listening = true) {
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    if (listening) {
+        EXPECT_EQ(::listen(fd, 16), 0);
+    }
+    return fd;
+}
+
+std::uint16_t portOf(int fd) {
+    sockaddr_in addr{};
+    socklen_t length = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+    return ntohs(addr.sin_port);
+}
+
+bool isOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1;
+}
+
+TEST_F(PosixTcpListenerTest, AdoptedSocketIsServedOnTheLoopAndClosedWithTheListener) {
+    const int fd = boundSocket();
+    const std::uint16_t port = portOf(fd);
+    PosixTcpListener listener(scheduler);
+    TcpListener::Handlers handlers;
+    handlers.onData = [&](TcpListener::ConnectionId id, std::string_view bytes) {
+        listener.sendAndClose(id, "echo " + std::string(bytes));
+    };
+    listener.setHandlers(handlers);
+    ASSERT_TRUE(listener.adopt(fd));
+    EXPECT_TRUE(listener.isListening());
+    EXPECT_EQ(listener.localPort(), port);
+    EXPECT_NE(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "the loop never blocks on it";
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "no program the user opens inherits it";
+
+    Client client(port);
+    ASSERT_TRUE(client.connected());
+    client.send("hello");
+    EXPECT_EQ(replyTo(client), "echo hello");
+    listener.close();
+    EXPECT_FALSE(isOpen(fd)) << "the listener owns the adopted descriptor";
+}
+
+TEST_F(PosixTcpListenerTest, AdoptRefusesAndClosesWhatIsNoListeningTcpSocket) {
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[1]);
+    const struct {
+        const char* what;
+        int fd;
+    } cases[] = {
+        {"a bound TCP socket that does not listen", boundSocket(SOCK_STREAM, false)},
+        {"a UDP socket", boundSocket(SOCK_DGRAM, false)},
+        {"a pipe", pipeEnds[0]},
+    };
+    PosixTcpListener listener(scheduler);
+    for (const auto& c : cases) {
+        EXPECT_FALSE(listener.adopt(c.fd)) << c.what;
+        EXPECT_FALSE(listener.isListening()) << c.what;
+        EXPECT_EQ(listener.localPort(), 0) << c.what;
+        EXPECT_FALSE(isOpen(c.fd)) << c.what << " is closed, not leaked";
+    }
+    EXPECT_FALSE(listener.adopt(-1));
+}
+
+TEST_F(PosixTcpListenerTest, AdoptingReplacesTheSocketListenedOnBefore) {
+    PosixTcpListener listener(scheduler);
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    const std::uint16_t before = listener.localPort();
+    const int fd = boundSocket();
+    ASSERT_TRUE(listener.adopt(fd));
+    EXPECT_EQ(listener.localPort(), portOf(fd));
+    EXPECT_FALSE(Client(before).connected()) << "the old socket is closed";
+    // And listening again closes the adopted one.
+    ASSERT_TRUE(listener.listen("127.0.0.1", 0));
+    EXPECT_FALSE(isOpen(fd));
+}
 
 TEST_F(PosixTcpListenerTest, ListensOnLoopbackAndAPortCannotBeHeldTwice) {
     PosixTcpListener first(scheduler);
