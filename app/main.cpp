@@ -22,6 +22,7 @@
 #include "platform/Platform.h"
 #include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/CurlHttp.h"
+#include "platform/linux/FileRegistry.h"
 #include "platform/linux/LinuxProgramProcess.h"
 #include "platform/linux/LinuxResolver.h"
 #include "platform/linux/LockFileSingleInstance.h"
@@ -216,9 +217,11 @@ int main(int argc, char** argv) {
     platform::CryptPasswordHasher hasher;
     platform::XdgScratchFiles scratch(platform::XdgScratchFiles::defaultRuntimeFolder(),
                                       platform::XdgScratchFiles::defaultCacheFolder());
+    // The registry's files sit beside the per-user store's.
+    platform::FileRegistry registry(files, platform::XdgUserStore::defaultFolder());
     platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
                                 resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch};
+                                processes, http,     hasher,  scratch,   registry};
 
     program::Program program(platform);
     const QIcon icon = tray.icon(platform::TrayPicture::Normal);

@@ -8,6 +8,7 @@
 #include "platform/PasswordHasher.h"
 #include "platform/Processes.h"
 #include "platform/ProgramProcess.h"
+#include "platform/Registry.h"
 #include "platform/Resolver.h"
 #include "platform/Scheduler.h"
 #include "platform/ScratchFiles.h"
@@ -37,6 +38,7 @@ struct Platform {
     Http& http;
     PasswordHasher& hasher;
     ScratchFiles& scratch;
+    Registry& registry;
 };
 
 }  // namespace halvern::platform

@@ -20,6 +20,9 @@
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
+#include "system/BrowserOptions.h"
+#include "system/MessengerSwitch.h"
+#include "system/ToolbarButton.h"
 #include "titles/TitleBlocking.h"
 #include "ui/ComingFeatures.h"
 #include "ui/DeveloperZone.h"
@@ -133,6 +136,9 @@ struct Program::Impl {
     ui::ComingFeatures comingFeatures{form};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
+    system::BrowserOptions browserOptions{ctx, settings, log};
+    system::MessengerSwitch messenger{ctx};
+    system::ToolbarButton toolbarButton{ctx, settings, help, log};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     ui::PasswordLock passwordLock{ctx, log};
     ui::LogWindow logWindow{ctx, rings, log};
@@ -150,6 +156,7 @@ Program::Impl::Impl(platform::Platform& platform)
       server(ctx, log, rings, counter, [this] { update.autoUpdateCheck(); }),
       hosts(ctx, log, help, settings, server) {
     seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
+    seams.readBrowserSettings = [this] { browserOptions.readBrowserSettings(); };
     wire();
     wireWindows();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
@@ -305,10 +312,8 @@ void Program::Impl::Form_Load() {
     TimerStartup.setEnabled(true);
     StartupSeams::run(seams.readBrowserSettings);
     p.userStore.set(kPublisherApp, "Installs", kServiceName, p.process.executablePath());
-    if (p.userStore.get(kPublisherApp, kServiceName, "bDisableMessenger", "") == "True") {
-        // There is no messenger service to stop on Linux; the box keeps the user's choice.
-        form.chkMessenger.setChecked(true);
-    }
+    // Linux has no Messenger service to stop and its switch stores no choice (MessengerSwitch),
+    // so "bDisableMessenger" has nothing to re-apply and the box stays clear.
     StartupSeams::run(seams.applyPasswordLock);
     st.bLoadingSettings = false;
 }

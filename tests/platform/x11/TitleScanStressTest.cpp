@@ -71,7 +71,7 @@ protected:
         platform = std::make_unique<Platform>(
             Platform{loop, fake.files, fake.dialogs, fake.userStore, fake.launcher, fake.process,
                      fake.resolver, fake.instance, fake.tray, fake.sound, fake.listener, *desktop,
-                     fake.processes, fake.http, fake.hasher, fake.scratch});
+                     fake.processes, fake.http, fake.hasher, fake.scratch, fake.registry});
         context = std::make_unique<core::Context>(*platform, state, form, stats, paths);
         log = std::make_unique<core::StatusLog>(form, loop);
         settings = std::make_unique<core::Settings>(*context, core::Settings::Callbacks{});
