@@ -1,6 +1,7 @@
 #include "platform/RegistryTree.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace halvern::platform {
 
@@ -51,21 +52,25 @@ const RegistryValue* RegistryTree::value(const std::string& key, const std::stri
 
 void RegistryTree::createKey(const std::string& key) {
     // Each missing part is added below its parent as written, under the parent's own spelling.
-    std::string parent;
+    std::string path;     // the parts so far, as given
+    std::string spelled;  // the same key as the tree spells it
     std::size_t begin = 0;
     while (begin < key.size()) {
         const std::size_t end = std::min(key.find('\\', begin), key.size());
-        const std::string part = key.substr(begin, end - begin);
-        const std::string path = parent.empty() ? part : parent + "\\" + part;
+        if (!path.empty()) {
+            path += '\\';
+        }
+        path.append(key, begin, end - begin);
         auto it = m_keys.find(folded(path));
         if (it == m_keys.end()) {
-            const std::string& parentPath = m_keys.at(folded(parent)).path;
-            it = m_keys
-                     .emplace(folded(path),
-                              Key{parentPath.empty() ? part : parentPath + "\\" + part, {}})
-                     .first;
+            std::string written = spelled;
+            if (!written.empty()) {
+                written += '\\';
+            }
+            written.append(key, begin, end - begin);
+            it = m_keys.emplace(folded(path), Key{std::move(written), {}}).first;
         }
-        parent = path;
+        spelled = it->second.path;
         begin = end + 1;
     }
 }
