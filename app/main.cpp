@@ -26,6 +26,7 @@
 #include "platform/Platform.h"
 #include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/CurlHttp.h"
+#include "platform/linux/FileRegistry.h"
 #include "platform/linux/HelperBackends.h"
 #include "platform/linux/HelperClient.h"
 #include "platform/linux/LinuxProgramProcess.h"
@@ -240,11 +241,13 @@ int main(int argc, char** argv) {
     platform::FileSystem& programFiles = viaHelper ? viaHelper->files() : files;
     platform::Resolver& programResolver = viaHelper ? viaHelper->resolver() : resolver;
     platform::TcpListener& programListener = viaHelper ? viaHelper->listener() : listener;
+    // The registry's files sit beside the per-user store's.
+    platform::FileRegistry registry(files, platform::XdgUserStore::defaultFolder());
     platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
     platform::Platform platform{scheduler,       programFiles,    dialogs,   userStore, launcher,
                                 process,         programResolver, instance,  tray,      sound,
                                 programListener, desktop,         processes, http,      hasher,
-                                scratch,         autostart};
+                                scratch,         autostart,       registry};
     if (viaHelper) {
         platform.claimHostsAccess = [&viaHelper] { return viaHelper->claim(); };
     }

@@ -28,6 +28,7 @@
 #include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
+#include "platform/fake/FakeRegistry.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScratchFiles.h"
 #include "platform/fake/FakeSingleInstance.h"
@@ -80,10 +81,11 @@ int main(int argc, char** argv) {
     platform::FakeHttp http{scheduler};
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
+    platform::FakeRegistry registry;
     platform::FakeAutostart autostart;
-    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch,   autostart};
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher,  process,
+                                resolver,  instance, tray,    sound,     listener,  desktop,
+                                processes, http,     hasher,  scratch,   autostart, registry};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

@@ -25,6 +25,7 @@
 #include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
+#include "platform/fake/FakeRegistry.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScratchFiles.h"
 #include "platform/fake/FakeSingleInstance.h"
@@ -150,10 +151,11 @@ int main(int argc, char** argv) {
     platform::CurlHttp http(scheduler);
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
+    platform::FakeRegistry registry;
     platform::FakeAutostart autostart;
-    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch,   autostart};
+    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher,  process,
+                                resolver,  instance, tray,    sound,     listener,  desktop,
+                                processes, http,     hasher,  scratch,   autostart, registry};
 
     if (sequential) {
         std::vector<std::string> hosts;

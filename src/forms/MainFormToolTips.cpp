@@ -2,6 +2,8 @@
 // the others. The settings window copies a control's tip into its help line as the mouse moves
 // over it.
 
+#include <string>
+
 #include "forms/MainForm.h"
 
 namespace halvern::forms {
@@ -18,10 +20,26 @@ void MainForm::setToolTips() {
     chkJavaPops.setToolTip(
         "This will block all new browser windows (even useful ones).  This setting will prevent "
         "100% of new browser windows that open.");
+    // The browser options of the old browser: on Linux they are kept, and read back, in the
+    // program's own registry file, and Chromium takes its policies from system-wide folders only.
+    const std::string keptOnly =
+        "  On Linux this is kept only in this software's own registry file, in your "
+        "configuration folder (~/.config/halvern), and changes nothing in Chromium, which reads "
+        "its policies only from system-wide folders";
+    chkDisableScriptDebuggingInIE.setToolTip(
+        "Turns off the browser's script debugger, which asks to debug every faulty page." +
+        keptOnly + " and has no script-error prompt.");
+    chkDisableNotificationScriptErrorIE.setToolTip(
+        "Lets the browser show a notification for every script error in a page." + keptOnly +
+        " and has no script-error prompt.");
     chkFlashIE.setToolTip(
-        "Stops Flash animations in web pages.  Many banner ads are made with Flash.");
+        "Stops Flash animations in web pages.  Many banner ads are made with Flash." + keptOnly +
+        " and has no Flash.");
     chkPlayAnimationinWebPagesIE.setToolTip(
-        "Uncheck this to keep animated pictures in web pages from moving.");
+        "Uncheck this to keep animated pictures in web pages from moving." + keptOnly + ".");
+    chkMessenger.setToolTip(
+        "Linux has no Messenger service, so this option has no effect: clicking it only says "
+        "so.");
 
     // " Startup"
     chkStartup.setToolTip(
@@ -32,7 +50,10 @@ void MainForm::setToolTips() {
     chkRunIE.setToolTip(
         "This should only be set if you use Internet Explorer.  Setting this option causes the "
         "software  to run only when you open an IE browser window.  ");
-    chkIEToolBar.setToolTip("Puts a button on the browser's tool bar that opens these settings.");
+    chkIEToolBar.setToolTip(
+        "Puts a button on the browser's tool bar that opens these settings.  On Linux the button "
+        "is kept only in this software's own registry file, in your configuration folder "
+        "(~/.config/halvern); no Linux browser reads it.");
     chkAuto.setToolTip(
         "Every few times this software runs, it checks to see if new Ad Configuration data is "
         "needed.  You can uncheck this and simply click the \"Download\" button below to "

@@ -12,6 +12,7 @@
 #include "platform/PasswordHasher.h"
 #include "platform/Processes.h"
 #include "platform/ProgramProcess.h"
+#include "platform/Registry.h"
 #include "platform/Resolver.h"
 #include "platform/Scheduler.h"
 #include "platform/ScratchFiles.h"
@@ -42,6 +43,7 @@ struct Platform {
     PasswordHasher& hasher;
     ScratchFiles& scratch;
     Autostart& autostart;
+    Registry& registry;
     /// Whether this run may change the hosts file and serve port 80, asked once the program
     /// knows it is the only copy of this user (a second copy would take the privileged helper
     /// from the first); when not, it runs without ad-server blocking and says why. Empty: it

@@ -22,7 +22,10 @@
 #include "forms/Timer.h"
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
+#include "system/BrowserOptions.h"
+#include "system/MessengerSwitch.h"
 #include "system/StartupShortcut.h"
+#include "system/ToolbarButton.h"
 #include "titles/TitleBlocking.h"
 #include "ui/ComingFeatures.h"
 #include "ui/DeveloperZone.h"
@@ -134,6 +137,9 @@ struct Program::Impl {
     system::StartupShortcut startupShortcut{ctx, help, comingFeatures};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
+    system::BrowserOptions browserOptions{ctx, settings, log};
+    system::MessengerSwitch messenger{ctx};
+    system::ToolbarButton toolbarButton{ctx, settings, help, log};
     forms::Timer TimerStartup{p.scheduler, "TimerStartup", 2500, false};
     ui::PasswordLock passwordLock{ctx, log};
     ui::LogWindow logWindow{ctx, rings, log};
@@ -152,6 +158,7 @@ Program::Impl::Impl(platform::Platform& platform)
       hosts(ctx, log, help, settings, server) {
     seams.setSpyWareListArray = [this] { spyware.setSpyWareListArray(); };
     seams.addStartupShortcut = [this] { startupShortcut.AddOrRemoveGroupShortCut(true, false); };
+    seams.readBrowserSettings = [this] { browserOptions.readBrowserSettings(); };
     wire();
     wireWindows();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
@@ -331,10 +338,8 @@ void Program::Impl::Form_Load() {
     TimerStartup.setEnabled(true);
     StartupSeams::run(seams.readBrowserSettings);
     p.userStore.set(kPublisherApp, "Installs", kServiceName, p.process.executablePath());
-    if (p.userStore.get(kPublisherApp, kServiceName, "bDisableMessenger", "") == "True") {
-        // There is no messenger service to stop on Linux; the box keeps the user's choice.
-        form.chkMessenger.setChecked(true);
-    }
+    // Linux has no Messenger service to stop and its switch stores no choice (MessengerSwitch),
+    // so "bDisableMessenger" has nothing to re-apply and the box stays clear.
     StartupSeams::run(seams.applyPasswordLock);
     st.bLoadingSettings = false;
 }

@@ -12,13 +12,6 @@ ComingFeatures::ComingFeatures(forms::MainForm& form) {
     }
     m_unavailable.disable(f.chkJavaPops, "blocking of new browser windows");
     m_unavailable.disable(f.chkRunIE, "tracking of the browser's windows");
-    m_unavailable.disable(f.chkIEToolBar, "browser toolbar button");
-    m_unavailable.disable(f.chkMessenger, "Messenger service switch");
-    for (forms::CheckBox* option :
-         {&f.chkDisableScriptDebuggingInIE, &f.chkDisableNotificationScriptErrorIE, &f.chkFlashIE,
-          &f.chkPlayAnimationinWebPagesIE}) {
-        m_unavailable.disable(*option, "browser options");
-    }
 }
 
 }  // namespace halvern::ui

@@ -6,9 +6,8 @@
 namespace halvern::ui {
 
 /// The settings window's controls of features this build does not have yet: the hot-key lists,
-/// "Block ALL new Internet Explorer popup windows", the option to run only with the browser, the
-/// toolbar button, the Messenger switch and the four browser options. Each is disabled for good
-/// and its tool tip says what is missing.
+/// "Block ALL new Internet Explorer popup windows" and the option to run only with the browser.
+/// Each is disabled for good and its tool tip says what is missing.
 class ComingFeatures {
 public:
     explicit ComingFeatures(forms::MainForm& form);

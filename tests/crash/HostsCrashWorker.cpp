@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
     halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
     platform::Platform platform{
-        fake.clock,     files,         fake.dialogs, fake.userStore, fake.launcher, fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     fake.listener, fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart};
+        fake.clock,     files,         fake.dialogs, fake.userStore, fake.launcher,  fake.process,
+        fake.resolver,  fake.instance, fake.tray,    fake.sound,     fake.listener,  fake.desktop,
+        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
     halvern::testing::ProgramParts parts(platform, {folder + "/app", folder + "/etc/hosts"});
     core::MainState& state = parts.state;
     platform::FakeDialogs& dialogs = fake.dialogs;

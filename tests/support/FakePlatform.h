@@ -10,6 +10,7 @@
 #include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
 #include "platform/fake/FakeProgramProcess.h"
+#include "platform/fake/FakeRegistry.h"
 #include "platform/fake/FakeResolver.h"
 #include "platform/fake/FakeScheduler.h"
 #include "platform/fake/FakeScratchFiles.h"
@@ -50,10 +51,11 @@ struct FakePlatform {
     platform::FakeHttp http{clock};
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
+    platform::FakeRegistry registry;
     platform::FakeAutostart autostart;
-    platform::Platform platform{clock,     files,    dialogs, userStore, launcher, process,
-                                resolver,  instance, tray,    sound,     listener, desktop,
-                                processes, http,     hasher,  scratch,   autostart};
+    platform::Platform platform{clock,     files,    dialogs, userStore, launcher,  process,
+                                resolver,  instance, tray,    sound,     listener,  desktop,
+                                processes, http,     hasher,  scratch,   autostart, registry};
 };
 
 }  // namespace halvern::testing

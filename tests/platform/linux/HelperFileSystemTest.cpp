@@ -151,10 +151,10 @@ TEST_F(HelperFileSystemTest, AdServerBlockingReachesTheHostsFileThroughTheHelper
     halvern::testing::FakePlatform fake;
     FakeHelperConnection rootHelper{fake.files};
     HelperFileSystem userFiles{fake.files, rootHelper, {kHosts, kBackup, kFull}};
-    Platform platform{fake.clock,    userFiles,     fake.dialogs,   fake.userStore, fake.launcher,
-                      fake.process,  fake.resolver, fake.instance,  fake.tray,      fake.sound,
-                      fake.listener, fake.desktop,  fake.processes, fake.http,      fake.hasher,
-                      fake.scratch,  fake.autostart};
+    Platform platform{fake.clock,    userFiles,      fake.dialogs,   fake.userStore, fake.launcher,
+                      fake.process,  fake.resolver,  fake.instance,  fake.tray,      fake.sound,
+                      fake.listener, fake.desktop,   fake.processes, fake.http,      fake.hasher,
+                      fake.scratch,  fake.autostart, fake.registry};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", kHosts}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

@@ -57,10 +57,10 @@ struct HelperTcpListenerTest : ::testing::Test {
     FakeHelperConnection helper{fake.files};
     PosixTcpListener posix{scheduler};
     HelperTcpListener listener{posix, helper};
-    Platform platform{scheduler,    fake.files,    fake.dialogs,   fake.userStore, fake.launcher,
-                      fake.process, fake.resolver, fake.instance,  fake.tray,      fake.sound,
-                      listener,     fake.desktop,  fake.processes, fake.http,      fake.hasher,
-                      fake.scratch, fake.autostart};
+    Platform platform{scheduler,    fake.files,     fake.dialogs,   fake.userStore, fake.launcher,
+                      fake.process, fake.resolver,  fake.instance,  fake.tray,      fake.sound,
+                      listener,     fake.desktop,   fake.processes, fake.http,      fake.hasher,
+                      fake.scratch, fake.autostart, fake.registry};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

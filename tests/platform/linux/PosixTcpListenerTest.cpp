@@ -80,9 +80,9 @@ protected:
     FakeFileSystem& files = fake.files;
     PosixTcpListener listener{scheduler};
     platform::Platform platform{
-        scheduler,      files,         fake.dialogs, fake.userStore, fake.launcher, fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     listener,      fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart};
+        scheduler,      files,         fake.dialogs, fake.userStore, fake.launcher,  fake.process,
+        fake.resolver,  fake.instance, fake.tray,    fake.sound,     listener,       fake.desktop,
+        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     forms::MainForm& form = parts.form;
     core::MainState& state = parts.state;
@@ -368,9 +368,9 @@ TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
     fake.files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
     PosixTcpListener listener(scheduler, 40);
     platform::Platform platform{
-        scheduler,      fake.files,    fake.dialogs, fake.userStore, fake.launcher, fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     listener,      fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart};
+        scheduler,      fake.files,    fake.dialogs, fake.userStore, fake.launcher,  fake.process,
+        fake.resolver,  fake.instance, fake.tray,    fake.sound,     listener,       fake.desktop,
+        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings,
                                         parts.counter, [] {},     0};
