@@ -16,7 +16,7 @@ using Status = HostsAccess::Status;
 
 namespace {
 
-const std::string kIni = "/opt/halvern/zorvik.ini";
+const std::string kIni = halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini";
 const std::string kHosts = "/etc/hosts";
 const std::string kUsersHosts = "127.0.0.1 localhost\n10.1.1.1 printer.lan\n";
 const std::string kWithout =
@@ -126,7 +126,8 @@ TEST_F(ProgramHostsAccessTest, WithoutTheHelperTheRunSaysWhyAndLeavesHostsFileAn
         EXPECT_EQ(fake.files.text(kHosts), kUsersHosts);
         EXPECT_EQ(fake.files.writes(kHosts), 0);
         EXPECT_FALSE(fake.files.exists(kHosts + "zvb"));
-        EXPECT_FALSE(fake.files.exists("/opt/halvern/zvhosts.dat"));
+        EXPECT_FALSE(
+            fake.files.exists(halvern::testing::FakePlatform::kDataFolder + "/zvhosts.dat"));
         EXPECT_EQ(fake.resolver.cacheFlushes, 0);
         // Saved at the exit, but the user's own choice stays for the next run that can block.
         EXPECT_TRUE(IniDocument::parse(fake.files.text(kIni)).get("Settings", "bStartup"));

@@ -17,7 +17,7 @@ using halvern::base::IniDocument;
 using halvern::platform::BoxAnswer;
 using halvern::program::Program;
 
-const std::string kIni = "/opt/halvern/zorvik.ini";
+const std::string kIni = halvern::testing::FakePlatform::kConfigFolder + "/zorvik.ini";
 const std::string kEntry = "/home/user/.config/autostart/Zorvik.desktop";
 
 struct ProgramStartupShortcutTest : ::testing::Test {
