@@ -11,7 +11,7 @@ from harness import CAPTION_REGEX, FIRST_START_BOX_REGEX, check, dismiss, log, r
 from package_root import (HELPER, HELPER_SOCKET, PACKAGE, SOCKET_ENABLED, UNITS, DesktopUser,
                           dpkg, group_exists, installed_files, package_path, processes_of, stop,
                           throwaway_root, wait_socket)
-from registry import pending, test
+from registry import test
 
 # The user's own hosts file; the blank line and the missing final line break make "as it was"
 # mean byte for byte.
@@ -156,7 +156,6 @@ def settle_first_start(sandbox, zorvik, names, placeholder):
 
 
 @test("package_runs_as_user")
-@pending("needs zorvik-helper and Zorvik's XDG folders in the build")
 def package_runs_as_user(sandbox):
     """The installed Zorvik runs as an unprivileged user in the zorvik group, with the helper
     started directly as root (no systemd): the placeholder is served on 127.0.0.1:80 and
