@@ -75,7 +75,7 @@ class User:
         self.folder = os.path.join(sandbox.work, "users", name)
         self.home = os.path.join(self.folder, "home")
         self.app_dir = os.path.join(self.folder, "app")
-        self.ini = os.path.join(self.app_dir, "zorvik.ini")
+        self.ini = os.path.join(self.home, ".config", "halvern", "zorvik.ini")
         runtime = os.path.join(self.folder, "run")
         for folder in (self.home, os.path.join(self.home, ".config"),
                        os.path.join(self.home, ".local", "share"), runtime,

@@ -136,7 +136,6 @@ def autostart_entry_starts_zorvik_at_login(sandbox):
     folder = os.path.join(sandbox.work, AWKWARD_FOLDER, "Zorvik Build")
     shutil.copytree(sandbox.app_dir, folder, symlinks=True)
     sandbox.app_dir = folder
-    sandbox.ini = os.path.join(folder, "zorvik.ini")
     executable = os.path.join(folder, "zorvik")
 
     app = sandbox.launch()
