@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "adservers/AdServerBlocking.h"
+#include "core/AppPaths.h"
 #include "core/MainState.h"
 #include "gui/AboutWindow.h"
 #include "gui/AdServerEditorWindow.h"
@@ -198,7 +199,9 @@ int main(int argc, char** argv) {
     platform::QtScheduler scheduler;
     platform::PosixFileSystem files;
     platform::QtDialogs dialogs;
-    platform::XdgUserStore userStore(files, platform::XdgUserStore::defaultFolder());
+    // The settings file "zorvik.ini" sits beside the store's "Zorvik.ini" and is never the store's.
+    platform::XdgUserStore userStore(files, platform::XdgUserStore::defaultFolder(),
+                                     {core::AppPaths::kIniFile});
     platform::XdgLauncher launcher;
     platform::LinuxProgramProcess process;
     platform::LinuxResolver resolver;

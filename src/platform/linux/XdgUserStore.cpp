@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/IniDocument.h"
@@ -83,8 +84,9 @@ void makePrivateFile(const std::string& path) {
 
 }  // namespace
 
-XdgUserStore::XdgUserStore(FileSystem& files, std::string folder)
-    : m_files(files), m_folder(std::move(folder)) {}
+XdgUserStore::XdgUserStore(FileSystem& files, std::string folder,
+                           std::vector<std::string> foreignFiles)
+    : m_files(files), m_folder(std::move(folder)), m_foreignFiles(std::move(foreignFiles)) {}
 
 std::optional<std::string> XdgUserStore::get(const std::string& application,
                                              const std::string& section,
@@ -136,13 +138,13 @@ std::string XdgUserStore::fileFor(const std::string& application) const {
     }
     const std::string name = application + ".ini";
     std::string exact = m_folder + "/" + name;
-    if (m_files.exists(exact)) {
+    if (!foreign(name) && m_files.exists(exact)) {
         return exact;
     }
-    std::string found = exact;
+    std::string found = foreign(name) ? std::string() : exact;
     if (DIR* dir = ::opendir(m_folder.c_str())) {
         while (dirent* entry = ::readdir(dir)) {
-            if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+            if (::strcasecmp(entry->d_name, name.c_str()) == 0 && !foreign(entry->d_name)) {
                 found = m_folder + "/" + entry->d_name;
                 break;
             }
@@ -150,6 +152,10 @@ std::string XdgUserStore::fileFor(const std::string& application) const {
         ::closedir(dir);
     }
     return found;
+}
+
+bool XdgUserStore::foreign(const std::string& name) const {
+    return std::find(m_foreignFiles.begin(), m_foreignFiles.end(), name) != m_foreignFiles.end();
 }
 
 std::string XdgUserStore::defaultFolder() {

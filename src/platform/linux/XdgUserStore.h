@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/UserStore.h"
@@ -14,7 +15,10 @@ namespace halvern::platform {
 class XdgUserStore final : public UserStore {
 public:
     /// Files go through files; the folder is created 0700 on the first write, files 0600.
-    XdgUserStore(FileSystem& files, std::string folder);
+    /// foreignFiles name files of the folder that belong to someone else (the program's settings
+    /// file "zorvik.ini" beside the store's "Zorvik.ini"): never taken for an application's file,
+    /// whatever the case of the application's name.
+    XdgUserStore(FileSystem& files, std::string folder, std::vector<std::string> foreignFiles = {});
 
     using UserStore::get;
     std::optional<std::string> get(const std::string& application, const std::string& section,
@@ -32,11 +36,14 @@ public:
 
 private:
     /// The application's file: an existing one whose name matches without regard to case, else
-    /// "<application>.ini"; "" for a name that is not a plain file name.
+    /// "<application>.ini"; "" for a name that is not a plain file name or that only a foreign
+    /// file's name matches.
     std::string fileFor(const std::string& application) const;
+    bool foreign(const std::string& name) const;
 
     FileSystem& m_files;
     std::string m_folder;
+    std::vector<std::string> m_foreignFiles;
 };
 
 }  // namespace halvern::platform

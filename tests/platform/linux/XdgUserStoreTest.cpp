@@ -43,6 +43,29 @@ TEST_F(XdgUserStoreTest, ValuesRoundTripWithCaseInsensitiveNames) {
     EXPECT_FALSE(store.remove("Nobody", "Installs", "Zorvik"));
 }
 
+TEST_F(XdgUserStoreTest, NeverTakesTheSettingsFileBesideItForAnApplicationsFile) {
+    // The program's settings "zorvik.ini" share the folder with the store's "Zorvik.ini": with
+    // the store's file missing, a case-insensitive match must not read or rewrite the settings.
+    const std::string settings = "[Settings]\r\nbStartup=True\r\n";
+    ASSERT_TRUE(files.makeDirectories(config / "halvern"));
+    ASSERT_TRUE(files.write(config / "halvern/zorvik.ini", settings));
+    XdgUserStore guarded{files, config / "halvern", {"zorvik.ini"}};
+
+    EXPECT_FALSE(guarded.get("Zorvik", "Settings", "bStartup"));
+    ASSERT_TRUE(guarded.set("Zorvik", "State", "FirstStart", "Done"));
+    EXPECT_EQ(namesIn(config / "halvern"), (std::set<std::string>{"Zorvik.ini", "zorvik.ini"}));
+    EXPECT_EQ(files.read(config / "halvern/zorvik.ini"), settings);
+    EXPECT_EQ(guarded.get("ZORVIK", "state", "firststart"), "Done");
+    EXPECT_TRUE(guarded.remove("zorvik", "State", "FirstStart"));
+    EXPECT_EQ(files.read(config / "halvern/zorvik.ini"), settings);
+
+    // Only the foreign file answers to a name: the store has no file for it.
+    ASSERT_TRUE(files.remove(config / "halvern/Zorvik.ini"));
+    EXPECT_FALSE(guarded.set("zorvik", "State", "FirstStart", "Done"));
+    EXPECT_FALSE(guarded.get("zorvik", "Settings", "bStartup"));
+    EXPECT_EQ(files.read(config / "halvern/zorvik.ini"), settings);
+}
+
 TEST_F(XdgUserStoreTest, ValuesKeepTheirBlanksAndQuotes) {
     for (const std::string& value :
          std::vector<std::string>{"", " leading", "trailing\t", "\"quoted\"", "'single'", "\"",
