@@ -8,7 +8,7 @@
 
 namespace halvern::platform {
 
-/// The session's autostart folder of the XDG Autostart specification, "$XDG_CONFIG_HOME/autostart"
+/// The session's freedesktop.org autostart folder, "$XDG_CONFIG_HOME/autostart"
 /// (by default "~/.config/autostart"). An entry is a desktop entry file "<name>.desktop" that a
 /// desktop session starts at login; it is written through the file system, so it is replaced
 /// atomically, and removed by unlinking it.
@@ -25,8 +25,8 @@ public:
     /// True when a regular file (or a link to one) is at path.
     bool exists(const std::string& path) const override;
 
-    /// "$XDG_CONFIG_HOME/autostart"; a relative XDG_CONFIG_HOME is ignored, as the XDG Base
-    /// Directory specification says, for "$HOME/.config/autostart".
+    /// "$XDG_CONFIG_HOME/autostart"; a relative XDG_CONFIG_HOME is ignored, as the XDG base
+    /// directory rules say, for "$HOME/.config/autostart".
     static std::string defaultFolder();
 
     /// The desktop entry file that starts the entry's program, or nothing when one of its texts

@@ -74,7 +74,7 @@ std::optional<std::string> unescapeString(const std::string& value) {
     return out;
 }
 
-/// The program and arguments of an Exec value, read as the Desktop Entry specification says: the
+/// The program and arguments of an Exec value, read by the Desktop Entry rules: the
 /// string escapes first, then the quoting (inside double quotes a backslash escapes only " ` $
 /// and itself; outside them no reserved character may stand), then the field codes, of which
 /// only %% (a literal %) may appear here. Nothing when the value breaks a rule.
