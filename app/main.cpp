@@ -73,6 +73,28 @@ private:
     const std::vector<platform::WindowInfo> m_none{};
 };
 
+// The mouse and keyboard where there is no X display: nothing is ever pressed.
+class UnavailableInput final : public platform::InputDevice {
+public:
+    bool available() const override { return false; }
+    void watch(const std::vector<int>&) override {}
+    void drain() override {}
+    bool pressedSinceLastQuery(int) override { return false; }
+    bool isDown(int) const override { return false; }
+    bool anythingPending() const override { return false; }
+};
+
+// No protected browser: it never connects.
+class UnavailableBrowser final : public platform::Browser {
+public:
+    bool connected() const override { return false; }
+    void follow(bool) override {}
+    std::vector<platform::BrowserPage> pages() const override { return {}; }
+    std::string locationUrl(const platform::TargetId&) const override { return {}; }
+    void allow(const platform::TargetId&) override {}
+    void cancel(const platform::TargetId&) override {}
+};
+
 /// The version is the one the main window's caption shows, the text after its last " v".
 std::string version() {
     const std::string_view caption = core::kMainCaption;
@@ -247,10 +269,12 @@ int main(int argc, char** argv) {
     // The registry's files sit beside the per-user store's.
     platform::FileRegistry registry(files, platform::XdgUserStore::defaultFolder());
     platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
+    UnavailableBrowser browser;
+    UnavailableInput input;
     platform::Platform platform{scheduler,       programFiles,    dialogs,   userStore, launcher,
                                 process,         programResolver, instance,  tray,      sound,
                                 programListener, desktop,         processes, http,      hasher,
-                                scratch,         autostart,       registry};
+                                scratch,         autostart,       registry,  browser,   input};
     if (viaHelper) {
         platform.claimHostsAccess = [&viaHelper] { return viaHelper->claim(); };
     }

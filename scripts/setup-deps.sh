@@ -12,6 +12,9 @@ packages=(
     # the X11 desktop: buttons of other programs pressed through the accessibility bus
     libatspi2.0-dev at-spi2-core dbus-daemon
     libcrypt-dev
+    # the protected browser: its DevTools protocol read with nlohmann-json; Chromium itself for
+    # the browser backend's tests and the end-to-end suite
+    nlohmann-json3-dev chromium
     # unit tests, fuzzing (libFuzzer comes with clang's runtime), formatting
     libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
     # transfer backend tests: a test authority's certificates made at test time

@@ -21,9 +21,11 @@
 #include "forms/MainForm.h"
 #include "forms/StatsForm.h"
 #include "platform/fake/FakeAutostart.h"
+#include "platform/fake/FakeBrowser.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeHttp.h"
+#include "platform/fake/FakeInputDevice.h"
 #include "platform/fake/FakeLauncher.h"
 #include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
@@ -82,10 +84,13 @@ int main(int argc, char** argv) {
     platform::FakePasswordHasher hasher;
     platform::FakeScratchFiles scratch;
     platform::FakeRegistry registry;
+    platform::FakeBrowser browser;
+    platform::FakeInputDevice input;
     platform::FakeAutostart autostart;
-    platform::Platform platform{scheduler, files,    dialogs, userStore, launcher,  process,
-                                resolver,  instance, tray,    sound,     listener,  desktop,
-                                processes, http,     hasher,  scratch,   autostart, registry};
+    platform::Platform platform{scheduler, files,     dialogs,   userStore, launcher,
+                                process,   resolver,  instance,  tray,      sound,
+                                listener,  desktop,   processes, http,      hasher,
+                                scratch,   autostart, registry,  browser,   input};
     forms::MainForm form;
     forms::StatsForm stats;
     core::MainState state;

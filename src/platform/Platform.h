@@ -3,11 +3,13 @@
 #include <functional>
 
 #include "platform/Autostart.h"
+#include "platform/Browser.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/HostsAccess.h"
 #include "platform/Http.h"
+#include "platform/InputDevice.h"
 #include "platform/Launcher.h"
 #include "platform/PasswordHasher.h"
 #include "platform/Processes.h"
@@ -44,6 +46,8 @@ struct Platform {
     ScratchFiles& scratch;
     Autostart& autostart;
     Registry& registry;
+    Browser& browser;
+    InputDevice& input;
     /// Whether this run may change the hosts file and serve port 80, asked once the program
     /// knows it is the only copy of this user (a second copy would take the privileged helper
     /// from the first); when not, it runs without ad-server blocking and says why. Empty: it

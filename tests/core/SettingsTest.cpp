@@ -70,11 +70,11 @@ struct SettingsTest : ::testing::Test {
     std::vector<std::string> shown;
     halvern::testing::FakePlatform others;  // the services the settings do not use
     halvern::platform::Platform platform{
-        others.clock,     files,          dialogs,         userStore,
-        others.launcher,  others.process, others.resolver, others.instance,
-        others.tray,      others.sound,   others.listener, others.desktop,
-        others.processes, others.http,    others.hasher,   others.scratch,
-        others.autostart, others.registry};
+        others.clock,     files,           dialogs,         userStore,
+        others.launcher,  others.process,  others.resolver, others.instance,
+        others.tray,      others.sound,    others.listener, others.desktop,
+        others.processes, others.http,     others.hasher,   others.scratch,
+        others.autostart, others.registry, others.browser,  others.input};
     Settings settings{halvern::core::Context{platform, state, form, stats, paths},
                       Settings::Callbacks{[this] { shown.push_back("tray"); },
                                           [this] { shown.push_back("settings"); }}};

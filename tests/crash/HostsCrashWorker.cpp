@@ -25,10 +25,11 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
-    platform::Platform platform{
-        fake.clock,     files,         fake.dialogs, fake.userStore, fake.launcher,  fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     fake.listener,  fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
+    platform::Platform platform{fake.clock,     files,         fake.dialogs,  fake.userStore,
+                                fake.launcher,  fake.process,  fake.resolver, fake.instance,
+                                fake.tray,      fake.sound,    fake.listener, fake.desktop,
+                                fake.processes, fake.http,     fake.hasher,   fake.scratch,
+                                fake.autostart, fake.registry, fake.browser,  fake.input};
     halvern::testing::ProgramParts parts(platform, {folder + "/app", folder + "/etc/hosts"});
     core::MainState& state = parts.state;
     platform::FakeDialogs& dialogs = fake.dialogs;

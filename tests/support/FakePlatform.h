@@ -2,10 +2,12 @@
 
 #include "platform/Platform.h"
 #include "platform/fake/FakeAutostart.h"
+#include "platform/fake/FakeBrowser.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeDialogs.h"
 #include "platform/fake/FakeFileSystem.h"
 #include "platform/fake/FakeHttp.h"
+#include "platform/fake/FakeInputDevice.h"
 #include "platform/fake/FakeLauncher.h"
 #include "platform/fake/FakePasswordHasher.h"
 #include "platform/fake/FakeProcesses.h"
@@ -53,9 +55,12 @@ struct FakePlatform {
     platform::FakeScratchFiles scratch;
     platform::FakeRegistry registry;
     platform::FakeAutostart autostart;
-    platform::Platform platform{clock,     files,    dialogs, userStore, launcher,  process,
-                                resolver,  instance, tray,    sound,     listener,  desktop,
-                                processes, http,     hasher,  scratch,   autostart, registry};
+    platform::FakeBrowser browser;
+    platform::FakeInputDevice input;
+    platform::Platform platform{clock,    files,     dialogs,   userStore, launcher,
+                                process,  resolver,  instance,  tray,      sound,
+                                listener, desktop,   processes, http,      hasher,
+                                scratch,  autostart, registry,  browser,   input};
 };
 
 }  // namespace halvern::testing

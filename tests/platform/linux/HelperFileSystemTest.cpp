@@ -154,7 +154,7 @@ TEST_F(HelperFileSystemTest, AdServerBlockingReachesTheHostsFileThroughTheHelper
     Platform platform{fake.clock,    userFiles,      fake.dialogs,   fake.userStore, fake.launcher,
                       fake.process,  fake.resolver,  fake.instance,  fake.tray,      fake.sound,
                       fake.listener, fake.desktop,   fake.processes, fake.http,      fake.hasher,
-                      fake.scratch,  fake.autostart, fake.registry};
+                      fake.scratch,  fake.autostart, fake.registry,  fake.browser,   fake.input};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", kHosts}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

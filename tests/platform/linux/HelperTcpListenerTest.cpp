@@ -60,7 +60,7 @@ struct HelperTcpListenerTest : ::testing::Test {
     Platform platform{scheduler,    fake.files,     fake.dialogs,   fake.userStore, fake.launcher,
                       fake.process, fake.resolver,  fake.instance,  fake.tray,      fake.sound,
                       listener,     fake.desktop,   fake.processes, fake.http,      fake.hasher,
-                      fake.scratch, fake.autostart, fake.registry};
+                      fake.scratch, fake.autostart, fake.registry,  fake.browser,   fake.input};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

@@ -41,10 +41,11 @@ struct Zorvik {
     }
     halvern::testing::FakePlatform fake;
     platform::PosixFileSystem files;
-    platform::Platform platform{
-        fake.clock,     files,         fake.dialogs, fake.userStore, fake.launcher,  fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     fake.listener,  fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
+    platform::Platform platform{fake.clock,     files,         fake.dialogs,  fake.userStore,
+                                fake.launcher,  fake.process,  fake.resolver, fake.instance,
+                                fake.tray,      fake.sound,    fake.listener, fake.desktop,
+                                fake.processes, fake.http,     fake.hasher,   fake.scratch,
+                                fake.autostart, fake.registry, fake.browser,  fake.input};
     halvern::testing::ProgramParts parts;
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings, parts.counter,
                                         [] {}};

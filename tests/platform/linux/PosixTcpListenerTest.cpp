@@ -79,10 +79,11 @@ protected:
     halvern::testing::FakePlatform fake;
     FakeFileSystem& files = fake.files;
     PosixTcpListener listener{scheduler};
-    platform::Platform platform{
-        scheduler,      files,         fake.dialogs, fake.userStore, fake.launcher,  fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     listener,       fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
+    platform::Platform platform{scheduler,      files,         fake.dialogs,  fake.userStore,
+                                fake.launcher,  fake.process,  fake.resolver, fake.instance,
+                                fake.tray,      fake.sound,    listener,      fake.desktop,
+                                fake.processes, fake.http,     fake.hasher,   fake.scratch,
+                                fake.autostart, fake.registry, fake.browser,  fake.input};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     forms::MainForm& form = parts.form;
     core::MainState& state = parts.state;
@@ -367,10 +368,11 @@ TEST_F(PosixTcpListenerTest, SlowlorisBeyondTheCapDoesNotKeepARequestWaiting) {
     halvern::testing::FakePlatform fake;
     fake.files.put("/opt/halvern/1by1.jpg", "GIF89a-image");
     PosixTcpListener listener(scheduler, 40);
-    platform::Platform platform{
-        scheduler,      fake.files,    fake.dialogs, fake.userStore, fake.launcher,  fake.process,
-        fake.resolver,  fake.instance, fake.tray,    fake.sound,     listener,       fake.desktop,
-        fake.processes, fake.http,     fake.hasher,  fake.scratch,   fake.autostart, fake.registry};
+    platform::Platform platform{scheduler,      fake.files,    fake.dialogs,  fake.userStore,
+                                fake.launcher,  fake.process,  fake.resolver, fake.instance,
+                                fake.tray,      fake.sound,    listener,      fake.desktop,
+                                fake.processes, fake.http,     fake.hasher,   fake.scratch,
+                                fake.autostart, fake.registry, fake.browser,  fake.input};
     halvern::testing::ProgramParts parts{platform, {"/opt/halvern", "/etc/hosts"}};
     adservers::PlaceholderServer server{parts.context, parts.log, parts.rings,
                                         parts.counter, [] {},     0};

@@ -68,10 +68,11 @@ protected:
         const bool managed = GetParam() == Manager::Openbox;
         ASSERT_TRUE(testing::runUntil(
             loop, [&] { return desktop->windowManagerPresent() == managed; }, 5s));
-        platform = std::make_unique<Platform>(Platform{
-            loop, fake.files, fake.dialogs, fake.userStore, fake.launcher, fake.process,
-            fake.resolver, fake.instance, fake.tray, fake.sound, fake.listener, *desktop,
-            fake.processes, fake.http, fake.hasher, fake.scratch, fake.autostart, fake.registry});
+        platform = std::make_unique<Platform>(
+            Platform{loop,          fake.files,     fake.dialogs,   fake.userStore, fake.launcher,
+                     fake.process,  fake.resolver,  fake.instance,  fake.tray,      fake.sound,
+                     fake.listener, *desktop,       fake.processes, fake.http,      fake.hasher,
+                     fake.scratch,  fake.autostart, fake.registry,  fake.browser,   fake.input});
         context = std::make_unique<core::Context>(*platform, state, form, stats, paths);
         log = std::make_unique<core::StatusLog>(form, loop);
         settings = std::make_unique<core::Settings>(*context, core::Settings::Callbacks{});
