@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     libcurl4-openssl-dev ca-certificates
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
