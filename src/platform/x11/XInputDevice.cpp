@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -131,9 +132,10 @@ void XInputDevice::Impl::readKeyboardMap() {
     }
     m_keyCodes.fill(0);
     const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply);
-    const int perKey = reply->keysyms_per_keycode;
-    const int length = xcb_get_keyboard_mapping_keysyms_length(reply);
-    for (int i = 0; perKey > 0 && i * perKey < length; ++i) {
+    const std::size_t perKey = reply->keysyms_per_keycode;
+    const auto length = static_cast<std::size_t>(xcb_get_keyboard_mapping_keysyms_length(reply));
+    for (std::size_t i = 0; perKey > 0 && i * perKey < length && first + i < m_keyCodes.size();
+         ++i) {
         m_keyCodes.at(first + i) =
             static_cast<std::uint8_t>(virtualKeyOfKeysym(keysyms[i * perKey]));
     }
