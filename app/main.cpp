@@ -45,6 +45,7 @@
 #include "platform/qt/QtSound.h"
 #include "platform/qt/QtTray.h"
 #include "platform/qt/StopSignals.h"
+#include "platform/x11/XInputDevice.h"
 #include "platform/x11/XcbDesktop.h"
 #include "program/Program.h"
 #include "spyware/SpywareDetection.h"
@@ -73,7 +74,8 @@ private:
     const std::vector<platform::WindowInfo> m_none{};
 };
 
-// The mouse and keyboard where there is no X display: nothing is ever pressed.
+// The mouse and keyboard where there is no X display, or it has no XInput 2: nothing is ever
+// pressed.
 class UnavailableInput final : public platform::InputDevice {
 public:
     bool available() const override { return false; }
@@ -270,7 +272,11 @@ int main(int argc, char** argv) {
     platform::FileRegistry registry(files, platform::XdgUserStore::defaultFolder());
     platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
     UnavailableBrowser browser;
-    UnavailableInput input;
+    // The mouse and keyboard come from the same display, through XInput 2.
+    platform::XInputDevice x11Input(scheduler);
+    UnavailableInput noInput;
+    platform::InputDevice& input =
+        x11Input.available() ? static_cast<platform::InputDevice&>(x11Input) : noInput;
     platform::Platform platform{scheduler,       programFiles,    dialogs,   userStore, launcher,
                                 process,         programResolver, instance,  tray,      sound,
                                 programListener, desktop,         processes, http,      hasher,
