@@ -12,8 +12,9 @@
 
 namespace halvern::platform {
 
-BrowserRelay::BrowserRelay(int fromBrowser, int toBrowser, int listenFd, uid_t owner)
-    : m_browser(fromBrowser, toBrowser), m_listenFd(listenFd), m_owner(owner) {
+BrowserRelay::BrowserRelay(int fromBrowser, int toBrowser, int listenFd, uid_t owner,
+                           std::size_t cap)
+    : m_browser(fromBrowser, toBrowser, cap), m_listenFd(listenFd), m_owner(owner), m_cap(cap) {
     m_router.log = [this](const std::string& line) { say(line); };
     m_router.toBrowser = [this](std::string json) { m_browser.send(json); };
     m_router.toClient = [this](std::string json) {
@@ -99,7 +100,7 @@ void BrowserRelay::acceptClients() {
         if (m_client) {
             m_client.reset();
         }
-        m_client = std::make_unique<MessageChannel>(fd, fd);
+        m_client = std::make_unique<MessageChannel>(fd, fd, m_cap);
         m_client->onMessage = [this](std::string_view message) { m_router.fromClient(message); };
         m_client->onOversize = [this](std::size_t bytes) {
             say("dropped a message of " + std::to_string(bytes) + " bytes from Zorvik: too long");

@@ -24,8 +24,9 @@ public:
 
     /// Takes ownership of the pipe's two ends (fromBrowser is what the browser writes,
     /// toBrowser what it reads); listenFd (not owned, -1 for none) accepts Zorvik's connections
-    /// from the user `owner` only.
-    BrowserRelay(int fromBrowser, int toBrowser, int listenFd, uid_t owner);
+    /// from the user `owner` only. Messages longer than `cap` are dropped, from either side.
+    BrowserRelay(int fromBrowser, int toBrowser, int listenFd, uid_t owner,
+                 std::size_t cap = DevToolsMessageReader::kDefaultCap);
     BrowserRelay(const BrowserRelay&) = delete;
     BrowserRelay& operator=(const BrowserRelay&) = delete;
     ~BrowserRelay();
@@ -55,6 +56,7 @@ private:
     int m_listenFd;
     uid_t m_owner;
     std::unique_ptr<MessageChannel> m_client;
+    std::size_t m_cap;
     RelayRouter m_router;
     bool m_browserOpen = true;
     /// Set while a client's messages are being handled, so it is not destroyed under itself.

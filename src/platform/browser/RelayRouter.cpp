@@ -13,6 +13,9 @@ namespace {
 constexpr std::array<std::string_view, 2> kSetUpCommands = {"Target.setAutoAttach",
                                                             "Target.setDiscoverTargets"};
 
+/// The protocol's messages nest a dozen levels; deeper ones are refused before they are read.
+constexpr int kMaxDepth = 128;
+
 std::string text(const json& object, const char* key) {
     const auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
@@ -23,7 +26,76 @@ std::string shortened(std::string_view message) {
     return std::string(message.substr(0, kShown)) + (message.size() > kShown ? "..." : "");
 }
 
+bool nestedWithin(std::string_view message, int limit) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : message) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == '[' || c == '{') && ++depth > limit) {
+            return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+/// The message as a JSON object, or nothing (too deep, malformed or not an object).
+std::optional<json> parseObject(std::string_view message) {
+    if (!nestedWithin(message, kMaxDepth)) {
+        return std::nullopt;
+    }
+    json parsed = json::parse(message, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_object()) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+std::optional<std::int64_t> idOf(const json& message) {
+    const auto it = message.find("id");
+    if (it == message.end() || !it->is_number_integer()) {
+        return std::nullopt;
+    }
+    return it->get<std::int64_t>();
+}
+
 }  // namespace
+
+RelayRouter::RelayRouter() {
+    m_book.onProblem = [this](const std::string& line) { say(line); };
+    m_book.onAttached = [this](const SessionRecord& session) { setUp(session); };
+    m_book.onPopupHeld = [this](const HeldPopup& popup) {
+        if (!hasClient()) {
+            decide(popup);
+        }
+    };
+    m_book.onRequestPaused = [this](const std::string& session, const std::string& request) {
+        requestPaused(session, request);
+    };
+    m_book.onPageClosed = [this](const TargetId&, bool) {
+        std::erase_if(m_ownCancels,
+                      [this](const std::string& session) { return !m_book.session(session); });
+    };
+    m_book.onReply = [this](std::int64_t id, const json& reply) {
+        if (id == m_versionId) {
+            m_product = text(reply.value("result", json::object()), "product");
+            if (m_client == Client::AwaitingGreeting) {
+                greet();
+            }
+        }
+    };
+}
 
 void RelayRouter::start() {
     m_versionId = command("Browser.getVersion");
@@ -39,188 +111,132 @@ std::int64_t RelayRouter::command(const std::string& method, json params,
     if (!sessionId.empty()) {
         message["sessionId"] = sessionId;
     }
+    m_book.noteCommand(message);
     toBrowser(message.dump());
     return id;
 }
 
 void RelayRouter::fromBrowser(std::string_view message) {
-    const json parsed = json::parse(message, nullptr, false);
-    if (parsed.is_discarded() || !parsed.is_object()) {
-        log("dropped a malformed message from the browser: " + shortened(message));
+    const std::optional<json> parsed = parseObject(message);
+    if (!parsed) {
+        say("dropped a malformed message from the browser: " + shortened(message));
         return;
     }
-    if (parsed.contains("id")) {
-        reply(parsed);
-        return;
-    }
-    const std::string method = text(parsed, "method");
-    if (method.empty()) {
-        log("dropped a message from the browser with neither id nor method: " + shortened(message));
-        return;
-    }
-    event(method, parsed, message);
-}
-
-void RelayRouter::reply(const json& message) {
-    const auto& id = message["id"];
-    if (!id.is_number_integer()) {
-        log("dropped a reply from the browser with an id that is no number");
-        return;
-    }
-    const auto value = id.get<std::int64_t>();
-    if (value < 0) {
-        // The launcher's own: only the version matters; a failed resume or close of a target
-        // that is already gone needs nothing.
-        if (value == m_versionId) {
-            m_product = text(message.value("result", json::object()), "product");
-            if (m_client == Client::AwaitingGreeting) {
-                greet();
-            }
+    m_book.handle(*parsed);
+    if (parsed->contains("id")) {
+        if (const auto id = idOf(*parsed); id && *id > 0) {
+            reply(*id, message);
         }
         return;
     }
-    // A reply to a Zorvik that has gone (or was replaced) goes nowhere.
-    if (m_pending.erase(value) == 1 && m_client == Client::Greeted) {
-        toClient(message.dump());
+    // Every event goes to Zorvik as the browser wrote it.
+    if (m_client == Client::Greeted && parsed->contains("method")) {
+        toClient(std::string(message));
     }
 }
 
-void RelayRouter::event(const std::string& method, const json& message, std::string_view text_) {
-    const std::string sessionId = text(message, "sessionId");
-    if (method == "Target.attachedToTarget") {
-        attached(message);
-    } else if (method == "Target.detachedFromTarget") {
-        m_sessions.detach(text(message.value("params", json::object()), "sessionId"));
-    } else if (method == "Page.windowOpen") {
-        const json params = message.value("params", json::object());
-        const auto gesture = params.find("userGesture");
-        m_sessions.windowOpened(
-            sessionId, gesture != params.end() && gesture->is_boolean() && gesture->get<bool>());
-    } else if (method == "Fetch.requestPaused") {
-        requestPaused(sessionId, message);
-    }
-    if (m_client == Client::Greeted) {
-        toClient(std::string(text_));
+void RelayRouter::reply(std::int64_t id, std::string_view message) {
+    // A reply meant for a Zorvik that has gone (or was replaced) goes nowhere.
+    if (m_pending.erase(id) == 1 && m_client == Client::Greeted) {
+        toClient(std::string(message));
     }
 }
 
-void RelayRouter::attached(const json& message) {
-    RelaySessions::Session* session = m_sessions.attach(message);
-    if (!session) {
-        log("dropped an attach event without a session or target");
-        return;
-    }
-    if (session->type == "page" || session->type == "iframe") {
-        command("Page.enable", json::object(), session->id);
+void RelayRouter::setUp(const SessionRecord& session) {
+    if (session.type == "page" || session.type == "iframe" || session.type == "browser_ui") {
+        command("Page.enable", json::object(), session.sessionId);
         // Frames attach too, unpaused, so a frame's window.open arrives on its own session.
         command("Target.setAutoAttach",
                 {{"autoAttach", true}, {"waitForDebuggerOnStart", false}, {"flatten", true}},
-                session->id);
+                session.sessionId);
     }
-    if (!session->held) {
-        command("Runtime.runIfWaitingForDebugger", json::object(), session->id);
-    } else if (!hasClient()) {
-        decide(*session);
+    if (!session.held) {
+        command("Runtime.runIfWaitingForDebugger", json::object(), session.sessionId);
     }
 }
 
-void RelayRouter::requestPaused(const std::string& sessionId, const json& message) {
-    const RelaySessions::Session* session = m_sessions.find(sessionId);
-    if (!session || session->cancel == RelaySessions::Cancel::None) {
+void RelayRouter::requestPaused(const std::string& sessionId, const std::string& requestId) {
+    const SessionRecord* session = m_book.session(sessionId);
+    if (!session || !session->cancelling || requestId.empty()) {
         return;
     }
     // Zorvik answers for the popups it cancels while it is connected.
-    if (session->cancel == RelaySessions::Cancel::ByClient && hasClient()) {
+    if (m_ownCancels.count(sessionId) == 0 && hasClient()) {
         return;
     }
-    const std::string requestId = text(message.value("params", json::object()), "requestId");
-    if (!requestId.empty()) {
-        command("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "BlockedByClient"}},
-                sessionId);
-    }
+    command("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "BlockedByClient"}},
+            sessionId);
 }
 
-void RelayRouter::decide(RelaySessions::Session& popup) {
-    // Only a popup the browser says had no gesture is cancelled; one it said nothing about
-    // runs, as the browser alone would let it.
+void RelayRouter::decide(const HeldPopup& popup) {
+    const SessionRecord* session = m_book.target(popup.id);
+    if (!session) {
+        return;
+    }
+    // Only a popup the browser says had no gesture is cancelled; one it said nothing about runs,
+    // as it would in the browser alone.
     if (popup.userGesture == false) {
-        log("cancelled a popup without a user gesture");
-        cancel(popup);
+        say("cancelled a popup without a user gesture");
+        cancel(*session);
     } else {
-        allow(popup);
+        command("Runtime.runIfWaitingForDebugger", json::object(), session->sessionId);
     }
 }
 
-void RelayRouter::allow(RelaySessions::Session& popup) {
-    popup.held = false;
-    command("Runtime.runIfWaitingForDebugger", json::object(), popup.id);
-}
-
-void RelayRouter::cancel(RelaySessions::Session& popup) {
+void RelayRouter::cancel(const SessionRecord& popup) {
     // A held popup closed without being resumed would leave its opener's window.open hanging:
     // hold its requests, let it run, then close it.
-    popup.held = false;
-    popup.cancel = RelaySessions::Cancel::ByLauncher;
-    command("Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, popup.id);
-    command("Runtime.runIfWaitingForDebugger", json::object(), popup.id);
-    command("Target.closeTarget", {{"targetId", popup.targetId}});
+    const std::string sessionId = popup.sessionId;
+    const std::string targetId = popup.targetId;
+    m_ownCancels.insert(sessionId);
+    command("Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, sessionId);
+    command("Runtime.runIfWaitingForDebugger", json::object(), sessionId);
+    command("Target.closeTarget", {{"targetId", targetId}});
+}
+
+void RelayRouter::takeOverCancels() {
+    for (const SessionRecord* session : m_book.sessions()) {
+        if (session->cancelling && m_ownCancels.insert(session->sessionId).second) {
+            command("Target.closeTarget", {{"targetId", session->targetId}});
+        }
+    }
 }
 
 void RelayRouter::fromClient(std::string_view message) {
-    const json parsed = json::parse(message, nullptr, false);
-    if (parsed.is_discarded() || !parsed.is_object()) {
-        log("dropped a malformed message from Zorvik: " + shortened(message));
+    const std::optional<json> parsed = parseObject(message);
+    if (!parsed) {
+        say("dropped a malformed message from Zorvik: " + shortened(message));
         return;
     }
-    const auto id = parsed.find("id");
-    if (id == parsed.end() || !id->is_number_integer() || id->get<std::int64_t>() < 1 ||
-        id->get<std::int64_t>() > kMaxClientId) {
-        log("dropped a command from Zorvik without a valid id: " + shortened(message));
+    const auto id = idOf(*parsed);
+    if (!id || *id < 1 || *id > kMaxClientId) {
+        say("dropped a command from Zorvik without a valid id: " + shortened(message));
         return;
     }
-    if (refuseClientCommand(parsed)) {
+    if (refuseClientCommand(*id, text(*parsed, "method"))) {
         return;
     }
-    m_pending.insert(id->get<std::int64_t>());
-    noteClientCommand(text(parsed, "method"), text(parsed, "sessionId"));
+    m_pending.insert(*id);
+    m_book.noteCommand(*parsed);
     // Passed on as it came: the browser sees Zorvik's own text and id.
     toBrowser(std::string(message));
 }
 
-bool RelayRouter::refuseClientCommand(const json& message) {
-    const auto id = message["id"].get<std::int64_t>();
-    const std::string method = text(message, "method");
+bool RelayRouter::refuseClientCommand(std::int64_t id, const std::string& method) {
+    std::string why;
     if (method.empty()) {
-        sendClientError(id, "a command needs a method");
-        return true;
+        why = "a command needs a method";
+    } else if (method.rfind("Relay.", 0) == 0) {
+        why = "the launcher takes no Relay command: " + method;
+    } else if (method == kSetUpCommands[0] || method == kSetUpCommands[1]) {
+        why = method + " is the launcher's own set-up";
+    } else if (m_pending.count(id) != 0) {
+        why = "id " + std::to_string(id) + " is still waiting for its reply";
+    } else {
+        return false;
     }
-    if (method.rfind("Relay.", 0) == 0) {
-        sendClientError(id, "the launcher takes no Relay command: " + method);
-        return true;
-    }
-    for (const std::string_view setUp : kSetUpCommands) {
-        if (method == setUp) {
-            sendClientError(id, method + " is the launcher's own set-up");
-            return true;
-        }
-    }
-    if (m_pending.count(id) != 0) {
-        sendClientError(id, "id " + std::to_string(id) + " is still in use");
-        return true;
-    }
-    return false;
-}
-
-void RelayRouter::noteClientCommand(const std::string& method, const std::string& sessionId) {
-    RelaySessions::Session* session = m_sessions.find(sessionId);
-    if (!session) {
-        return;
-    }
-    if (method == "Runtime.runIfWaitingForDebugger") {
-        session->held = false;
-    } else if (method == "Fetch.enable" && session->held) {
-        session->cancel = RelaySessions::Cancel::ByClient;
-    }
+    sendClientError(id, why);
+    return true;
 }
 
 void RelayRouter::sendClientError(std::int64_t id, const std::string& text_) {
@@ -231,13 +247,8 @@ void RelayRouter::sendClientError(std::int64_t id, const std::string& text_) {
 
 void RelayRouter::clientConnected() {
     m_pending.clear();
-    // What the replaced Zorvik was closing, the launcher finishes.
-    for (RelaySessions::Session& session : m_sessions.all()) {
-        if (session.cancel == RelaySessions::Cancel::ByClient) {
-            session.cancel = RelaySessions::Cancel::ByLauncher;
-            command("Target.closeTarget", {{"targetId", session.targetId}});
-        }
-    }
+    // What a replaced Zorvik was closing, the launcher finishes.
+    takeOverCancels();
     m_client = Client::AwaitingGreeting;
     if (m_product) {
         greet();
@@ -249,10 +260,8 @@ void RelayRouter::greet() {
     toClient(json{{"method", "Relay.hello"},
                   {"params", {{"version", 1}, {"product", m_product.value_or("")}}}}
                  .dump());
-    for (const RelaySessions::Session& session : m_sessions.all()) {
-        json replayed = session.attached;
-        replayed["params"]["waitingForDebugger"] = session.held;
-        toClient(replayed.dump());
+    for (std::string& event : m_book.attachEvents()) {
+        toClient(std::move(event));
     }
     toClient(json{{"method", "Relay.ready"}, {"params", json::object()}}.dump());
 }
@@ -260,13 +269,15 @@ void RelayRouter::greet() {
 void RelayRouter::clientDisconnected() {
     m_client = Client::None;
     m_pending.clear();
-    for (RelaySessions::Session& session : m_sessions.all()) {
-        if (session.held) {
-            decide(session);
-        } else if (session.cancel == RelaySessions::Cancel::ByClient) {
-            session.cancel = RelaySessions::Cancel::ByLauncher;
-            command("Target.closeTarget", {{"targetId", session.targetId}});
-        }
+    takeOverCancels();
+    for (const HeldPopup& popup : m_book.heldPopups()) {
+        decide(popup);
+    }
+}
+
+void RelayRouter::say(const std::string& line) const {
+    if (log) {
+        log(line);
     }
 }
 
