@@ -46,15 +46,15 @@ protected:
         int pair[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
         browser = std::make_unique<RelayTestPeer>(pair[0]);
-        relay = std::make_unique<BrowserRelay>(pair[1], pair[1], m_listener.fd(), ::geteuid(),
-                                               kCap);
+        relay =
+            std::make_unique<BrowserRelay>(pair[1], pair[1], m_listener.fd(), ::geteuid(), kCap);
         relay->log = [this](const std::string& line) { logLines.push_back(line); };
         relay->start();
         pump();
         const auto version = browser->withMethod("Browser.getVersion");
         ASSERT_EQ(version.size(), 1U);
-        browser->send(json{{"id", version[0]["id"]},
-                           {"result", {{"product", "Chrome/156.0.1.2"}}}});
+        browser->send(
+            json{{"id", version[0]["id"]}, {"result", {{"product", "Chrome/156.0.1.2"}}}});
         pump();
     }
 
@@ -88,8 +88,7 @@ protected:
         std::vector<std::string> commands;
         for (std::size_t i = mark; i < browser->received.size(); ++i) {
             const json& message = browser->received[i];
-            commands.push_back(message.value("method", "") + "@" +
-                               message.value("sessionId", ""));
+            commands.push_back(message.value("method", "") + "@" + message.value("sessionId", ""));
         }
         return commands;
     }
@@ -237,10 +236,10 @@ TEST_F(BrowserRelayTest, GreetsAZorvikWithTheSessionsAttachedSoFar) {
                            message.value("sessionId", "") + " " +
                            (message["params"].value("waitingForDebugger", false) ? "held" : ""));
     }
-    EXPECT_EQ(greeting, (std::vector<std::string>{"Relay.hello   ", "Target.attachedToTarget S1  ",
-                                                  "Target.attachedToTarget F1 S1 ",
-                                                  "Target.attachedToTarget P1  held",
-                                                  "Relay.ready   "}));
+    EXPECT_EQ(greeting,
+              (std::vector<std::string>{"Relay.hello   ", "Target.attachedToTarget S1  ",
+                                        "Target.attachedToTarget F1 S1 ",
+                                        "Target.attachedToTarget P1  held", "Relay.ready   "}));
     EXPECT_EQ(second->received[0]["params"],
               (json{{"version", 1}, {"product", "Chrome/156.0.1.2"}}));
     // The older connection is closed; the popup is still held, now for the newer Zorvik.
@@ -338,10 +337,10 @@ TEST_F(BrowserRelayTest, DecidesHeldPopupsAtOnceWhenZorvikGoes) {
     zorvik->close();
     pump();
     EXPECT_FALSE(relay->clientConnected());
-    EXPECT_EQ(commandsSince(mark),
-              (std::vector<std::string>{"Fetch.enable@P1", "Runtime.runIfWaitingForDebugger@P1",
-                                        "Target.closeTarget@",
-                                        "Runtime.runIfWaitingForDebugger@P2"}));
+    EXPECT_EQ(
+        commandsSince(mark),
+        (std::vector<std::string>{"Fetch.enable@P1", "Runtime.runIfWaitingForDebugger@P1",
+                                  "Target.closeTarget@", "Runtime.runIfWaitingForDebugger@P2"}));
     EXPECT_TRUE(relay->router().book().heldPopups().empty());
 }
 
@@ -350,7 +349,8 @@ TEST_F(BrowserRelayTest, FinishesTheCancelAZorvikBeganBeforeItWent) {
     auto zorvik = connectClient();
     browser->send(attachPopup("P1", "TP1", "T1"));
     pump({zorvik.get()});
-    zorvik->send(R"({"id":1,"method":"Fetch.enable","sessionId":"P1","params":{"patterns":[{"urlPattern":"*"}]}})");
+    zorvik->send(
+        R"({"id":1,"method":"Fetch.enable","sessionId":"P1","params":{"patterns":[{"urlPattern":"*"}]}})");
     zorvik->send(R"({"id":2,"method":"Runtime.runIfWaitingForDebugger","sessionId":"P1"})");
     pump({zorvik.get()});
     // While Zorvik is there, its paused requests are its own to answer.
