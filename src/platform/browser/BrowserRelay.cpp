@@ -16,8 +16,8 @@ BrowserRelay::BrowserRelay(int fromBrowser, int toBrowser, int listenFd, uid_t o
                            std::size_t cap)
     : m_browser(fromBrowser, toBrowser, cap), m_listenFd(listenFd), m_owner(owner), m_cap(cap) {
     m_router.log = [this](const std::string& line) { say(line); };
-    m_router.toBrowser = [this](std::string json) { m_browser.send(json); };
-    m_router.toClient = [this](std::string json) {
+    m_router.toBrowser = [this](const std::string& json) { m_browser.send(json); };
+    m_router.toClient = [this](const std::string& json) {
         if (!m_client) {
             return;
         }

@@ -20,7 +20,7 @@ namespace halvern::platform {
 class BrowserRelay {
 public:
     /// A Zorvik that lets this much pile up unread is dropped rather than let the launcher grow.
-    static constexpr std::size_t kClientQueueCap = 64U * 1024U * 1024U;
+    static constexpr std::size_t kClientQueueCap = std::size_t{64} * 1024U * 1024U;
 
     /// Takes ownership of the pipe's two ends (fromBrowser is what the browser writes,
     /// toBrowser what it reads); listenFd (not owned, -1 for none) accepts Zorvik's connections

@@ -71,6 +71,7 @@ bool ChromiumProcess::start(const std::string& program, const std::vector<std::s
     }
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
         argv.push_back(word.data());
     }

@@ -48,7 +48,7 @@ bool answers(const sockaddr_un& address) {
 }  // namespace
 
 std::string relaySocketPath() {
-    const std::string given = environment("ZORVIK_BROWSER_SOCKET");
+    std::string given = environment("ZORVIK_BROWSER_SOCKET");
     if (!given.empty()) {
         return given;
     }
