@@ -230,5 +230,56 @@ TEST_F(RealChromiumTest, AloneItCancelsAPopupWithoutAGestureBeforeItsFirstReques
     EXPECT_FALSE(server.requested("/pop/a1"));
 }
 
+TEST_F(RealChromiumTest, APopupHeldForAZorvikThatGoesIsDecidedAtOnce) {
+    PageServer server(dir);
+    ASSERT_NE(server.port, 0);
+    auto launcher = launchChromium(server.url("/click/c1"));
+    RelayTestPeer zorvik;
+    ASSERT_TRUE(waitFor([&] { return zorvik.connect(socketPath); })) << slurp(errors);
+    std::string page;
+    ASSERT_TRUE(waitFor([&] {
+        zorvik.collect();
+        for (const auto& attached : zorvik.withMethod("Target.attachedToTarget")) {
+            const auto& info = attached["params"]["targetInfo"];
+            if (info["type"] == "page" && info["url"] == server.url("/click/c1")) {
+                page = attached["params"]["sessionId"];
+            }
+        }
+        return !page.empty() && server.requested("/click/c1");
+    }));
+    // A click of the browser's own input (a user gesture) until the popup it opens is held;
+    // this Zorvik leaves it held.
+    int id = 0;
+    const auto popupHeld = [&] {
+        for (const char* type : {"mousePressed", "mouseReleased"}) {
+            zorvik.send(nlohmann::json{
+                {"id", ++id},
+                {"method", "Input.dispatchMouseEvent"},
+                {"sessionId", page},
+                {"params",
+                 {{"type", type}, {"x", 50}, {"y", 50}, {"button", "left"}, {"clickCount", 1}}}});
+        }
+        return waitFor(
+            [&] {
+                zorvik.collect();
+                for (const auto& attached : zorvik.withMethod("Target.attachedToTarget")) {
+                    if (attached["params"].value("waitingForDebugger", false)) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            std::chrono::milliseconds(500));
+    };
+    ASSERT_TRUE(waitFor(popupHeld));
+    EXPECT_FALSE(server.requested("/pop/c1"));
+    // Zorvik goes: the launcher lets the clicked popup run, and its opener goes on.
+    zorvik.close();
+    EXPECT_TRUE(waitFor([&] { return server.requested("/pop/c1"); })) << slurp(server.log);
+    EXPECT_TRUE(waitFor([&] { return server.requested("/done/c1"); }));
+    launcher->signal(SIGTERM);
+    EXPECT_EQ(launcher->exitStatus(), 0);
+}
+
 }  // namespace
 }  // namespace halvern::platform
