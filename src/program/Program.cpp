@@ -20,6 +20,7 @@
 #include "core/TimeStamp.h"
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
+#include "popups/WhiteList.h"
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
 #include "system/BrowserOptions.h"
@@ -117,6 +118,7 @@ struct Program::Impl {
     adservers::AdServerBlocking hosts;
     adservers::AdServerAccess hostsAccess{ctx, settings};
     titles::TitleBlocking titles{ctx, log, rings, tray, counter};
+    popups::WhiteList whiteList{ctx, log, rings};
     spyware::SpywareDetection spyware{ctx, log, rings, tray};
     adservers::UpdateFetch fetch{ctx, log};
     adservers::AdDataUpdate update{
@@ -162,6 +164,7 @@ Program::Impl::Impl(platform::Platform& platform)
     wire();
     wireWindows();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
+    seams.setWhiteListArray = [this] { whiteList.setWhiteListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
     seams.removeShellHook = [this] { titles.removeShellHook(); };
     // Until the browser's own events report its activity, the desktop's windows do.
@@ -211,6 +214,7 @@ void Program::Impl::openDefaultList() {
 
 void Program::Impl::wireWindows() {
     windowSeams.openLogWindow = [this] { logWindow.open(); };
+    windowSeams.openWhiteList = [this] { whiteList.openEditor(); };
     windowSeams.openAdServerEditor = [this] { adServerEditor.show(); };
     windowSeams.openTitleEditor = [this] { titles.openEditor(); };
     windowSeams.openSpywareViewer = [this] { spyware.openViewer(); };
@@ -228,6 +232,8 @@ void Program::Impl::wireWindows() {
     ui::LogWindow::Editors& editors = logWindow.editors;
     editors.setWhiteListItemText = [this](const std::string& text) { handedOver = text; };
     editors.frmExclude = [this] { adServerEditor.show(std::exchange(handedOver, {})); };
+    editors.setLastIEPopURL = [this](const std::string& page) { whiteList.setLastIEPopPage(page); };
+    editors.frmIEWhiteList = [this] { whiteList.openEditor(); };
     editors.frmPopupTitles = [this] { titles.openEditor(); };
     editors.frmAdWare = [this] { spyware.openViewer(); };
     titles.editor.getWhiteListItemText = [this] { return handedOver; };
@@ -455,6 +461,7 @@ void Program::Impl::mnuFileExit_Click() {
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
     titles.Form_Unload();
+    whiteList.editor.Form_Unload();
     spyware.viewer.Form_Unload();
     adServerEditor.unload();
     domainTester.unload();
@@ -515,6 +522,9 @@ forms::StatsForm& Program::stats() {
 }
 titles::TitleBlocking& Program::titles() {
     return m_impl->titles;
+}
+popups::WhiteList& Program::whiteList() {
+    return m_impl->whiteList;
 }
 forms::AboutForm& Program::about() {
     return m_impl->about;
