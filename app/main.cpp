@@ -24,6 +24,7 @@
 #include "gui/StatsWindow.h"
 #include "gui/TitleEditorWindow.h"
 #include "gui/TrayMenuView.h"
+#include "gui/WhiteListWindow.h"
 #include "platform/Platform.h"
 #include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/CurlHttp.h"
@@ -47,6 +48,7 @@
 #include "platform/qt/StopSignals.h"
 #include "platform/x11/XInputDevice.h"
 #include "platform/x11/XcbDesktop.h"
+#include "popups/WhiteList.h"
 #include "program/Program.h"
 #include "spyware/SpywareDetection.h"
 #include "titles/TitleBlocking.h"
@@ -293,6 +295,7 @@ int main(int argc, char** argv) {
     tray.handOverMenu(trayMenu.menu());
     gui::StatsWindow statsWindow(program.stats(), icon);
     gui::TitleEditorWindow titleEditor(program.titles().editor.form, icon);
+    gui::WhiteListWindow whiteListEditor(program.whiteList().editor.form, icon);
     gui::SpywareViewerWindow spywareViewer(program.spyware().viewer.form(), icon);
     gui::AdServerEditorWindow adServerEditorWindow(program.adServerEditor().form(), icon);
     gui::DomainTesterWindow domainTesterWindow(program.domainTester().form(), icon);

@@ -141,7 +141,8 @@ struct MainForm {
                         "window title (the text in the blue bar on every window)"};
     Label lblAllowServer{"lblAllowServer", "No Ads have been blocked by 'Ad Server Name' yet."};
     Label lblAllow1{"lblAllow1", ""};
-    Label lblLastIEPop{"lblLastIEPop", "No Internet Explorer popups have been blocked yet."};
+    Label lblLastIEPop{"lblLastIEPop", "No Internet Explorer Popups have been blocked yet."};
+    Label lblLastIEPop1{"lblLastIEPop1", ""};
     Button cmdAllowIEPop{"cmdAllowIEPop", "Allow IE Popups by URL (WhiteList)"};
     Button cmdAllowTitle{"cmdAllowTitle", "Allow Popups by Window Title"};
     Button cmdAllow{"cmdAllow", "Allow Ads by Ad Server Name"};

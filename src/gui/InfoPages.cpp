@@ -77,6 +77,7 @@ void InfoPages::allow(QTabWidget& tabs, Bindings& b, forms::MainForm& f) {
     col->addWidget(PageParts::note("the last ad server whose ads were blocked"));
     col->addWidget(b.label(f.lblLastIEPop, true));
     col->addWidget(PageParts::note("the last Internet Explorer popup blocked"));
+    col->addWidget(b.label(f.lblLastIEPop1));
     col->addWidget(b.label(f.lblAllow1));
     page->addWidget(links);
 

@@ -164,6 +164,7 @@ Program::Impl::Impl(platform::Platform& platform)
     wire();
     wireWindows();
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
+    seams.setWhiteListArray = [this] { whiteList.setWhiteListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
     seams.removeShellHook = [this] { titles.removeShellHook(); };
     seams.resetPopupState = [this] { popups.resetPopupState(); };
@@ -219,6 +220,7 @@ void Program::Impl::openDefaultList() {
 
 void Program::Impl::wireWindows() {
     windowSeams.openLogWindow = [this] { logWindow.open(); };
+    windowSeams.openWhiteList = [this] { whiteList.openEditor(); };
     windowSeams.openAdServerEditor = [this] { adServerEditor.show(); };
     windowSeams.openTitleEditor = [this] { titles.openEditor(); };
     windowSeams.openSpywareViewer = [this] { spyware.openViewer(); };
@@ -236,6 +238,8 @@ void Program::Impl::wireWindows() {
     ui::LogWindow::Editors& editors = logWindow.editors;
     editors.setWhiteListItemText = [this](const std::string& text) { handedOver = text; };
     editors.frmExclude = [this] { adServerEditor.show(std::exchange(handedOver, {})); };
+    editors.setLastIEPopURL = [this](const std::string& page) { whiteList.setLastIEPopPage(page); };
+    editors.frmIEWhiteList = [this] { whiteList.openEditor(); };
     editors.frmPopupTitles = [this] { titles.openEditor(); };
     editors.frmAdWare = [this] { spyware.openViewer(); };
     titles.editor.getWhiteListItemText = [this] { return handedOver; };
@@ -464,6 +468,7 @@ void Program::Impl::mnuFileExit_Click() {
     StartupSeams::run(seams.UnloadAllForms);
     titles.Form_Unload();
     popups.Form_Unload();
+    whiteList.editor.Form_Unload();
     spyware.viewer.Form_Unload();
     adServerEditor.unload();
     domainTester.unload();
@@ -524,6 +529,9 @@ forms::StatsForm& Program::stats() {
 }
 titles::TitleBlocking& Program::titles() {
     return m_impl->titles;
+}
+popups::WhiteList& Program::whiteList() {
+    return m_impl->whiteList;
 }
 forms::AboutForm& Program::about() {
     return m_impl->about;

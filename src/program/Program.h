@@ -19,6 +19,9 @@ class PopupBlocking;
 namespace halvern::titles {
 class TitleBlocking;
 }
+namespace halvern::popups {
+class WhiteList;
+}
 namespace halvern::spyware {
 class SpywareDetection;
 }
@@ -57,6 +60,8 @@ public:
     forms::StatsForm& stats();
     /// Window-title blocking: its editor's window model, and the commands the menus reach.
     titles::TitleBlocking& titles();
+    /// The popup white list: its editor's window model, and the most recent popup's record.
+    popups::WhiteList& whiteList();
     forms::AboutForm& about();
     /// The other subsystems' windows and commands the menus and the settings window open. Fill
     /// them before Form_Load: the load disables, with the reason in its tool tip, every control

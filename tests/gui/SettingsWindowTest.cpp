@@ -93,8 +93,43 @@ TEST_F(SettingsWindowTest, ThirtyControlsShowTheirToolTipAndFeedTheHelpLine) {
     }
 }
 
-TEST_F(SettingsWindowTest, ControlsWithoutTheirSubsystemAreDisabledAndSayWhy) {
-    // The popup white list has no editor in this build; every other seam is filled.
+TEST_F(SettingsWindowTest, EveryWindowCommandIsEnabledAndTheTrayEntryFollowsItsModel) {
+    for (const forms::Button* model :
+         {&form.cmdLog, &form.cmdAllow, &form.cmdPopupTitles, &form.cmdAllowIEPop}) {
+        QPushButton* push = button(*model);
+        ASSERT_NE(push, nullptr) << model->name();
+        EXPECT_TRUE(push->isEnabled()) << model->name();
+        EXPECT_FALSE(push->toolTip().contains("Not available yet")) << model->name();
+    }
+    TrayMenuView tray(form);
+    QAction* allowLastPopup = nullptr;
+    for (QAction* action : tray.menu().actions()) {
+        if (action->text().contains("WhiteList based on URL")) {
+            allowLastPopup = action;
+        }
+    }
+    ASSERT_NE(allowLastPopup, nullptr);
+    EXPECT_FALSE(allowLastPopup->isEnabled()) << "nothing was blocked yet";
+    form.mnuTrayLastIEPop.setEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return allowLastPopup->isEnabled(); }, 5000));
+}
+
+TEST(SettingsWindowSeams, ControlsWithoutTheirSubsystemAreDisabledAndSayWhy) {
+    testing::FakePlatform fake;
+    program::Program program{fake.platform};
+    // A build without the white-list editor.
+    program.windowSeams().openWhiteList = nullptr;
+    program.Form_Load();
+    MainForm& form = program.form();
+    MainWindow window{form, QIcon()};
+    const auto button = [&window](const forms::Button& model) -> QPushButton* {
+        for (QPushButton* push : window.findChildren<QPushButton*>()) {
+            if (push->text().toStdString() == model.caption()) {
+                return push;
+            }
+        }
+        return nullptr;
+    };
     QPushButton* allowPopup = button(form.cmdAllowIEPop);
     ASSERT_NE(allowPopup, nullptr);
     EXPECT_FALSE(allowPopup->isEnabled());

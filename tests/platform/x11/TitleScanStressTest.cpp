@@ -81,9 +81,9 @@ protected:
         settings = std::make_unique<core::Settings>(*context, core::Settings::Callbacks{});
         tray = std::make_unique<ui::TrayIcon>(*context, *settings);
         counter = std::make_unique<adservers::BlockCounter>(form, state, stats);
-        server =
+        placeholder =
             std::make_unique<adservers::PlaceholderServer>(*context, *log, rings, *counter, [] {});
-        intent = std::make_unique<popups::UserIntent>(*context, *server);
+        intent = std::make_unique<popups::UserIntent>(*context, *placeholder);
         reaction =
             std::make_unique<popups::BlockedPopupReaction>(*context, *tray, *counter, *intent);
         titles = std::make_unique<titles::TitleBlocking>(*context, *log, rings, *tray, *reaction);
@@ -122,7 +122,7 @@ protected:
     std::unique_ptr<core::Settings> settings;
     std::unique_ptr<ui::TrayIcon> tray;
     std::unique_ptr<adservers::BlockCounter> counter;
-    std::unique_ptr<adservers::PlaceholderServer> server;
+    std::unique_ptr<adservers::PlaceholderServer> placeholder;
     std::unique_ptr<popups::UserIntent> intent;
     std::unique_ptr<popups::BlockedPopupReaction> reaction;
     std::unique_ptr<titles::TitleBlocking> titles;
