@@ -16,9 +16,12 @@
 #include <vector>
 
 #include "adservers/BlockCounter.h"
+#include "adservers/PlaceholderServer.h"
 #include "core/BlockedRings.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
+#include "popups/BlockedPopupReaction.h"
+#include "popups/UserIntent.h"
 #include "support/FakePlatform.h"
 #include "titles/TitleBlocking.h"
 #include "ui/TrayIcon.h"
@@ -44,7 +47,10 @@ struct Bench {
     core::Settings settings{context, {}};
     ui::TrayIcon trayIcon{context, settings};
     adservers::BlockCounter counter{form, state, stats};
-    titles::TitleBlocking titles{context, log, rings, trayIcon, counter};
+    adservers::PlaceholderServer server{context, log, rings, counter, [] {}};
+    popups::UserIntent intent{context, server};
+    popups::BlockedPopupReaction reaction{context, trayIcon, counter, intent};
+    titles::TitleBlocking titles{context, log, rings, trayIcon, reaction};
 };
 
 void setUp(Bench& b) {
