@@ -1,0 +1,289 @@
+#include "platform/browser/DevToolsBrowser.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "BrowserMessages.h"
+#include "ScriptedLauncher.h"
+#include "platform/browser/RelaySocketPath.h"
+#include "platform/fake/FakeScheduler.h"
+#include "platform/linux/LinuxTestSupport.h"
+
+namespace halvern::platform {
+namespace {
+
+using nlohmann::json;
+using namespace browsertest;
+using Lines = std::vector<std::string>;
+
+/// The browser on the virtual clock, a scripted launcher on a socket in a private folder, and
+/// every event the program would see written down.
+class DevToolsBrowserTest : public ::testing::Test {
+protected:
+    DevToolsBrowserTest() {
+        ::chmod(folder.path().c_str(), 0700);
+        browser.onConnected = [this] { lines.push_back("connected"); };
+        browser.onDisconnected = [this] { lines.push_back("disconnected"); };
+        browser.onPageOpened = [this](const BrowserPage& p) { lines.push_back("opened " + p.id); };
+        browser.onPageClosed = [this](const TargetId& id, bool byUser) {
+            lines.push_back("closed " + id + (byUser ? " user" : " program"));
+        };
+        browser.onPopupHeld = [this](const HeldPopup& p) {
+            lines.push_back("held " + p.id + " by " + p.opener);
+        };
+        browser.onLoaded = [this](const TargetId& id) { lines.push_back("loaded " + id); };
+        browser.onProtocolProblem = [this](const std::string& text) { problems.push_back(text); };
+    }
+
+    /// Follows, lets the launcher take the connection and replay the given attaches.
+    void connectWith(const std::vector<std::string>& attaches) {
+        launcher.listen();
+        browser.follow(true);
+        ASSERT_TRUE(launcher.accept());
+        launcher.greet(attaches);
+    }
+
+    Lines take() { return std::exchange(lines, {}); }
+
+    testing::TempFolder folder;
+    FakeScheduler clock;
+    DevToolsBrowser browser{clock, folder / "zorvik-browser.sock", folder.path()};
+    ScriptedLauncher launcher{folder / "zorvik-browser.sock", [this] { clock.pump(); }};
+    Lines lines;
+    std::vector<std::string> problems;
+};
+
+TEST_F(DevToolsBrowserTest, ConnectsOnlyWhileFollowingAndLooksForTheLauncherEvery2Seconds) {
+    launcher.listen();
+    EXPECT_FALSE(launcher.accept());
+    launcher.stop();
+    browser.follow(true);
+    clock.advance(std::chrono::milliseconds(1900));
+    launcher.listen();
+    EXPECT_FALSE(launcher.accept());
+    clock.advance(std::chrono::milliseconds(100));
+    ASSERT_TRUE(launcher.accept());
+    // Connected, but not yet a browser: the replay comes first.
+    EXPECT_FALSE(browser.connected());
+    launcher.greet({attachPage("S1", "T1", "https://a.example/"), attachPopup("S2", "P1", "T1")});
+    EXPECT_TRUE(browser.connected());
+    EXPECT_EQ(take(), (Lines{"connected", "opened T1", "held P1 by T1"}));
+    EXPECT_EQ(browser.pages().size(), 1U);
+    EXPECT_TRUE(problems.empty());
+}
+
+TEST_F(DevToolsBrowserTest, AllowAndCancelSendTheRelaysCommands) {
+    connectWith({attachPage("S1", "T1", "https://a.example/"), attachPopup("S2", "P1", "T1"),
+                 attachPopup("S3", "P2", "T1")});
+    take();
+    browser.allow("P1");
+    browser.cancel("P2");
+    const std::vector<json> sent = launcher.commands();
+    ASSERT_EQ(sent.size(), 4U);
+    EXPECT_EQ(sent[0]["method"], "Runtime.runIfWaitingForDebugger");
+    EXPECT_EQ(sent[0]["sessionId"], "S2");
+    EXPECT_EQ(sent[1]["method"], "Fetch.enable");
+    EXPECT_EQ(sent[1]["sessionId"], "S3");
+    EXPECT_EQ(sent[1]["params"], json::parse(R"({"patterns":[{"urlPattern":"*"}]})"));
+    EXPECT_EQ(sent[2]["method"], "Runtime.runIfWaitingForDebugger");
+    EXPECT_EQ(sent[2]["sessionId"], "S3");
+    EXPECT_EQ(sent[3]["method"], "Target.closeTarget");
+    EXPECT_FALSE(sent[3].contains("sessionId"));
+    EXPECT_EQ(sent[3]["params"]["targetId"], "P2");
+    for (const json& command : sent) {
+        EXPECT_GE(command["id"].get<std::int64_t>(), 1);
+        EXPECT_LE(command["id"].get<std::int64_t>(), 0x7fffffff);
+    }
+    EXPECT_EQ(take(), (Lines{"closed P2 program"}));
+
+    // The cancelled popup's first request is failed; its closing is not reported twice.
+    launcher.write(event("Fetch.requestPaused",
+                         {{"requestId", "interception-1"}, {"request", {{"url", "https://ad/"}}}},
+                         "S3"));
+    const std::vector<json> failed = launcher.commands();
+    ASSERT_EQ(failed.size(), 1U);
+    EXPECT_EQ(failed[0]["method"], "Fetch.failRequest");
+    EXPECT_EQ(failed[0]["sessionId"], "S3");
+    EXPECT_EQ(failed[0]["params"]["requestId"], "interception-1");
+    EXPECT_EQ(failed[0]["params"]["errorReason"], "BlockedByClient");
+    for (const json& command : sent) {
+        launcher.reply(command);
+    }
+    launcher.write(event("Target.detachedFromTarget", {{"sessionId", "S3"}, {"targetId", "P2"}}));
+    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(problems.empty());
+    // Deciding twice, or deciding a page, sends nothing.
+    browser.allow("P1");
+    browser.cancel("P2");
+    browser.cancel("T1");
+    EXPECT_TRUE(launcher.commands().empty());
+}
+
+TEST_F(DevToolsBrowserTest, NotFollowingLetsEveryHeldAndNewPopupRunAndStaysConnected) {
+    connectWith({attachPage("S1", "T1", "https://a.example/"), attachPopup("S2", "P1", "T1"),
+                 attachPopup("S3", "P2", "T1")});
+    take();
+    browser.follow(false);
+    EXPECT_EQ(launcher.commandLines(),
+              (Lines{"Runtime.runIfWaitingForDebugger@S2", "Runtime.runIfWaitingForDebugger@S3"}));
+    EXPECT_FALSE(browser.connected());
+    EXPECT_TRUE(browser.socketOpen());
+    launcher.write(attachPopup("S4", "P3", "T1"));
+    launcher.write(event("Page.loadEventFired", {{"timestamp", 1}}, "S1"));
+    EXPECT_EQ(launcher.commandLines(), (Lines{"Runtime.runIfWaitingForDebugger@S4"}));
+    EXPECT_TRUE(take().empty());
+    // Following again, the program learns the pages as on a new connection.
+    browser.follow(true);
+    EXPECT_EQ(take(), (Lines{"connected", "opened T1", "opened P1", "opened P2", "opened P3"}));
+    EXPECT_TRUE(launcher.commands().empty());
+}
+
+TEST_F(DevToolsBrowserTest, PopupsHeldWhenTheReplayEndsRunAtOnceWhenNotFollowing) {
+    launcher.listen();
+    browser.follow(true);
+    ASSERT_TRUE(launcher.accept());
+    browser.follow(false);
+    launcher.greet({attachPage("S1", "T1", "https://a.example/"), attachPopup("S2", "P1", "T1")});
+    EXPECT_EQ(launcher.commandLines(), (Lines{"Runtime.runIfWaitingForDebugger@S2"}));
+    EXPECT_TRUE(take().empty());
+}
+
+TEST_F(DevToolsBrowserTest, ReconnectsWhenTheLauncherComesBackAndRebuildsItsState) {
+    connectWith({attachPage("S1", "T1", "https://a.example/"), attachPopup("S2", "P1", "T1")});
+    take();
+    launcher.stop();
+    clock.pump();
+    EXPECT_EQ(take(), (Lines{"disconnected"}));
+    EXPECT_FALSE(browser.connected());
+    EXPECT_TRUE(browser.pages().empty());
+    EXPECT_TRUE(browser.book().sessions().empty());
+    // Deciding a popup of the old connection writes nothing anywhere.
+    browser.allow("P1");
+
+    clock.advance(DevToolsBrowser::kRetryInterval);
+    launcher.listen();
+    clock.advance(DevToolsBrowser::kRetryInterval);
+    ASSERT_TRUE(launcher.accept());
+    launcher.greet({attachPage("S1", "T1", "https://a.example/"),
+                    attachPage("S5", "T2", "https://b.example/"), attachPopup("S2", "P1", "T1")});
+    EXPECT_EQ(take(), (Lines{"connected", "opened T1", "opened T2", "held P1 by T1"}));
+    browser.allow("P1");
+    EXPECT_EQ(launcher.commandLines(), (Lines{"Runtime.runIfWaitingForDebugger@S2"}));
+}
+
+TEST_F(DevToolsBrowserTest, ANewerConnectionOfTheLauncherReplacesTheOlder) {
+    connectWith({attachPage("S1", "T1", "https://a.example/")});
+    take();
+    launcher.drop();
+    clock.pump();
+    EXPECT_EQ(take(), (Lines{"disconnected"}));
+    clock.advance(DevToolsBrowser::kRetryInterval);
+    ASSERT_TRUE(launcher.accept());
+    launcher.greet({attachPage("S1", "T1", "https://a.example/")});
+    EXPECT_EQ(take(), (Lines{"connected", "opened T1"}));
+}
+
+TEST_F(DevToolsBrowserTest, HostileInputIsReportedDroppedAndReadingGoesOn) {
+    connectWith({attachPage("S1", "T1", "https://a.example/")});
+    take();
+    launcher.write("{\"method\": ");
+    launcher.write(event("Page.loadEventFired", {{"timestamp", 1}}, "NO-SUCH-SESSION"));
+    launcher.write(R"({"id": 4242, "result": {}})");
+    // Over the 32 MiB cap: dropped whole, up to its NUL.
+    launcher.write(R"({"method":"Page.x","params":{"junk":")" +
+                   std::string(DevToolsMessageReader::kDefaultCap, 'x') + "\"}}");
+    // One message in many small pieces.
+    const std::string loaded = event("Page.loadEventFired", {{"timestamp", 2}}, "S1") + '\0';
+    for (const char c : loaded) {
+        launcher.writeRaw(std::string(1, c));
+    }
+    ASSERT_EQ(problems.size(), 4U);
+    EXPECT_NE(problems[0].find("malformed"), std::string::npos);
+    EXPECT_NE(problems[1].find("unknown session"), std::string::npos);
+    EXPECT_NE(problems[2].find("reply to no request"), std::string::npos);
+    EXPECT_NE(problems[3].find("oversize"), std::string::npos);
+    EXPECT_EQ(take(), (Lines{"loaded T1"}));
+    EXPECT_TRUE(browser.connected());
+}
+
+TEST_F(DevToolsBrowserTest, AFolderOpenToOthersIsNotTrusted) {
+    ::chmod(folder.path().c_str(), 0755);
+    launcher.listen();
+    browser.follow(true);
+    clock.advance(DevToolsBrowser::kRetryInterval * 3);
+    EXPECT_FALSE(launcher.accept());
+    ASSERT_EQ(problems.size(), 1U);
+    EXPECT_NE(problems[0].find("open to other users"), std::string::npos);
+    ::chmod(folder.path().c_str(), 0700);
+    clock.advance(DevToolsBrowser::kRetryInterval);
+    EXPECT_TRUE(launcher.accept());
+}
+
+TEST_F(DevToolsBrowserTest, StoppingToFollowStopsLookingForTheLauncher) {
+    browser.follow(true);
+    browser.follow(false);
+    EXPECT_EQ(clock.pendingCount(), 0U);
+    launcher.listen();
+    clock.advance(DevToolsBrowser::kRetryInterval * 2);
+    EXPECT_FALSE(launcher.accept());
+}
+
+TEST(RelaySocketPathTest, TheSocketsPlaceFollowsTheEnvironment) {
+    struct Case {
+        const char* socket;
+        const char* runtime;
+        std::string path;
+        std::string folder;
+    };
+    const std::string tmp = "/tmp/halvern-" + std::to_string(::getuid());
+    const std::vector<Case> cases = {
+        {"/x/given.sock", "/run/user/5", "/x/given.sock", ""},
+        {nullptr, "/run/user/5", "/run/user/5/halvern/zorvik-browser.sock", "/run/user/5/halvern"},
+        {"", "/run/user/5", "/run/user/5/halvern/zorvik-browser.sock", "/run/user/5/halvern"},
+        {nullptr, nullptr, tmp + "/zorvik-browser.sock", tmp},
+        {nullptr, "", tmp + "/zorvik-browser.sock", tmp},
+        {nullptr, "relative", tmp + "/zorvik-browser.sock", tmp},
+    };
+    const auto put = [](const char* name, const char* value) {
+        if (value == nullptr) {
+            ::unsetenv(name);
+        } else {
+            ::setenv(name, value, 1);
+        }
+    };
+    const char* savedSocket = std::getenv("ZORVIK_BROWSER_SOCKET");
+    const char* savedRuntime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string keptSocket = savedSocket ? savedSocket : "";
+    const std::string keptRuntime = savedRuntime ? savedRuntime : "";
+    for (const Case& c : cases) {
+        put("ZORVIK_BROWSER_SOCKET", c.socket);
+        put("XDG_RUNTIME_DIR", c.runtime);
+        const RelaySocketPath where = browserRelaySocketPath();
+        EXPECT_EQ(where.socket, c.path);
+        EXPECT_EQ(where.privateFolder, c.folder);
+    }
+    put("ZORVIK_BROWSER_SOCKET", savedSocket ? keptSocket.c_str() : nullptr);
+    put("XDG_RUNTIME_DIR", savedRuntime ? keptRuntime.c_str() : nullptr);
+}
+
+TEST(RelaySocketPathTest, ThePrivateFolderIsMadeOrRefused) {
+    testing::TempFolder root;
+    const std::string made = root / "halvern";
+    EXPECT_EQ(prepareRelayFolder(made, false).find("cannot read"), 0U);
+    EXPECT_EQ(prepareRelayFolder(made, true), "");
+    struct stat info {};
+    ASSERT_EQ(::stat(made.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700U);
+    ::chmod(made.c_str(), 0750);
+    EXPECT_NE(prepareRelayFolder(made, true).find("open to other users"), std::string::npos);
+    ASSERT_EQ(::symlink(made.c_str(), (root / "link").c_str()), 0);
+    EXPECT_NE(prepareRelayFolder(root / "link", true).find("not a folder"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace halvern::platform
