@@ -97,8 +97,8 @@ public:
     /// A page's current address, "" when unknown.
     std::string locationUrl(const TargetId& page) const;
     /// One `Target.attachedToTarget` event per attached session, in attach order, as the browser
-    /// sent it but with `waitingForDebugger` true only for popups still held: what a newly
-    /// connected client needs to rebuild this state.
+    /// sent it but with the target's current address and title and `waitingForDebugger` true
+    /// only for popups still held: what a newly connected client needs to rebuild this state.
     std::vector<std::string> attachEvents() const;
     /// The product the relay named in its greeting, "" before it.
     const std::string& product() const { return m_product; }
