@@ -20,7 +20,7 @@ namespace {
 /// Ids of this side's commands run from 1 to 2^31-1 (the browser takes no larger id).
 constexpr std::int64_t kLastId = 0x7fffffff;
 /// Read at most this much per wake-up, so a flood cannot hold the loop.
-constexpr std::size_t kReadBudget = 1024U * 1024U;
+constexpr std::size_t kReadBudget = std::size_t{1024} * 1024;
 
 }  // namespace
 
@@ -97,6 +97,15 @@ void DevToolsBrowser::wireBook() {
         send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "BlockedByClient"}},
              sessionId);
     };
+    m_book.onReply = [this](std::int64_t id, const json&) {
+        // Refused or not, a cancel goes on: the popup must not stay paused.
+        const auto cancel = m_cancelsAwaitingFetch.find(id);
+        if (cancel != m_cancelsAwaitingFetch.end()) {
+            const TargetId popup = cancel->second;
+            m_cancelsAwaitingFetch.erase(cancel);
+            finishCancel(popup);
+        }
+    };
     m_book.onProblem = [this](const std::string& text) { problem(text); };
 }
 
@@ -139,7 +148,7 @@ std::string DevToolsBrowser::locationUrl(const TargetId& page) const {
 
 void DevToolsBrowser::allow(const TargetId& popup) {
     const SessionRecord* record = m_book.target(popup);
-    if (record == nullptr || !record->held || m_fd < 0) {
+    if (record == nullptr || !record->held || record->cancelling || m_fd < 0) {
         return;
     }
     send("Runtime.runIfWaitingForDebugger", json::object(), record->sessionId);
@@ -147,19 +156,29 @@ void DevToolsBrowser::allow(const TargetId& popup) {
 
 void DevToolsBrowser::cancel(const TargetId& popup) {
     const SessionRecord* record = m_book.target(popup);
-    if (record == nullptr || !record->held || m_fd < 0) {
+    if (record == nullptr || !record->held || record->cancelling || m_fd < 0) {
         return;
     }
-    const std::string sessionId = record->sessionId;
-    // Fail its requests first, then resume it (a popup closed while paused would leave its
-    // opener's script frozen), then close it.
-    send("Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, sessionId);
-    send("Runtime.runIfWaitingForDebugger", json::object(), sessionId);
-    send("Target.closeTarget", {{"targetId", popup}});
+    // Fail its requests first. Only once the browser confirms that is the popup resumed (a
+    // resume sent at once can overtake the interception and let the first request out), and
+    // only a resumed popup is closed (one closed while paused would leave its opener's script
+    // frozen).
+    const std::int64_t id = send(
+        "Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, record->sessionId);
+    m_cancelsAwaitingFetch[id] = popup;
     m_reportedClosed.insert(popup);
     if (live() && onPageClosed) {
         onPageClosed(popup, false);
     }
+}
+
+void DevToolsBrowser::finishCancel(const TargetId& popup) {
+    const SessionRecord* record = m_book.target(popup);
+    if (record == nullptr || !record->held) {
+        return;
+    }
+    send("Runtime.runIfWaitingForDebugger", json::object(), record->sessionId);
+    send("Target.closeTarget", {{"targetId", popup}});
 }
 
 void DevToolsBrowser::announce() {
@@ -238,6 +257,7 @@ void DevToolsBrowser::tryConnect() {
     m_ready = false;
     m_book.clear();
     m_reportedClosed.clear();
+    m_cancelsAwaitingFetch.clear();
     m_reader = std::make_unique<DevToolsMessageReader>();
     m_reader->onMessage = [this](std::string_view message) { m_book.handleText(message); };
     m_reader->onOversize = [this](std::size_t bytes) {
@@ -318,6 +338,7 @@ void DevToolsBrowser::lost() {
     m_out.clear();
     m_book.clear();
     m_reportedClosed.clear();
+    m_cancelsAwaitingFetch.clear();
     if (was && onDisconnected) {
         onDisconnected();
     }

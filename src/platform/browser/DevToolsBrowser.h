@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,15 +21,16 @@ namespace halvern::platform {
 /// socket every 2 s while not connected), reads on the event loop without blocking, and writes
 /// through a queue. The launcher does the browser's whole set-up and replays the attached
 /// sessions on every new connection; this side decides the held popups: allow resumes one,
-/// cancel fails its requests, resumes it and closes it. Not following, it stays connected and
-/// lets every held popup run at once, so the launcher's own rule (cancel what had no gesture)
-/// does not apply while the user has switched popup blocking off.
+/// cancel fails its requests and, once the browser confirms that, resumes it and closes it.
+/// Not following, it stays connected and lets every held popup run at once, so the launcher's
+/// own rule (cancel what had no gesture) does not apply while the user has switched popup
+/// blocking off.
 class DevToolsBrowser final : public Browser {
 public:
     /// How often a missing launcher is looked for.
     static constexpr Millis kRetryInterval{2000};
     /// Bytes waiting to be written beyond which the launcher counts as stuck and is dropped.
-    static constexpr std::size_t kSendQueueCap = 64U * 1024U * 1024U;
+    static constexpr std::size_t kSendQueueCap = std::size_t{64} * 1024 * 1024;
 
     /// `privateFolder`, when not empty, is checked (a folder of this user's, closed to others)
     /// before every connection.
@@ -57,6 +59,8 @@ private:
     void flush();
     void lost();
     void announce();
+    /// Resumes and closes a popup whose requests are now failed.
+    void finishCancel(const TargetId& popup);
     std::int64_t send(const std::string& method, const nlohmann::json& params,
                       const std::string& sessionId = "");
     bool live() const { return connected(); }
@@ -78,6 +82,8 @@ private:
     std::int64_t m_nextId = 1;
     /// Popups this side cancelled whose closing it has already reported.
     std::set<TargetId> m_reportedClosed;
+    /// Cancels waiting for the browser to confirm `Fetch.enable`: request id to popup.
+    std::map<std::int64_t, TargetId> m_cancelsAwaitingFetch;
     /// The last reason a connection was refused, said once until it changes.
     std::string m_lastRefusal;
 };

@@ -483,7 +483,7 @@ std::vector<BrowserPage> TargetBook::pages() const {
 std::vector<HeldPopup> TargetBook::heldPopups() const {
     std::vector<HeldPopup> all;
     for (const SessionRecord* record : sessions()) {
-        if (record->held) {
+        if (record->held && !record->cancelling) {
             all.push_back(HeldPopup{record->targetId, pageOf(record->openerId),
                                     record->openedUrl.empty() ? record->url : record->openedUrl,
                                     record->userGesture});

@@ -92,7 +92,7 @@ public:
     std::vector<const SessionRecord*> sessions() const;
     /// The pages open now, in attach order (held and cancelled popups not among them).
     std::vector<BrowserPage> pages() const;
-    /// The popups held now, in the order they were held.
+    /// The popups held now and not being cancelled, in the order they were held.
     std::vector<HeldPopup> heldPopups() const;
     /// A page's current address, "" when unknown.
     std::string locationUrl(const TargetId& page) const;

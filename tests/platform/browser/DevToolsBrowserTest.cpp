@@ -83,18 +83,29 @@ TEST_F(DevToolsBrowserTest, AllowAndCancelSendTheRelaysCommands) {
     take();
     browser.allow("P1");
     browser.cancel("P2");
-    const std::vector<json> sent = launcher.commands();
-    ASSERT_EQ(sent.size(), 4U);
+    std::vector<json> sent = launcher.commands();
+    ASSERT_EQ(sent.size(), 2U);
     EXPECT_EQ(sent[0]["method"], "Runtime.runIfWaitingForDebugger");
     EXPECT_EQ(sent[0]["sessionId"], "S2");
     EXPECT_EQ(sent[1]["method"], "Fetch.enable");
     EXPECT_EQ(sent[1]["sessionId"], "S3");
     EXPECT_EQ(sent[1]["params"], json::parse(R"({"patterns":[{"urlPattern":"*"}]})"));
-    EXPECT_EQ(sent[2]["method"], "Runtime.runIfWaitingForDebugger");
-    EXPECT_EQ(sent[2]["sessionId"], "S3");
-    EXPECT_EQ(sent[3]["method"], "Target.closeTarget");
-    EXPECT_FALSE(sent[3].contains("sessionId"));
-    EXPECT_EQ(sent[3]["params"]["targetId"], "P2");
+    // Being cancelled, it is no longer the program's to decide.
+    browser.allow("P2");
+    browser.cancel("P2");
+    EXPECT_TRUE(launcher.commands().empty());
+    EXPECT_TRUE(browser.book().heldPopups().empty());
+    // Resumed only once its requests are sure to fail, then closed.
+    launcher.reply(sent[1]);
+    const std::vector<json> rest = launcher.commands();
+    ASSERT_EQ(rest.size(), 2U);
+    EXPECT_EQ(rest[0]["method"], "Runtime.runIfWaitingForDebugger");
+    EXPECT_EQ(rest[0]["sessionId"], "S3");
+    EXPECT_EQ(rest[1]["method"], "Target.closeTarget");
+    EXPECT_FALSE(rest[1].contains("sessionId"));
+    EXPECT_EQ(rest[1]["params"]["targetId"], "P2");
+    launcher.reply(sent[0]);
+    sent.insert(sent.end(), rest.begin(), rest.end());
     for (const json& command : sent) {
         EXPECT_GE(command["id"].get<std::int64_t>(), 1);
         EXPECT_LE(command["id"].get<std::int64_t>(), 0x7fffffff);
@@ -111,7 +122,7 @@ TEST_F(DevToolsBrowserTest, AllowAndCancelSendTheRelaysCommands) {
     EXPECT_EQ(failed[0]["sessionId"], "S3");
     EXPECT_EQ(failed[0]["params"]["requestId"], "interception-1");
     EXPECT_EQ(failed[0]["params"]["errorReason"], "BlockedByClient");
-    for (const json& command : sent) {
+    for (const json& command : rest) {
         launcher.reply(command);
     }
     launcher.write(event("Target.detachedFromTarget", {{"sessionId", "S3"}, {"targetId", "P2"}}));
@@ -122,6 +133,22 @@ TEST_F(DevToolsBrowserTest, AllowAndCancelSendTheRelaysCommands) {
     browser.cancel("P2");
     browser.cancel("T1");
     EXPECT_TRUE(launcher.commands().empty());
+}
+
+TEST_F(DevToolsBrowserTest, ACancelGoesOnWhenTheBrowserRefusesToFailItsRequests) {
+    connectWith({attachPage("S1", "T1", "https://a.example/"), attachPopup("S2", "P1", "T1")});
+    take();
+    browser.cancel("P1");
+    const std::vector<json> sent = launcher.commands();
+    ASSERT_EQ(sent.size(), 1U);
+    launcher.write(json({{"id", sent[0]["id"]},
+                         {"sessionId", "S2"},
+                         {"error", {{"code", -32000}, {"message", "refused"}}}})
+                       .dump());
+    // A paused popup must not stay paused: resumed and closed all the same.
+    EXPECT_EQ(launcher.commandLines(),
+              (Lines{"Runtime.runIfWaitingForDebugger@S2", "Target.closeTarget"}));
+    EXPECT_EQ(problems.size(), 1U);
 }
 
 TEST_F(DevToolsBrowserTest, NotFollowingLetsEveryHeldAndNewPopupRunAndStaysConnected) {
