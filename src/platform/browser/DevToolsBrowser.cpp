@@ -34,6 +34,7 @@ DevToolsBrowser::DevToolsBrowser(Scheduler& scheduler, std::string socketPath,
 
 DevToolsBrowser::~DevToolsBrowser() {
     m_scheduler.cancel(m_retry);
+    forgetCancels();
     if (m_fd >= 0) {
         m_scheduler.unwatch(m_watch);
         ::close(m_fd);
@@ -94,16 +95,25 @@ void DevToolsBrowser::wireBook() {
     };
     m_book.onRequestPaused = [this](const std::string& sessionId, const std::string& requestId) {
         // Only a cancel enables Fetch: nothing of a cancelled popup leaves the browser.
-        send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "BlockedByClient"}},
-             sessionId);
+        const std::int64_t id =
+            send("Fetch.failRequest",
+                 {{"requestId", requestId}, {"errorReason", "BlockedByClient"}}, sessionId);
+        if (const SessionRecord* record = m_book.session(sessionId)) {
+            m_cancelSteps[id] = CancelStep{record->targetId, CancelStep::Failed};
+        }
     };
     m_book.onReply = [this](std::int64_t id, const json&) {
         // Refused or not, a cancel goes on: the popup must not stay paused.
-        const auto cancel = m_cancelsAwaitingFetch.find(id);
-        if (cancel != m_cancelsAwaitingFetch.end()) {
-            const TargetId popup = cancel->second;
-            m_cancelsAwaitingFetch.erase(cancel);
-            finishCancel(popup);
+        const auto step = m_cancelSteps.find(id);
+        if (step == m_cancelSteps.end()) {
+            return;
+        }
+        const CancelStep done = step->second;
+        m_cancelSteps.erase(step);
+        if (done.stage == CancelStep::Intercepted) {
+            resumeCancelled(done.popup);
+        } else {
+            closeCancelled(done.popup);
         }
     };
     m_book.onProblem = [this](const std::string& text) { problem(text); };
@@ -161,24 +171,45 @@ void DevToolsBrowser::cancel(const TargetId& popup) {
     }
     // Fail its requests first. Only once the browser confirms that is the popup resumed (a
     // resume sent at once can overtake the interception and let the first request out), and
-    // only a resumed popup is closed (one closed while paused would leave its opener's script
+    // only a resumed popup is closed (one closed while paused leaves its opener's script
     // frozen).
     const std::int64_t id = send(
         "Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, record->sessionId);
-    m_cancelsAwaitingFetch[id] = popup;
+    m_cancelSteps[id] = CancelStep{popup, CancelStep::Intercepted};
     m_reportedClosed.insert(popup);
     if (live() && onPageClosed) {
         onPageClosed(popup, false);
     }
 }
 
-void DevToolsBrowser::finishCancel(const TargetId& popup) {
+void DevToolsBrowser::resumeCancelled(const TargetId& popup) {
     const SessionRecord* record = m_book.target(popup);
     if (record == nullptr || !record->held) {
         return;
     }
     send("Runtime.runIfWaitingForDebugger", json::object(), record->sessionId);
+    // It is closed once its first request has failed: closed sooner, its session's end would
+    // let a paused request go on. A popup that asks for nothing is closed after a grace.
+    m_closeTimers[popup] =
+        m_scheduler.callAfter(kCancelGrace, [this, popup] { closeCancelled(popup); });
+}
+
+void DevToolsBrowser::closeCancelled(const TargetId& popup) {
+    const auto timer = m_closeTimers.find(popup);
+    if (timer == m_closeTimers.end()) {
+        return;
+    }
+    m_scheduler.cancel(timer->second);
+    m_closeTimers.erase(timer);
     send("Target.closeTarget", {{"targetId", popup}});
+}
+
+void DevToolsBrowser::forgetCancels() {
+    for (const auto& [popup, timer] : m_closeTimers) {
+        m_scheduler.cancel(timer);
+    }
+    m_closeTimers.clear();
+    m_cancelSteps.clear();
 }
 
 void DevToolsBrowser::announce() {
@@ -257,7 +288,7 @@ void DevToolsBrowser::tryConnect() {
     m_ready = false;
     m_book.clear();
     m_reportedClosed.clear();
-    m_cancelsAwaitingFetch.clear();
+    forgetCancels();
     m_reader = std::make_unique<DevToolsMessageReader>();
     m_reader->onMessage = [this](std::string_view message) { m_book.handleText(message); };
     m_reader->onOversize = [this](std::size_t bytes) {
@@ -338,7 +369,7 @@ void DevToolsBrowser::lost() {
     m_out.clear();
     m_book.clear();
     m_reportedClosed.clear();
-    m_cancelsAwaitingFetch.clear();
+    forgetCancels();
     if (was && onDisconnected) {
         onDisconnected();
     }

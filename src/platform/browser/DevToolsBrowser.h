@@ -21,7 +21,8 @@ namespace halvern::platform {
 /// socket every 2 s while not connected), reads on the event loop without blocking, and writes
 /// through a queue. The launcher does the browser's whole set-up and replays the attached
 /// sessions on every new connection; this side decides the held popups: allow resumes one,
-/// cancel fails its requests and, once the browser confirms that, resumes it and closes it.
+/// cancel fails its requests and, once the browser confirms that, resumes it, and closes it
+/// when its first request has failed.
 /// Not following, it stays connected and lets every held popup run at once, so the launcher's
 /// own rule (cancel what had no gesture) does not apply while the user has switched popup
 /// blocking off.
@@ -29,6 +30,8 @@ class DevToolsBrowser final : public Browser {
 public:
     /// How often a missing launcher is looked for.
     static constexpr Millis kRetryInterval{2000};
+    /// How long a cancelled popup that asks for nothing stays before it is closed.
+    static constexpr Millis kCancelGrace{1000};
     /// Bytes waiting to be written beyond which the launcher counts as stuck and is dropped.
     static constexpr std::size_t kSendQueueCap = std::size_t{64} * 1024 * 1024;
 
@@ -59,8 +62,10 @@ private:
     void flush();
     void lost();
     void announce();
-    /// Resumes and closes a popup whose requests are now failed.
-    void finishCancel(const TargetId& popup);
+    /// The steps of a cancel after its requests are sure to fail: resume, then close.
+    void resumeCancelled(const TargetId& popup);
+    void closeCancelled(const TargetId& popup);
+    void forgetCancels();
     std::int64_t send(const std::string& method, const nlohmann::json& params,
                       const std::string& sessionId = "");
     bool live() const { return connected(); }
@@ -82,8 +87,16 @@ private:
     std::int64_t m_nextId = 1;
     /// Popups this side cancelled whose closing it has already reported.
     std::set<TargetId> m_reportedClosed;
-    /// Cancels waiting for the browser to confirm `Fetch.enable`: request id to popup.
-    std::map<std::int64_t, TargetId> m_cancelsAwaitingFetch;
+    /// A cancel waiting for a reply: to `Fetch.enable` (then it resumes the popup) or to the
+    /// failing of its first request (then it closes the popup).
+    struct CancelStep {
+        TargetId popup;
+        enum Stage { Intercepted, Failed } stage;
+    };
+    std::map<std::int64_t, CancelStep> m_cancelSteps;
+    /// Resumed cancelled popups, each closed by its timer unless a failed request closes it
+    /// first.
+    std::map<TargetId, Scheduler::Id> m_closeTimers;
     /// The last reason a connection was refused, said once until it changes.
     std::string m_lastRefusal;
 };

@@ -95,24 +95,15 @@ TEST_F(DevToolsBrowserTest, AllowAndCancelSendTheRelaysCommands) {
     browser.cancel("P2");
     EXPECT_TRUE(launcher.commands().empty());
     EXPECT_TRUE(browser.book().heldPopups().empty());
-    // Resumed only once its requests are sure to fail, then closed.
+    // Resumed only once its requests are sure to fail.
     launcher.reply(sent[1]);
-    const std::vector<json> rest = launcher.commands();
-    ASSERT_EQ(rest.size(), 2U);
-    EXPECT_EQ(rest[0]["method"], "Runtime.runIfWaitingForDebugger");
-    EXPECT_EQ(rest[0]["sessionId"], "S3");
-    EXPECT_EQ(rest[1]["method"], "Target.closeTarget");
-    EXPECT_FALSE(rest[1].contains("sessionId"));
-    EXPECT_EQ(rest[1]["params"]["targetId"], "P2");
-    launcher.reply(sent[0]);
-    sent.insert(sent.end(), rest.begin(), rest.end());
-    for (const json& command : sent) {
-        EXPECT_GE(command["id"].get<std::int64_t>(), 1);
-        EXPECT_LE(command["id"].get<std::int64_t>(), 0x7fffffff);
-    }
+    const std::vector<json> resumed = launcher.commands();
+    ASSERT_EQ(resumed.size(), 1U);
+    EXPECT_EQ(resumed[0]["method"], "Runtime.runIfWaitingForDebugger");
+    EXPECT_EQ(resumed[0]["sessionId"], "S3");
     EXPECT_EQ(take(), (Lines{"closed P2 program"}));
 
-    // The cancelled popup's first request is failed; its closing is not reported twice.
+    // Its first request is failed, and once that is done it is closed.
     launcher.write(event("Fetch.requestPaused",
                          {{"requestId", "interception-1"}, {"request", {{"url", "https://ad/"}}}},
                          "S3"));
@@ -122,8 +113,24 @@ TEST_F(DevToolsBrowserTest, AllowAndCancelSendTheRelaysCommands) {
     EXPECT_EQ(failed[0]["sessionId"], "S3");
     EXPECT_EQ(failed[0]["params"]["requestId"], "interception-1");
     EXPECT_EQ(failed[0]["params"]["errorReason"], "BlockedByClient");
-    for (const json& command : rest) {
-        launcher.reply(command);
+    EXPECT_TRUE(launcher.commands().empty());
+    launcher.reply(failed[0]);
+    const std::vector<json> closed = launcher.commands();
+    ASSERT_EQ(closed.size(), 1U);
+    EXPECT_EQ(closed[0]["method"], "Target.closeTarget");
+    EXPECT_FALSE(closed[0].contains("sessionId"));
+    EXPECT_EQ(closed[0]["params"]["targetId"], "P2");
+    // Its grace passes without a second close.
+    clock.advance(DevToolsBrowser::kCancelGrace);
+    EXPECT_TRUE(launcher.commands().empty());
+    for (const auto& batch : {sent, resumed, closed}) {
+        for (const json& command : batch) {
+            EXPECT_GE(command["id"].get<std::int64_t>(), 1);
+            EXPECT_LE(command["id"].get<std::int64_t>(), 0x7fffffff);
+            if (command["method"] != "Fetch.enable") {
+                launcher.reply(command);
+            }
+        }
     }
     launcher.write(event("Target.detachedFromTarget", {{"sessionId", "S3"}, {"targetId", "P2"}}));
     EXPECT_TRUE(take().empty());
@@ -145,9 +152,13 @@ TEST_F(DevToolsBrowserTest, ACancelGoesOnWhenTheBrowserRefusesToFailItsRequests)
                          {"sessionId", "S2"},
                          {"error", {{"code", -32000}, {"message", "refused"}}}})
                        .dump());
-    // A paused popup must not stay paused: resumed and closed all the same.
-    EXPECT_EQ(launcher.commandLines(),
-              (Lines{"Runtime.runIfWaitingForDebugger@S2", "Target.closeTarget"}));
+    // A paused popup must not stay paused: resumed all the same, and closed after the grace
+    // since no request of it will be paused.
+    EXPECT_EQ(launcher.commandLines(), (Lines{"Runtime.runIfWaitingForDebugger@S2"}));
+    clock.advance(DevToolsBrowser::kCancelGrace - std::chrono::milliseconds(1));
+    EXPECT_TRUE(launcher.commands().empty());
+    clock.advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(launcher.commandLines(), (Lines{"Target.closeTarget"}));
     EXPECT_EQ(problems.size(), 1U);
 }
 
