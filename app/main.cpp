@@ -26,7 +26,7 @@
 #include "gui/TrayMenuView.h"
 #include "platform/Platform.h"
 #include "platform/browser/DevToolsBrowser.h"
-#include "platform/browser/RelaySocketPath.h"
+#include "platform/browser/RelaySocket.h"
 #include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/CurlHttp.h"
 #include "platform/linux/FileRegistry.h"
@@ -47,6 +47,7 @@
 #include "platform/qt/QtSound.h"
 #include "platform/qt/QtTray.h"
 #include "platform/qt/StopSignals.h"
+#include "platform/x11/XInputDevice.h"
 #include "platform/x11/XcbDesktop.h"
 #include "program/Program.h"
 #include "spyware/SpywareDetection.h"
@@ -75,7 +76,8 @@ private:
     const std::vector<platform::WindowInfo> m_none{};
 };
 
-// The mouse and keyboard where there is no X display: nothing is ever pressed.
+// The mouse and keyboard where there is no X display, or it has no XInput 2: nothing is ever
+// pressed.
 class UnavailableInput final : public platform::InputDevice {
 public:
     bool available() const override { return false; }
@@ -261,9 +263,12 @@ int main(int argc, char** argv) {
     platform::FileRegistry registry(files, platform::XdgUserStore::defaultFolder());
     platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
     // The protected browser, through its launcher's socket (connected while it is followed).
-    const platform::RelaySocketPath relaySocket = platform::browserRelaySocketPath();
-    platform::DevToolsBrowser browser(scheduler, relaySocket.socket, relaySocket.privateFolder);
-    UnavailableInput input;
+    platform::DevToolsBrowser browser(scheduler, platform::relaySocketPath());
+    // The mouse and keyboard come from the same display, through XInput 2.
+    platform::XInputDevice x11Input(scheduler);
+    UnavailableInput noInput;
+    platform::InputDevice& input =
+        x11Input.available() ? static_cast<platform::InputDevice&>(x11Input) : noInput;
     platform::Platform platform{scheduler,       programFiles,    dialogs,   userStore, launcher,
                                 process,         programResolver, instance,  tray,      sound,
                                 programListener, desktop,         processes, http,      hasher,

@@ -1,17 +1,19 @@
 #!/usr/bin/env python3
 """End-to-end tests of the real zorvik binary.
 
-    python3 e2e/run.py [--app build/app] [-k NAME]... [--keep] [--list]
+    python3 e2e/run.py [--app build/app] [-k NAME]... [-j N] [--keep] [--list]
 
 Every test runs in its own private mount and network namespaces (as root, or as a mapped root
 user where user namespaces are allowed) on its own Xvfb display with a tray host (and openbox as
 window manager when the test asks for one: Sandbox.start_window_manager), against its own
-copy of the program folder, with its own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR. The machine's
-/etc/hosts and port 80 are never touched. Prints one line per test and a closing
+copy of the program folder, with its own HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR, so -j N runs N
+tests at a time without one seeing another. The machine's /etc/hosts and port 80 are never
+touched. Prints one line per test and a closing
 "N passed, M failed, K skipped" line; exits 1 when a test failed.
 """
 
 import argparse
+import concurrent.futures
 import glob
 import importlib
 import json
@@ -121,6 +123,7 @@ def main():
     parser.add_argument("--app", default=os.path.join(os.path.dirname(HERE), "build", "app"),
                         help="the staged program folder (default: build/app)")
     parser.add_argument("-k", action="append", default=[], help="run tests whose name has this")
+    parser.add_argument("-j", type=int, default=1, help="tests run at a time (default 1)")
     parser.add_argument("--keep", action="store_true", help="keep the folders of passed tests")
     parser.add_argument("--list", action="store_true", help="list the tests and leave")
     parser.add_argument("--inner", help=argparse.SUPPRESS)
@@ -143,15 +146,19 @@ def main():
     if missing:
         problem = f"missing tools {missing}: run scripts/setup-deps.sh"
 
-    counts = {"pass": 0, "fail": 0, "skip": 0}
-    for name in names:
+    def one(name):
         if problem:
-            status, detail, seconds = "fail", problem, 0.0
-        else:
-            status, detail, seconds = run_outer(name, app, args.keep)
-        counts[status] += 1
-        line = f"{status.upper():4}  {name} ({seconds:.1f} s)"
-        print(line + (f": {detail}" if detail else ""), flush=True)
+            return name, "fail", problem, 0.0
+        return (name,) + run_outer(name, app, args.keep)
+
+    counts = {"pass": 0, "fail": 0, "skip": 0}
+    # Lines appear as tests finish; with -j 1 that is the order of the list.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.j)) as pool:
+        for future in concurrent.futures.as_completed([pool.submit(one, n) for n in names]):
+            name, status, detail, seconds = future.result()
+            counts[status] += 1
+            line = f"{status.upper():4}  {name} ({seconds:.1f} s)"
+            print(line + (f": {detail}" if detail else ""), flush=True)
     print(f"{counts['pass']} passed, {counts['fail']} failed, {counts['skip']} skipped")
     return 1 if counts["fail"] or not names else 0
 

@@ -33,8 +33,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # group at installation are not linked, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, qt6-qpa-plugins")
-# Opening files and pages, the default browser, the "No" press in error boxes, the sounds.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, at-spi2-core, alsa-utils | pulseaudio-utils")
+# Opening files and pages, the default browser, the "No" press in error boxes, the sounds, and
+# the browser zorvik-browser protects.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "xdg-utils, at-spi2-core, alsa-utils | pulseaudio-utils, chromium")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/prerm
     ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)

@@ -15,7 +15,9 @@ fail() {
     exit 1
 }
 
-desktop-file-validate packaging/zorvik.desktop || fail "packaging/zorvik.desktop does not validate"
+for entry in packaging/zorvik.desktop packaging/zorvik-browser.desktop; do
+    desktop-file-validate "$entry" || fail "$entry does not validate"
+done
 
 # The package of an earlier build must not be the one checked.
 rm -f "$build"/zorvik_*.deb
@@ -29,6 +31,9 @@ deb=$(find "$build" -maxdepth 1 -name 'zorvik_*.deb' | head -n 1)
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
 expect=(
     ./usr/bin/zorvik
+    ./usr/bin/zorvik-browser
+    ./usr/share/applications/zorvik-browser.desktop
+    ./usr/share/man/man1/zorvik-browser.1.gz
     ./usr/share/halvern/1by1.jpg
     ./usr/share/halvern/zorvikhosts.ini
     ./usr/share/applications/zorvik.desktop

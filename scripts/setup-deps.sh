@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     libcurl4-openssl-dev ca-certificates
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xinput-dev libxi-dev
+    # the input device's tests: keys and buttons pressed through XTest, the keymap changed
+    libxtst-dev x11-xkb-utils
     # the X11 desktop: buttons of other programs pressed through the accessibility bus
     libatspi2.0-dev at-spi2-core dbus-daemon
     libcrypt-dev

@@ -111,6 +111,7 @@ void PlaceholderServer::StartWebServerCrap() {
     StartListening();
     m_state.bWebServerOn = true;
     m_form.lblWS.setCaption("WS Started.");
+    m_switched.emit();
 }
 
 void PlaceholderServer::StartListening() {
@@ -133,6 +134,7 @@ void PlaceholderServer::StopWebServer() {
     status("Stopped Web Server.");
     m_form.lblWS.setCaption("WS Stopped.");
     m_state.bWebServerOn = false;
+    m_switched.emit();
 }
 
 std::string PlaceholderServer::LoadFile(const std::string& filename1) const {

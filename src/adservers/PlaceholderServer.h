@@ -12,6 +12,7 @@
 #include "core/BlockedRings.h"
 #include "core/Context.h"
 #include "core/StatusLog.h"
+#include "forms/Signal.h"
 
 namespace halvern::adservers {
 
@@ -45,6 +46,9 @@ public:
     void StartListening();
     /// Stops accepting; connections already accepted are still answered.
     void StopWebServer();
+    /// Fires after the server was started or stopped (bWebServerOn was just set), so that a
+    /// sleeping key poll that keeps the server in step can look again.
+    forms::Signal& switched() { return m_switched; }
     /// The host of the most recent answered request.
     const std::string& getLastHost() const { return m_state.strLastHost; }
     /// The whole file; "Blocked by Zorvik " when its folder is missing, "" on other failures.
@@ -91,6 +95,7 @@ private:
     core::BlockedRings& m_rings;
     std::function<void()> m_autoUpdateCheck;
     std::uint16_t m_port;
+    forms::Signal m_switched;
 
     PendingMap m_pending;
     /// The connections of m_pending, oldest accepted first: the first to run out of time and the

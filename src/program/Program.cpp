@@ -20,6 +20,8 @@
 #include "core/TimeStamp.h"
 #include "forms/StatsForm.h"
 #include "forms/Timer.h"
+#include "popups/PopupBlocking.h"
+#include "popups/WhiteList.h"
 #include "program/StartupSeams.h"
 #include "spyware/SpywareDetection.h"
 #include "system/BrowserOptions.h"
@@ -27,7 +29,6 @@
 #include "system/StartupShortcut.h"
 #include "system/ToolbarButton.h"
 #include "titles/TitleBlocking.h"
-#include "ui/ComingFeatures.h"
 #include "ui/DeveloperZone.h"
 #include "ui/HelpCommands.h"
 #include "ui/HelpLine.h"
@@ -116,7 +117,9 @@ struct Program::Impl {
     adservers::PlaceholderServer server;
     adservers::AdServerBlocking hosts;
     adservers::AdServerAccess hostsAccess{ctx, settings};
-    titles::TitleBlocking titles{ctx, log, rings, tray, counter};
+    popups::WhiteList whiteList{ctx, log, rings};
+    popups::PopupBlocking popups{ctx, log, help, settings, tray, counter, server, whiteList};
+    titles::TitleBlocking titles{ctx, log, rings, tray, popups.reaction};
     spyware::SpywareDetection spyware{ctx, log, rings, tray};
     adservers::UpdateFetch fetch{ctx, log};
     adservers::AdDataUpdate update{
@@ -133,8 +136,7 @@ struct Program::Impl {
     ui::TabHelp tabHelp{ctx, help, settings};
     ui::SoundOptions soundOptions{ctx};
     ui::PopupSwitch popupSwitch{ctx, help};
-    ui::ComingFeatures comingFeatures{form};
-    system::StartupShortcut startupShortcut{ctx, help, comingFeatures};
+    system::StartupShortcut startupShortcut{ctx, help};
     ui::HelpCommands helpCommands{ctx, about};
     ui::Uninstall uninstall{ctx};
     system::BrowserOptions browserOptions{ctx, settings, log};
@@ -164,8 +166,14 @@ Program::Impl::Impl(platform::Platform& platform)
     seams.setPopupListArray = [this] { titles.setPopupListArray(); };
     seams.installShellHook = [this] { titles.installShellHook(); };
     seams.removeShellHook = [this] { titles.removeShellHook(); };
-    // Until the browser's own events report its activity, the desktop's windows do.
-    titles.scanner.browser.isBrowserActive = [this] { return titles.activity.isBrowserActive(); };
+    seams.resetPopupState = [this] { popups.resetPopupState(); };
+    seams.createBrowserTracker = [this] { popups.createBrowserTracker(); };
+    seams.discardBrowserTracker = [this] { popups.discardBrowserTracker(); };
+    titles::BrowserSignals& browser = titles.scanner.browser;
+    browser.isCurrentPageWhiteListed = [this] { return popups.isCurrentPageWhiteListed(); };
+    browser.CheckKeys = [this] { popups.intent.CheckKeys(); };
+    browser.IsHotKeyDown = [this] { return popups.intent.IsHotKeyDown(); };
+    browser.isBrowserActive = [this] { return popups.isBrowserActive(); };
     popupSwitch.createBrowserTracker = [this] { StartupSeams::run(seams.createBrowserTracker); };
     popupSwitch.discardBrowserTracker = [this] { StartupSeams::run(seams.discardBrowserTracker); };
 }
@@ -455,6 +463,7 @@ void Program::Impl::mnuFileExit_Click() {
     StartupSeams::run(seams.discardBrowserTracker);
     StartupSeams::run(seams.UnloadAllForms);
     titles.Form_Unload();
+    popups.Form_Unload();
     spyware.viewer.Form_Unload();
     adServerEditor.unload();
     domainTester.unload();
@@ -527,6 +536,9 @@ MainState& Program::state() {
 }
 const AppPaths& Program::paths() const {
     return m_impl->paths;
+}
+popups::PopupBlocking& Program::popups() {
+    return m_impl->popups;
 }
 spyware::SpywareDetection& Program::spyware() {
     return m_impl->spyware;

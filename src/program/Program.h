@@ -13,6 +13,9 @@
 #include "platform/Platform.h"
 #include "ui/WindowSeams.h"
 
+namespace halvern::popups {
+class PopupBlocking;
+}
 namespace halvern::titles {
 class TitleBlocking;
 }
@@ -61,6 +64,8 @@ public:
     ui::WindowSeams& windowSeams();
     core::MainState& state();
     const core::AppPaths& paths() const;
+    /// Browser popup blocking: the decision, the tracker and the user's intent.
+    popups::PopupBlocking& popups();
     /// Spyware detection: its list window's model, the list download and the window's opening.
     spyware::SpywareDetection& spyware();
 

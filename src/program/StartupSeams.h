@@ -4,8 +4,9 @@
 
 namespace halvern::program {
 
-/// Start-up and shut-down steps whose subsystems are not part of this build yet. Each is named
-/// after the operation its owner provides; an empty one does nothing, and the sequence goes on.
+/// Start-up and shut-down steps that belong to a subsystem, which fills them when Program wires
+/// it. Each is named after the operation its owner provides; an empty one does nothing, and the
+/// sequence goes on.
 struct StartupSeams {
     /// Browser popup blocking: the popup-address and click state.
     std::function<void()> resetPopupState;

@@ -54,9 +54,8 @@ std::string removalAdvice(const std::string& n) {
 
 }  // namespace
 
-StartupShortcut::StartupShortcut(core::Context& context, ui::HelpLine& help,
-                                 const ui::ComingFeatures& coming)
-    : m_context(context), m_help(help), m_coming(coming) {
+StartupShortcut::StartupShortcut(core::Context& context, ui::HelpLine& help)
+    : m_context(context), m_help(help) {
     m_context.form.chkStartup.onClick = [this] { chkStartup_Click(); };
 }
 
@@ -142,11 +141,7 @@ void StartupShortcut::chkStartup_Click() {
 void StartupShortcut::followRunIE(bool startup) {
     forms::CheckBox& runIE = m_context.form.chkRunIE;
     if (startup) {
-        // A box whose feature this build lacks stays disabled, with its tip saying why: enabling
-        // it would offer a choice that does nothing.
-        if (!m_coming.lacks(runIE)) {
-            runIE.setEnabled(true);
-        }
+        runIE.setEnabled(true);
         return;
     }
     runIE.setChecked(false);

@@ -4,7 +4,6 @@
 
 #include "core/Context.h"
 #include "platform/Autostart.h"
-#include "ui/ComingFeatures.h"
 #include "ui/HelpLine.h"
 
 namespace halvern::system {
@@ -14,7 +13,7 @@ namespace halvern::system {
 /// with messages when that fails, and the first start adds it silently. Wires chkStartup.
 class StartupShortcut {
 public:
-    StartupShortcut(core::Context& context, ui::HelpLine& help, const ui::ComingFeatures& coming);
+    StartupShortcut(core::Context& context, ui::HelpLine& help);
     ~StartupShortcut();
     StartupShortcut(const StartupShortcut&) = delete;
     StartupShortcut& operator=(const StartupShortcut&) = delete;
@@ -49,7 +48,6 @@ private:
 
     core::Context& m_context;
     ui::HelpLine& m_help;
-    const ui::ComingFeatures& m_coming;
 };
 
 }  // namespace halvern::system

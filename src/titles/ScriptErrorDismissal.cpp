@@ -29,7 +29,8 @@ const std::string ScriptErrorDismissal::kAdviceText =
     "Software Developers that needed to debug thier new web pages.";
 
 ScriptErrorDismissal::ScriptErrorDismissal(core::Context& context, core::StatusLog& log,
-                                           ui::TrayIcon& tray, BlockedPopupReaction& reaction)
+                                           ui::TrayIcon& tray,
+                                           popups::BlockedPopupReaction& reaction)
     : m_context(context), m_log(log), m_tray(tray), m_reaction(reaction) {}
 
 void ScriptErrorDismissal::mySimulateButtonClick(const std::string& strWindowTitle,

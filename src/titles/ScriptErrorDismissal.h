@@ -6,7 +6,7 @@
 
 #include "core/Context.h"
 #include "core/StatusLog.h"
-#include "titles/BlockedPopupReaction.h"
+#include "popups/BlockedPopupReaction.h"
 #include "ui/TrayIcon.h"
 
 namespace halvern::titles {
@@ -17,7 +17,7 @@ namespace halvern::titles {
 class ScriptErrorDismissal {
 public:
     ScriptErrorDismissal(core::Context& context, core::StatusLog& log, ui::TrayIcon& tray,
-                         BlockedPopupReaction& reaction);
+                         popups::BlockedPopupReaction& reaction);
 
     /// Presses the button `strButtonText` in a browser window titled exactly `strWindowTitle`;
     /// windows of other programs are never answered. Each window is asked once, whether its
@@ -38,7 +38,7 @@ private:
     core::Context& m_context;
     core::StatusLog& m_log;
     ui::TrayIcon& m_tray;
-    BlockedPopupReaction& m_reaction;
+    popups::BlockedPopupReaction& m_reaction;
     std::int32_t m_answered = 0;
     /// Windows asked already, while they exist.
     std::vector<platform::WindowId> m_tried;

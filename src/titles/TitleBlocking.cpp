@@ -6,12 +6,10 @@ namespace halvern::titles {
 
 TitleBlocking::TitleBlocking(core::Context& context, core::StatusLog& log,
                              core::BlockedRings& rings, ui::TrayIcon& tray,
-                             adservers::BlockCounter& counter)
+                             popups::BlockedPopupReaction& reaction)
     : list(context.platform.files, context.paths, log),
-      reaction(context, tray, counter),
-      activity(context),
       dismissal(context, log, tray, reaction),
-      scanner(context, log, rings, list, reaction, dismissal, activity),
+      scanner(context, log, rings, list, reaction, dismissal),
       editor(context, list, scanner),
       m_context(context),
       m_log(log) {}
@@ -26,7 +24,6 @@ void TitleBlocking::Form_Unload() {
     scanner.TimerCloseByTitle.setEnabled(false);
     scanner.TimerResetByTitleTimer.setEnabled(false);
     scanner.TimerPopupTitleClosed.setEnabled(false);
-    activity.TimerIEActive.setEnabled(false);
 }
 
 }  // namespace halvern::titles

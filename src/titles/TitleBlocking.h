@@ -1,11 +1,9 @@
 #pragma once
 
-#include "adservers/BlockCounter.h"
 #include "core/BlockedRings.h"
 #include "core/Context.h"
 #include "core/StatusLog.h"
-#include "titles/BlockedPopupReaction.h"
-#include "titles/BrowserActivity.h"
+#include "popups/BlockedPopupReaction.h"
 #include "titles/ScriptErrorDismissal.h"
 #include "titles/TitleEditor.h"
 #include "titles/TitleList.h"
@@ -19,8 +17,9 @@ namespace halvern::titles {
 /// and shut-down steps and the commands.
 class TitleBlocking {
 public:
+    /// The reaction to a block is browser popup blocking's, which counts the burst.
     TitleBlocking(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
-                  ui::TrayIcon& tray, adservers::BlockCounter& counter);
+                  ui::TrayIcon& tray, popups::BlockedPopupReaction& reaction);
     TitleBlocking(const TitleBlocking&) = delete;
     TitleBlocking& operator=(const TitleBlocking&) = delete;
 
@@ -38,9 +37,6 @@ public:
     void Form_Unload();
 
     TitleList list;
-    BlockedPopupReaction reaction;
-    /// The desktop's browser activity, until the browser itself reports it.
-    BrowserActivity activity;
     ScriptErrorDismissal dismissal;
     TitleScanner scanner;
     TitleEditor editor;

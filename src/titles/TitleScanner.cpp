@@ -27,8 +27,8 @@ std::function<int()> clockDraw() {
 }  // namespace
 
 TitleScanner::TitleScanner(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
-                           TitleList& list, BlockedPopupReaction& reaction,
-                           ScriptErrorDismissal& dismissal, BrowserActivity& activity)
+                           TitleList& list, popups::BlockedPopupReaction& reaction,
+                           ScriptErrorDismissal& dismissal)
     : TimerCloseByTitle(context.platform.scheduler, "TimerCloseByTitle", kScanInterval, true),
       TimerResetByTitleTimer(context.platform.scheduler, "TimerResetByTitleTimer", 1000, true),
       TimerPopupTitleClosed(context.platform.scheduler, "TimerPopupTitleClosed", 2000, false),
@@ -38,8 +38,7 @@ TitleScanner::TitleScanner(core::Context& context, core::StatusLog& log, core::B
       m_rings(rings),
       m_list(list),
       m_reaction(reaction),
-      m_dismissal(dismissal),
-      m_activity(activity) {
+      m_dismissal(dismissal) {
     TimerCloseByTitle.onTimer = [this] { TimerCloseByTitle_Timer(); };
     TimerResetByTitleTimer.onTimer = [this] { TimerResetByTitleTimer_Timer(); };
     TimerPopupTitleClosed.onTimer = [this] { TimerPopupTitleClosed_Timer(); };
@@ -92,13 +91,9 @@ void TitleScanner::DoShellWindowEvent() {
 
 void TitleScanner::installShellHook() {
     platform::Desktop& desktop = m_context.platform.desktop;
-    const auto event = [this](platform::WindowId window) {
-        m_activity.noteWindow(window);  // before the walk, which may close the window
-        DoShellWindowEvent();
-    };
+    const auto event = [this](platform::WindowId) { DoShellWindowEvent(); };
     desktop.onCreated = [this](platform::WindowId window) {
         forgetAsked(window);
-        m_activity.noteWindow(window);
         DoShellWindowEvent();
     };
     desktop.onActivated = event;

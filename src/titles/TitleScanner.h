@@ -10,8 +10,7 @@
 #include "core/Context.h"
 #include "core/StatusLog.h"
 #include "forms/Timer.h"
-#include "titles/BlockedPopupReaction.h"
-#include "titles/BrowserActivity.h"
+#include "popups/BlockedPopupReaction.h"
 #include "titles/ScriptErrorDismissal.h"
 #include "titles/TitleList.h"
 #include "titles/WindowReading.h"
@@ -38,8 +37,8 @@ class TitleScanner {
 public:
     /// Starts the scan and reset timers; wires their handlers.
     TitleScanner(core::Context& context, core::StatusLog& log, core::BlockedRings& rings,
-                 TitleList& list, BlockedPopupReaction& reaction, ScriptErrorDismissal& dismissal,
-                 BrowserActivity& activity);
+                 TitleList& list, popups::BlockedPopupReaction& reaction,
+                 ScriptErrorDismissal& dismissal);
     TitleScanner(const TitleScanner&) = delete;
     TitleScanner& operator=(const TitleScanner&) = delete;
 
@@ -52,8 +51,7 @@ public:
 
     /// The gated walk run for a new, activated or retitled window.
     void DoShellWindowEvent();
-    /// Starts and stops following the desktop's notifications; each also tells the browser
-    /// activity.
+    /// Starts and stops following the desktop's notifications.
     void installShellHook();
     void removeShellHook();
 
@@ -116,9 +114,8 @@ private:
     core::StatusLog& m_log;
     core::BlockedRings& m_rings;
     TitleList& m_list;
-    BlockedPopupReaction& m_reaction;
+    popups::BlockedPopupReaction& m_reaction;
     ScriptErrorDismissal& m_dismissal;
-    BrowserActivity& m_activity;
     /// Windows asked to close once already: one that ignores the request is not recorded,
     /// counted and sounded again on every walk. Forgotten once gone, or when a new window gets
     /// the id.

@@ -1,8 +1,9 @@
 // The browser's script-error box answered by the program as it is built: the title scanner's
-// tick, fed with the browser activity the desktop shows.
+// tick, fed with the activity the protected browser reports.
 
 #include <gtest/gtest.h>
 
+#include "popups/PopupBlocking.h"
 #include "program/Program.h"
 #include "support/FakePlatform.h"
 #include "titles/TitleBlocking.h"
@@ -37,22 +38,30 @@ struct ProgramScriptErrorTest : ::testing::Test {
 
 TEST_F(ProgramScriptErrorTest, TheBrowsersErrorBoxIsAnsweredOnlyWhileTheBrowserIsActive) {
     // A box left from before the start, while the browser sits idle.
-    const WindowId browser = fake.desktop.open(window("News - Chromium", "Chromium"));
-    const WindowId early = errorBox("Chromium", {"&Yes", "&No"});
+    fake.desktop.open(window("News - Chromium", "Chromium"));
+    fake.browser.connect();
+    const auto page = fake.browser.openPage("https://news.example/");
     program.Form_Load();
+    fake.clock.advance(10s);
+    // The double-click grace the program starts with is over by now.
+    program.popups().intent.TimerDClickOK.setEnabled(false);
+    const WindowId early = errorBox("Chromium", {"&Yes", "&No"});
     fake.clock.advance(10s);
     EXPECT_TRUE(fake.desktop.pressAsked.empty()) << "no browser activity, no press";
 
-    fake.desktop.activate(browser);
+    fake.browser.startNavigation(page, "https://news.example/today");
     fake.clock.advance(600ms);
     using Pressed = std::vector<std::pair<WindowId, std::string>>;
     EXPECT_EQ(fake.desktop.pressed, (Pressed{{early, "&No"}}));
     EXPECT_EQ(program.titles().dismissal.answered(), 1);
     EXPECT_EQ(program.form().lblpage.caption(), "No to Error Dailog");
 
-    // A box that appears later is a browser window of its own: its coming is the activity.
+    // Activity ends 4 s after the browser's last event; its next one counts again.
     fake.clock.advance(10s);
-    const WindowId later = errorBox("firefox", {"&Yes", "&No"});
+    const WindowId later = errorBox("Chromium", {"&Yes", "&No"});
+    fake.clock.advance(600ms);
+    EXPECT_EQ(fake.desktop.pressed, (Pressed{{early, "&No"}})) << "an idle browser";
+    fake.browser.loadingStarted(page);
     fake.clock.advance(600ms);
     EXPECT_EQ(fake.desktop.pressed, (Pressed{{early, "&No"}, {later, "&No"}}));
     EXPECT_EQ(program.titles().dismissal.answered(), 2);
@@ -60,11 +69,14 @@ TEST_F(ProgramScriptErrorTest, TheBrowsersErrorBoxIsAnsweredOnlyWhileTheBrowserI
 
 TEST_F(ProgramScriptErrorTest, ABoxWhoseButtonCannotBeReachedIsAskedOnce) {
     program.Form_Load();
+    program.popups().intent.TimerDClickOK.setEnabled(false);
     program.titles().scanner.draw = [] { return 100; };
-    const WindowId browser = fake.desktop.open(window("News - Chromium", "Chromium"));
+    fake.browser.connect();
+    const auto page = fake.browser.openPage("https://news.example/");
+    fake.desktop.open(window("News - Chromium", "Chromium"));
     const WindowId box = errorBox("Chromium", {});
     for (int second = 0; second < 20; ++second) {
-        fake.desktop.activate(browser);  // the user stays busy in the browser
+        fake.browser.loadingStarted(page);  // the user stays busy in the browser
         fake.clock.advance(1s);
     }
     using Asked = std::vector<std::pair<WindowId, std::string>>;

@@ -57,8 +57,7 @@ std::string removalFailure(const std::string& description) {
 struct StartupShortcutTest : ::testing::Test {
     halvern::testing::FakePlatform fake;
     halvern::testing::ProgramParts parts{fake.platform, {"/opt/halvern", "/etc/hosts"}};
-    halvern::ui::ComingFeatures coming{parts.form};
-    StartupShortcut shortcut{parts.context, parts.help, coming};
+    StartupShortcut shortcut{parts.context, parts.help};
     halvern::forms::MainForm& form = parts.form;
 };
 
@@ -213,25 +212,7 @@ TEST_F(StartupShortcutTest, WhileTheSettingsLoadTheBoxWritesNothing) {
     EXPECT_EQ(form.lblStatus.caption(), "Loading");
 }
 
-TEST_F(StartupShortcutTest, RunningOnlyWithTheBrowserFollowsTheBoxUnlessItsFeatureIsMissing) {
-    // This build lacks the browser tracking the option needs: the box stays disabled either way,
-    // and unchecking the start with the session still clears the option.
-    form.chkRunIE.setChecked(true);
-    form.chkStartup.click();
-    EXPECT_FALSE(form.chkRunIE.enabled());
-    form.chkStartup.click();
-    EXPECT_FALSE(form.chkRunIE.checked());
-    EXPECT_FALSE(form.chkRunIE.enabled());
-}
-
-TEST(StartupShortcutRunIE, WithItsFeatureTheOptionIsOfferedOnlyWithTheStartWithTheSession) {
-    halvern::testing::FakePlatform fake;
-    halvern::testing::ProgramParts parts{fake.platform, {"/opt/halvern", "/etc/hosts"}};
-    // Features missing from another window's controls only: every control here works.
-    halvern::forms::MainForm elsewhere;
-    const halvern::ui::ComingFeatures nothingMissing{elsewhere};
-    StartupShortcut shortcut{parts.context, parts.help, nothingMissing};
-    halvern::forms::MainForm& form = parts.form;
+TEST_F(StartupShortcutTest, RunningOnlyWithTheBrowserIsOfferedOnlyWithTheStartWithTheSession) {
     form.chkStartup.setChecked(true);
     form.chkRunIE.setChecked(true);
 

@@ -134,34 +134,5 @@ TEST_F(ScriptErrorDismissalTest, AdvisesOnTheFifthAnswerAndEveryTwentieth) {
     EXPECT_EQ(desktop.pressed.size(), 61u);
 }
 
-TEST_F(ScriptErrorDismissalTest,
-       ABrowserWindowCreatedActivatedOrRetitledMakesFourSecondsOfActivity) {
-    titles.installShellHook();
-    const auto browser = open("News - Chromium", "Chromium", "browser");
-    const auto editor = open("notes.txt - Editor", "Gedit");
-    auto& activity = titles.activity;
-    activity.TimerIEActive.setEnabled(false);
-    struct Case {
-        const char* name;
-        std::function<void()> event;
-        bool active;
-    };
-    const Case cases[] = {
-        {"browser activated", [&] { desktop.activate(browser); }, true},
-        {"browser retitled", [&] { desktop.retitle(browser, "Other - Chromium"); }, true},
-        {"browser opened", [&] { open("Shop - Chromium", "chromium-browser", "browser"); }, true},
-        {"editor activated", [&] { desktop.activate(editor); }, false},
-        {"editor retitled", [&] { desktop.retitle(editor, "todo.txt - Editor"); }, false},
-    };
-    for (const Case& c : cases) {
-        c.event();
-        EXPECT_EQ(activity.isBrowserActive(), c.active) << c.name;
-        clock.advance(3999ms);
-        EXPECT_EQ(activity.isBrowserActive(), c.active) << c.name;
-        clock.advance(1ms);
-        EXPECT_FALSE(activity.isBrowserActive()) << c.name;
-    }
-}
-
 }  // namespace
 }  // namespace halvern::titles::fixture

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "adservers/BlockCounter.h"
+#include "adservers/PlaceholderServer.h"
 #include "core/BlockedRings.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
+#include "popups/BlockedPopupReaction.h"
+#include "popups/UserIntent.h"
 #include "support/FakePlatform.h"
 #include "titles/TitleBlocking.h"
 #include "ui/TrayIcon.h"
@@ -93,7 +96,10 @@ protected:
     core::Settings settings{context, {}};
     ui::TrayIcon tray{context, settings};
     adservers::BlockCounter counter{form, state, stats};
-    TitleBlocking titles{context, log, rings, tray, counter};
+    adservers::PlaceholderServer server{context, log, rings, counter, [] {}};
+    popups::UserIntent intent{context, server};
+    popups::BlockedPopupReaction reaction{context, tray, counter, intent};
+    TitleBlocking titles{context, log, rings, tray, reaction};
     TitleScanner& scanner = titles.scanner;
     std::vector<std::string> statusLines;
     int draws = 0;

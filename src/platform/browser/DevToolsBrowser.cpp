@@ -7,9 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <utility>
 
-#include "platform/browser/RelaySocketPath.h"
+#include "platform/browser/RelaySocket.h"
 
 namespace halvern::platform {
 
@@ -24,11 +25,8 @@ constexpr std::size_t kReadBudget = std::size_t{1024} * 1024;
 
 }  // namespace
 
-DevToolsBrowser::DevToolsBrowser(Scheduler& scheduler, std::string socketPath,
-                                 std::string privateFolder)
-    : m_scheduler(scheduler),
-      m_socketPath(std::move(socketPath)),
-      m_privateFolder(std::move(privateFolder)) {
+DevToolsBrowser::DevToolsBrowser(Scheduler& scheduler, std::string socketPath)
+    : m_scheduler(scheduler), m_socketPath(std::move(socketPath)) {
     wireBook();
 }
 
@@ -241,17 +239,14 @@ void DevToolsBrowser::tryConnect() {
     if (!m_following || m_fd >= 0) {
         return;
     }
-    if (!m_privateFolder.empty()) {
-        const std::string refusal = prepareRelayFolder(m_privateFolder, false);
-        if (!refusal.empty()) {
-            // A missing folder only means the launcher has not run yet.
-            if (::access(m_privateFolder.c_str(), F_OK) == 0 && refusal != m_lastRefusal) {
-                problem("browser launcher's socket not used: " + refusal);
-            }
-            m_lastRefusal = refusal;
-            scheduleRetry();
-            return;
+    std::string refusal;
+    if (!prepareRelayFolder(m_socketPath, refusal)) {
+        if (refusal != m_lastRefusal) {
+            problem("browser launcher's socket not used: " + refusal);
         }
+        m_lastRefusal = refusal;
+        scheduleRetry();
+        return;
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -271,11 +266,10 @@ void DevToolsBrowser::tryConnect() {
         scheduleRetry();
         return;
     }
-    ucred peer{};
-    socklen_t length = sizeof(peer);
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::getuid()) {
+    const std::optional<uid_t> peer = peerUid(fd);
+    if (!peer || *peer != ::geteuid()) {
         ::close(fd);
-        const std::string refusal = "browser launcher's socket is another user's: " + m_socketPath;
+        refusal = "browser launcher's socket is another user's: " + m_socketPath;
         if (refusal != m_lastRefusal) {
             problem(refusal);
         }

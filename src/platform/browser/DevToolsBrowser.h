@@ -35,9 +35,9 @@ public:
     /// Bytes waiting to be written beyond which the launcher counts as stuck and is dropped.
     static constexpr std::size_t kSendQueueCap = std::size_t{64} * 1024 * 1024;
 
-    /// `privateFolder`, when not empty, is checked (a folder of this user's, closed to others)
-    /// before every connection.
-    DevToolsBrowser(Scheduler& scheduler, std::string socketPath, std::string privateFolder = "");
+    /// The socket's folder is checked (made when missing; a folder of this user's, closed to
+    /// others) before every connection.
+    DevToolsBrowser(Scheduler& scheduler, std::string socketPath);
     ~DevToolsBrowser() override;
     DevToolsBrowser(const DevToolsBrowser&) = delete;
     DevToolsBrowser& operator=(const DevToolsBrowser&) = delete;
@@ -74,7 +74,6 @@ private:
 
     Scheduler& m_scheduler;
     std::string m_socketPath;
-    std::string m_privateFolder;
     TargetBook m_book;
     std::unique_ptr<DevToolsMessageReader> m_reader;
     int m_fd = -1;

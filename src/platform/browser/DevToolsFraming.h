@@ -13,7 +13,7 @@ namespace halvern::platform {
 class DevToolsMessageReader {
 public:
     /// 32 MiB: far above anything the program asks for (it asks for no screenshots or bodies).
-    static constexpr std::size_t kDefaultCap = std::size_t{32} * 1024 * 1024;
+    static constexpr std::size_t kDefaultCap = std::size_t{32} * 1024U * 1024U;
 
     explicit DevToolsMessageReader(std::size_t cap = kDefaultCap) : m_cap(cap) {}
 

@@ -1,6 +1,5 @@
 #include "platform/fake/FakeInputDevice.h"
 
-#include <iterator>
 #include <utility>
 
 namespace halvern::platform {
@@ -8,16 +7,15 @@ namespace halvern::platform {
 void FakeInputDevice::watch(const std::vector<int>& keys) {
     watched = std::set<int>(keys.begin(), keys.end());
     // No state is kept for a key no longer watched.
-    for (auto it = m_latched.begin(); it != m_latched.end();) {
-        it = watched.count(*it) ? std::next(it) : m_latched.erase(it);
-    }
+    std::erase_if(m_latched, [this](int key) { return !watched.contains(key); });
+    std::erase_if(m_down, [this](int key) { return !watched.contains(key); });
 }
 
 void FakeInputDevice::drain() {
     ++drains;
-    const std::vector<int> queue = std::exchange(m_queue, {});
-    for (int key : queue) {
-        deliver(key);
+    const std::vector<Stroke> queue = std::exchange(m_queue, {});
+    for (const Stroke& stroke : queue) {
+        deliver(stroke);
     }
 }
 
@@ -27,31 +25,29 @@ bool FakeInputDevice::pressedSinceLastQuery(int key) {
 }
 
 bool FakeInputDevice::anythingPending() const {
-    if (!m_latched.empty()) {
-        return true;
-    }
-    for (int key : m_down) {
-        if (watched.count(key)) {
-            return true;
-        }
-    }
-    return false;
+    return !m_latched.empty() || !m_down.empty();
 }
 
 void FakeInputDevice::press(int key) {
-    if (m_down.count(key)) {
+    if (!m_held.insert(key).second) {
         return;  // a held key repeats no press
     }
-    m_down.insert(key);
     if (queued) {
-        m_queue.push_back(key);
+        m_queue.push_back({key, true});
         return;
     }
-    deliver(key);
+    deliver({key, true});
 }
 
 void FakeInputDevice::release(int key) {
-    m_down.erase(key);
+    if (m_held.erase(key) == 0) {
+        return;
+    }
+    if (queued) {
+        m_queue.push_back({key, false});
+        return;
+    }
+    deliver({key, false});
 }
 
 void FakeInputDevice::tap(int key) {
@@ -59,11 +55,16 @@ void FakeInputDevice::tap(int key) {
     release(key);
 }
 
-void FakeInputDevice::deliver(int key) {
-    if (!watched.count(key)) {
+void FakeInputDevice::deliver(const Stroke& stroke) {
+    if (!stroke.press) {
+        m_down.erase(stroke.key);
         return;
     }
-    m_latched.insert(key);
+    if (!watched.contains(stroke.key)) {
+        return;
+    }
+    m_down.insert(stroke.key);
+    m_latched.insert(stroke.key);
     if (onPress) {
         onPress();
     }

@@ -137,7 +137,7 @@ private:
     testing::TempFolder m_folder;
     PollScheduler m_loop;
     LoopbackServer m_server{m_loop};
-    DevToolsBrowser m_browser{m_loop, m_folder / "zorvik-browser.sock", m_folder.path()};
+    DevToolsBrowser m_browser{m_loop, m_folder / "zorvik-browser.sock"};
     std::unique_ptr<ChromiumRelay> m_relay;
 };
 

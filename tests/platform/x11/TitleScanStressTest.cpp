@@ -14,11 +14,14 @@
 
 #include "X11TestSupport.h"
 #include "adservers/BlockCounter.h"
+#include "adservers/PlaceholderServer.h"
 #include "core/BlockedRings.h"
 #include "core/Settings.h"
 #include "core/StatusLog.h"
 #include "platform/linux/PollScheduler.h"
 #include "platform/x11/XcbDesktop.h"
+#include "popups/BlockedPopupReaction.h"
+#include "popups/UserIntent.h"
 #include "support/FakePlatform.h"
 #include "titles/TitleBlocking.h"
 #include "ui/TrayIcon.h"
@@ -78,7 +81,12 @@ protected:
         settings = std::make_unique<core::Settings>(*context, core::Settings::Callbacks{});
         tray = std::make_unique<ui::TrayIcon>(*context, *settings);
         counter = std::make_unique<adservers::BlockCounter>(form, state, stats);
-        titles = std::make_unique<titles::TitleBlocking>(*context, *log, rings, *tray, *counter);
+        server =
+            std::make_unique<adservers::PlaceholderServer>(*context, *log, rings, *counter, [] {});
+        intent = std::make_unique<popups::UserIntent>(*context, *server);
+        reaction =
+            std::make_unique<popups::BlockedPopupReaction>(*context, *tray, *counter, *intent);
+        titles = std::make_unique<titles::TitleBlocking>(*context, *log, rings, *tray, *reaction);
         fake.files.put(paths.getUserTitleIniFileName(),
                        "[DomainCount]\r\nN=1\r\n[Domains]\r\nD0=Casino\r\n");
         titles->setPopupListArray();
@@ -114,6 +122,9 @@ protected:
     std::unique_ptr<core::Settings> settings;
     std::unique_ptr<ui::TrayIcon> tray;
     std::unique_ptr<adservers::BlockCounter> counter;
+    std::unique_ptr<adservers::PlaceholderServer> server;
+    std::unique_ptr<popups::UserIntent> intent;
+    std::unique_ptr<popups::BlockedPopupReaction> reaction;
     std::unique_ptr<titles::TitleBlocking> titles;
 };
 

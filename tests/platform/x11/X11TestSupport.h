@@ -137,6 +137,13 @@ public:
     }
 
     const std::string& name() const { return m_name; }
+    /// Ends the display itself, as when the session ends under its programs.
+    void stopServer() {
+        stop(m_wm);
+        m_wm = 0;
+        stop(m_xvfb);
+        m_xvfb = 0;
+    }
     /// Ends the window manager, leaving its windows on the display.
     void stopWindowManager() {
         stop(m_wm);
