@@ -26,6 +26,8 @@
 #include "gui/TrayMenuView.h"
 #include "gui/WhiteListWindow.h"
 #include "platform/Platform.h"
+#include "platform/browser/DevToolsBrowser.h"
+#include "platform/browser/RelaySocket.h"
 #include "platform/linux/CryptPasswordHasher.h"
 #include "platform/linux/CurlHttp.h"
 #include "platform/linux/FileRegistry.h"
@@ -86,17 +88,6 @@ public:
     bool pressedSinceLastQuery(int) override { return false; }
     bool isDown(int) const override { return false; }
     bool anythingPending() const override { return false; }
-};
-
-// No protected browser: it never connects.
-class UnavailableBrowser final : public platform::Browser {
-public:
-    bool connected() const override { return false; }
-    void follow(bool) override {}
-    std::vector<platform::BrowserPage> pages() const override { return {}; }
-    std::string locationUrl(const platform::TargetId&) const override { return {}; }
-    void allow(const platform::TargetId&) override {}
-    void cancel(const platform::TargetId&) override {}
 };
 
 /// The version is the one the main window's caption shows, the text after its last " v".
@@ -273,7 +264,8 @@ int main(int argc, char** argv) {
     // The registry's files sit beside the per-user store's.
     platform::FileRegistry registry(files, platform::XdgUserStore::defaultFolder());
     platform::XdgAutostart autostart(files, platform::XdgAutostart::defaultFolder());
-    UnavailableBrowser browser;
+    // The protected browser, through its launcher's socket (connected while it is followed).
+    platform::DevToolsBrowser browser(scheduler, platform::relaySocketPath());
     // The mouse and keyboard come from the same display, through XInput 2.
     platform::XInputDevice x11Input(scheduler);
     UnavailableInput noInput;

@@ -483,7 +483,7 @@ std::vector<BrowserPage> TargetBook::pages() const {
 std::vector<HeldPopup> TargetBook::heldPopups() const {
     std::vector<HeldPopup> all;
     for (const SessionRecord* record : sessions()) {
-        if (record->held) {
+        if (record->held && !record->cancelling) {
             all.push_back(HeldPopup{record->targetId, pageOf(record->openerId),
                                     record->openedUrl.empty() ? record->url : record->openedUrl,
                                     record->userGesture});
@@ -502,6 +502,11 @@ std::vector<std::string> TargetBook::attachEvents() const {
     for (const SessionRecord* record : sessions()) {
         json params = json::parse(record->attachParams, nullptr, false);
         params["waitingForDebugger"] = record->held;
+        // The target as it is now, not as it was when it was attached.
+        if (params.contains("targetInfo") && params["targetInfo"].is_object()) {
+            params["targetInfo"]["url"] = record->url;
+            params["targetInfo"]["title"] = record->title;
+        }
         json event = {{"method", "Target.attachedToTarget"}, {"params", std::move(params)}};
         if (!record->parentSession.empty()) {
             event["sessionId"] = record->parentSession;

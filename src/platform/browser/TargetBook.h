@@ -92,13 +92,13 @@ public:
     std::vector<const SessionRecord*> sessions() const;
     /// The pages open now, in attach order (held and cancelled popups not among them).
     std::vector<BrowserPage> pages() const;
-    /// The popups held now, in the order they were held.
+    /// The popups held now and not being cancelled, in the order they were held.
     std::vector<HeldPopup> heldPopups() const;
     /// A page's current address, "" when unknown.
     std::string locationUrl(const TargetId& page) const;
     /// One `Target.attachedToTarget` event per attached session, in attach order, as the browser
-    /// sent it but with `waitingForDebugger` true only for popups still held: what a newly
-    /// connected client needs to rebuild this state.
+    /// sent it but with the target's current address and title and `waitingForDebugger` true
+    /// only for popups still held: what a newly connected client needs to rebuild this state.
     std::vector<std::string> attachEvents() const;
     /// The product the relay named in its greeting, "" before it.
     const std::string& product() const { return m_product; }
