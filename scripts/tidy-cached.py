@@ -7,7 +7,8 @@ Runs clang-tidy-14 with the project's .clang-tidy on every .cpp of src/, app/ an
 BUILD_DIR's compile commands. A file's findings are kept in the user's cache folder
 ($XDG_CACHE_HOME/halvern-tidy, else ~/.cache/halvern-tidy) under a key made of clang-tidy's
 version, the .clang-tidy file, the file's compile command and the contents of every file it
-includes (as ninja recorded them when it compiled the file): a file is checked again only when one
+includes (as ninja recorded them when it compiled the file), paths inside the checkout taken
+relative to it, so that another clone of the same sources reuses the findings: a file is checked again only when one
 of those changed, so a run after a small change checks only what the change reaches. Prints the
 findings of every file, cached or not, and exits 1 when there is one.
 """
@@ -93,7 +94,9 @@ def main():
     for entry in entries:
         source = os.path.abspath(entry["file"])
         key = common.copy()
-        key.update(entry["command"].encode())
+        # Paths inside the checkout count relative to it, so another clone of the same sources
+        # finds the same findings.
+        key.update(entry["command"].replace(ROOT, "<root>").encode())
         key.update(hashes.of(source).encode())
         obj = object_of(entry["command"])
         recorded = deps.get(obj) if obj else None
@@ -103,7 +106,7 @@ def main():
         else:
             for dep in recorded:
                 path = os.path.normpath(os.path.join(entry["directory"], dep))
-                key.update(path.encode() + hashes.of(path).encode())
+                key.update(path.replace(ROOT, "<root>").encode() + hashes.of(path).encode())
         jobs.append((source, os.path.join(folder, key.hexdigest())))
 
     def check(job):
