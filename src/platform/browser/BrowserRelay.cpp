@@ -4,8 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <limits>
 #include <vector>
 
 #include "platform/browser/RelaySocket.h"
@@ -55,6 +57,13 @@ bool BrowserRelay::step(int timeoutMs, std::span<const int> wakeFds) {
     for (std::size_t i = 0; i < wakeFds.size(); ++i) {
         fds[kWake + i] = {wakeFds[i], POLLIN, 0};
     }
+    if (const auto deadline = m_router.nextDeadline()) {
+        // A grace ending wakes the loop; past, it is handled below without waiting.
+        const auto left = std::clamp<Millis::rep>((*deadline - m_router.clock()).count(), 0,
+                                                  std::numeric_limits<int>::max());
+        timeoutMs =
+            timeoutMs < 0 ? static_cast<int>(left) : std::min(timeoutMs, static_cast<int>(left));
+    }
     if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
         return false;
     }
@@ -74,6 +83,7 @@ bool BrowserRelay::step(int timeoutMs, std::span<const int> wakeFds) {
         dropClient(m_client->queued() > kClientQueueCap ? "Zorvik stopped reading" : "");
     }
     m_dropClient = false;
+    m_router.tick();
     if (!m_browser.flush()) {
         m_browserOpen = false;
     }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "platform/browser/MessageChannel.h"
 #include "platform/browser/RelayRouter.h"
@@ -33,9 +34,9 @@ public:
 
     /// Sends the browser its set-up.
     void start();
-    /// Waits up to timeoutMs (-1: no limit) for the pipe, the socket, the client or one of
-    /// wakeFds, and handles what is ready. Returns true when one of wakeFds turned readable (they
-    /// are not read here).
+    /// Waits up to timeoutMs (-1: no limit), and no longer than the next cancel's grace, for the
+    /// pipe, the socket, the client or one of wakeFds, and handles what is ready and what is due.
+    /// Returns true when one of wakeFds turned readable (they are not read here).
     bool step(int timeoutMs, std::span<const int> wakeFds = {});
     /// False once the browser has closed its end of the pipe (it is exiting).
     bool browserOpen() const { return m_browserOpen; }
@@ -43,6 +44,8 @@ public:
     void closeBrowser();
     bool clientConnected() const { return m_client != nullptr; }
     const RelayRouter& router() const { return m_router; }
+    /// Replaces the monotonic clock the cancels' graces are timed on (tests step it by hand).
+    void useClock(std::function<Millis()> clock) { m_router.clock = std::move(clock); }
 
     /// The launcher's log: one line per problem or decision.
     std::function<void(const std::string&)> log;

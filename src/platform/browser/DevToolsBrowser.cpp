@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -26,7 +27,11 @@ constexpr std::size_t kReadBudget = std::size_t{1024} * 1024;
 }  // namespace
 
 DevToolsBrowser::DevToolsBrowser(Scheduler& scheduler, std::string socketPath)
-    : m_scheduler(scheduler), m_socketPath(std::move(socketPath)) {
+    : m_scheduler(scheduler),
+      m_socketPath(std::move(socketPath)),
+      m_cancels(m_book,
+                [this](const std::string& method, const json& params,
+                       const std::string& sessionId) { return send(method, params, sessionId); }) {
     wireBook();
 }
 
@@ -92,26 +97,13 @@ void DevToolsBrowser::wireBook() {
         }
     };
     m_book.onRequestPaused = [this](const std::string& sessionId, const std::string& requestId) {
-        // Only a cancel enables Fetch: nothing of a cancelled popup leaves the browser.
-        const std::int64_t id =
-            send("Fetch.failRequest",
-                 {{"requestId", requestId}, {"errorReason", "BlockedByClient"}}, sessionId);
-        if (const SessionRecord* record = m_book.session(sessionId)) {
-            m_cancelSteps[id] = CancelStep{record->targetId, CancelStep::Failed};
-        }
+        // Only a cancel enables Fetch: nothing of a cancelled popup leaves the browser. The
+        // launcher answers for the popups it cancels itself.
+        m_cancels.requestPaused(sessionId, requestId);
     };
     m_book.onReply = [this](std::int64_t id, const json&) {
-        // Refused or not, a cancel goes on: the popup must not stay paused.
-        const auto step = m_cancelSteps.find(id);
-        if (step == m_cancelSteps.end()) {
-            return;
-        }
-        const CancelStep done = step->second;
-        m_cancelSteps.erase(step);
-        if (done.stage == CancelStep::Intercepted) {
-            resumeCancelled(done.popup);
-        } else {
-            closeCancelled(done.popup);
+        if (m_cancels.replied(id, m_scheduler.now())) {
+            armGrace();
         }
     };
     m_book.onProblem = [this](const std::string& text) { problem(text); };
@@ -167,47 +159,33 @@ void DevToolsBrowser::cancel(const TargetId& popup) {
     if (record == nullptr || !record->held || record->cancelling || m_fd < 0) {
         return;
     }
-    // Fail its requests first. Only once the browser confirms that is the popup resumed (a
-    // resume sent at once can overtake the interception and let the first request out), and
-    // only a resumed popup is closed (one closed while paused leaves its opener's script
-    // frozen).
-    const std::int64_t id = send(
-        "Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, record->sessionId);
-    m_cancelSteps[id] = CancelStep{popup, CancelStep::Intercepted};
+    // Its requests are failed first; it is resumed and closed as the browser confirms each step.
+    m_cancels.begin(*record);
     m_reportedClosed.insert(popup);
     if (live() && onPageClosed) {
         onPageClosed(popup, false);
     }
 }
 
-void DevToolsBrowser::resumeCancelled(const TargetId& popup) {
-    const SessionRecord* record = m_book.target(popup);
-    if (record == nullptr || !record->held) {
+void DevToolsBrowser::armGrace() {
+    m_scheduler.cancel(m_graceTimer);
+    m_graceTimer = 0;
+    const std::optional<Millis> deadline = m_cancels.nextDeadline();
+    if (!deadline) {
         return;
     }
-    send("Runtime.runIfWaitingForDebugger", json::object(), record->sessionId);
-    // It is closed once its first request has failed: closed sooner, its session's end would
-    // let a paused request go on. A popup that asks for nothing is closed after a grace.
-    m_closeTimers[popup] =
-        m_scheduler.callAfter(kCancelGrace, [this, popup] { closeCancelled(popup); });
-}
-
-void DevToolsBrowser::closeCancelled(const TargetId& popup) {
-    const auto timer = m_closeTimers.find(popup);
-    if (timer == m_closeTimers.end()) {
-        return;
-    }
-    m_scheduler.cancel(timer->second);
-    m_closeTimers.erase(timer);
-    send("Target.closeTarget", {{"targetId", popup}});
+    m_graceTimer =
+        m_scheduler.callAfter(std::max(Millis{0}, *deadline - m_scheduler.now()), [this] {
+            m_graceTimer = 0;
+            m_cancels.expire(m_scheduler.now());
+            armGrace();
+        });
 }
 
 void DevToolsBrowser::forgetCancels() {
-    for (const auto& [popup, timer] : m_closeTimers) {
-        m_scheduler.cancel(timer);
-    }
-    m_closeTimers.clear();
-    m_cancelSteps.clear();
+    m_scheduler.cancel(m_graceTimer);
+    m_graceTimer = 0;
+    m_cancels.clear();
 }
 
 void DevToolsBrowser::announce() {

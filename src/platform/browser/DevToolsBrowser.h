@@ -12,6 +12,7 @@
 #include "platform/Browser.h"
 #include "platform/Scheduler.h"
 #include "platform/browser/DevToolsFraming.h"
+#include "platform/browser/PopupCancels.h"
 #include "platform/browser/TargetBook.h"
 
 namespace halvern::platform {
@@ -31,7 +32,7 @@ public:
     /// How often a missing launcher is looked for.
     static constexpr Millis kRetryInterval{2000};
     /// How long a cancelled popup that asks for nothing stays before it is closed.
-    static constexpr Millis kCancelGrace{1000};
+    static constexpr Millis kCancelGrace = PopupCancels::kGrace;
     /// Bytes waiting to be written beyond which the launcher counts as stuck and is dropped.
     static constexpr std::size_t kSendQueueCap = std::size_t{64} * 1024 * 1024;
 
@@ -62,9 +63,8 @@ private:
     void flush();
     void lost();
     void announce();
-    /// The steps of a cancel after its requests are sure to fail: resume, then close.
-    void resumeCancelled(const TargetId& popup);
-    void closeCancelled(const TargetId& popup);
+    /// Sets the timer for the next cancelled popup whose grace runs out.
+    void armGrace();
     void forgetCancels();
     std::int64_t send(const std::string& method, const nlohmann::json& params,
                       const std::string& sessionId = "");
@@ -75,6 +75,9 @@ private:
     Scheduler& m_scheduler;
     std::string m_socketPath;
     TargetBook m_book;
+    /// The cancels in their safe order: intercept, resume, fail, close.
+    PopupCancels m_cancels;
+    Scheduler::Id m_graceTimer = 0;
     std::unique_ptr<DevToolsMessageReader> m_reader;
     int m_fd = -1;
     Scheduler::Id m_watch = 0;
@@ -86,16 +89,6 @@ private:
     std::int64_t m_nextId = 1;
     /// Popups this side cancelled whose closing it has already reported.
     std::set<TargetId> m_reportedClosed;
-    /// A cancel waiting for a reply: to `Fetch.enable` (then it resumes the popup) or to the
-    /// failing of its first request (then it closes the popup).
-    struct CancelStep {
-        TargetId popup;
-        enum Stage { Intercepted, Failed } stage;
-    };
-    std::map<std::int64_t, CancelStep> m_cancelSteps;
-    /// Resumed cancelled popups, each closed by its timer unless a failed request closes it
-    /// first.
-    std::map<TargetId, Scheduler::Id> m_closeTimers;
     /// The last reason a connection was refused, said once until it changes.
     std::string m_lastRefusal;
 };

@@ -1,6 +1,8 @@
 #include "platform/browser/RelayRouter.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <utility>
 
 namespace halvern::platform {
@@ -72,7 +74,15 @@ std::optional<std::int64_t> idOf(const json& message) {
 
 }  // namespace
 
-RelayRouter::RelayRouter() {
+RelayRouter::RelayRouter()
+    : clock([] {
+          return std::chrono::duration_cast<Millis>(
+              std::chrono::steady_clock::now().time_since_epoch());
+      }),
+      m_cancels(m_book, [this](const std::string& method, const json& params,
+                               const std::string& sessionId) {
+          return command(method, params, sessionId);
+      }) {
     m_book.onProblem = [this](const std::string& line) { say(line); };
     m_book.onAttached = [this](const SessionRecord& session) { setUp(session); };
     m_book.onPopupHeld = [this](const HeldPopup& popup) {
@@ -84,10 +94,14 @@ RelayRouter::RelayRouter() {
         requestPaused(session, request);
     };
     m_book.onPageClosed = [this](const TargetId&, bool) {
-        std::erase_if(m_ownCancels,
-                      [this](const std::string& session) { return !m_book.session(session); });
+        m_cancels.forgetGone();
+        std::erase_if(m_unanswered,
+                      [this](const auto& entry) { return !m_book.session(entry.first); });
     };
     m_book.onReply = [this](std::int64_t id, const json& reply) {
+        if (m_cancels.replied(id, clock())) {
+            return;
+        }
         if (id == m_versionId) {
             m_product = text(reply.value("result", json::object()), "product");
             if (m_client == Client::AwaitingGreeting) {
@@ -157,15 +171,35 @@ void RelayRouter::setUp(const SessionRecord& session) {
 
 void RelayRouter::requestPaused(const std::string& sessionId, const std::string& requestId) {
     const SessionRecord* session = m_book.session(sessionId);
-    if (!session || !session->cancelling || requestId.empty()) {
+    if (!session || !session->cancelling || requestId.empty() ||
+        m_cancels.requestPaused(sessionId, requestId)) {
         return;
     }
-    // Zorvik answers for the popups it cancels while it is connected.
-    if (m_ownCancels.count(sessionId) == 0 && hasClient()) {
+    if (hasClient()) {
+        // Zorvik answers for the popups it cancels while it is connected; should it go first,
+        // the launcher fails what it left paused.
+        m_unanswered[sessionId].push_back(requestId);
+    } else {
+        m_cancels.takeOver(*session, {requestId}, clock());
+    }
+}
+
+void RelayRouter::noteAnswer(const json& command) {
+    static constexpr std::array<std::string_view, 4> kAnswers = {
+        "Fetch.failRequest", "Fetch.continueRequest", "Fetch.fulfillRequest",
+        "Fetch.continueWithAuth"};
+    const std::string method = text(command, "method");
+    if (std::find(kAnswers.begin(), kAnswers.end(), method) == kAnswers.end()) {
         return;
     }
-    command("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "BlockedByClient"}},
-            sessionId);
+    const auto requests = m_unanswered.find(text(command, "sessionId"));
+    if (requests != m_unanswered.end()) {
+        std::erase(requests->second, text(command.value("params", json::object()), "requestId"));
+    }
+}
+
+void RelayRouter::tick() {
+    m_cancels.expire(clock());
 }
 
 void RelayRouter::decide(const HeldPopup& popup) {
@@ -177,29 +211,23 @@ void RelayRouter::decide(const HeldPopup& popup) {
     // as it would in the browser alone.
     if (popup.userGesture == false) {
         say("cancelled a popup without a user gesture");
-        cancel(*session);
+        m_cancels.begin(*session);
     } else {
         command("Runtime.runIfWaitingForDebugger", json::object(), session->sessionId);
     }
 }
 
-void RelayRouter::cancel(const SessionRecord& popup) {
-    // A held popup closed without being resumed would leave its opener's window.open hanging:
-    // hold its requests, let it run, then close it.
-    const std::string sessionId = popup.sessionId;
-    const std::string targetId = popup.targetId;
-    m_ownCancels.insert(sessionId);
-    command("Fetch.enable", {{"patterns", json::array({{{"urlPattern", "*"}}})}}, sessionId);
-    command("Runtime.runIfWaitingForDebugger", json::object(), sessionId);
-    command("Target.closeTarget", {{"targetId", targetId}});
-}
-
 void RelayRouter::takeOverCancels() {
     for (const SessionRecord* session : m_book.sessions()) {
-        if (session->cancelling && m_ownCancels.insert(session->sessionId).second) {
-            command("Target.closeTarget", {{"targetId", session->targetId}});
+        if (session->cancelling && !m_cancels.cancelling(session->sessionId)) {
+            const auto requests = m_unanswered.find(session->sessionId);
+            m_cancels.takeOver(
+                *session,
+                requests != m_unanswered.end() ? requests->second : std::vector<std::string>{},
+                clock());
         }
     }
+    m_unanswered.clear();
 }
 
 void RelayRouter::fromClient(std::string_view message) {
@@ -218,6 +246,7 @@ void RelayRouter::fromClient(std::string_view message) {
     }
     m_pending.insert(*id);
     m_book.noteCommand(*parsed);
+    noteAnswer(*parsed);
     // Passed on as it came: the browser sees Zorvik's own text and id.
     toBrowser(std::string(message));
 }

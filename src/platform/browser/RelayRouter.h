@@ -2,13 +2,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Scheduler.h"
+#include "platform/browser/PopupCancels.h"
 #include "platform/browser/TargetBook.h"
 
 namespace halvern::platform {
@@ -17,8 +21,9 @@ namespace halvern::platform {
 /// browser up and keeps it set up, routes Zorvik's commands to the browser and the replies and
 /// events back, greets a newly connected Zorvik with the sessions attached so far, and decides
 /// held popups itself while no Zorvik is connected (a popup the browser says had no user gesture
-/// is cancelled, every other one runs). BrowserRelay carries its messages; a TargetBook keeps
-/// the sessions.
+/// is cancelled, every other one runs). It cancels in the same safe order as Zorvik does
+/// (PopupCancels), and finishes the cancels of a Zorvik that went away. BrowserRelay carries its
+/// messages and calls tick() when nextDeadline() comes; a TargetBook keeps the sessions.
 class RelayRouter {
 public:
     /// Zorvik's command ids run from 1 to this; the launcher's own are negative (the browser
@@ -39,6 +44,11 @@ public:
     /// The Zorvik went away: the popups it held are decided here at once.
     void clientDisconnected();
 
+    /// Closes the cancelled popups whose grace has run out.
+    void tick();
+    /// When tick() next has something to do, on `clock`.
+    std::optional<Millis> nextDeadline() const { return m_cancels.nextDeadline(); }
+
     bool hasClient() const { return m_client != Client::None; }
     const TargetBook& book() const { return m_book; }
 
@@ -47,6 +57,8 @@ public:
     std::function<void(std::string json)> toClient;
     /// A line for the launcher's log (a message dropped, a popup decided).
     std::function<void(const std::string&)> log;
+    /// The time, on any steady clock (a monotonic one unless replaced).
+    std::function<Millis()> clock;
 
 private:
     enum class Client { None, AwaitingGreeting, Greeted };
@@ -59,7 +71,8 @@ private:
     void requestPaused(const std::string& sessionId, const std::string& requestId);
     /// Decides a held popup while no Zorvik is connected.
     void decide(const HeldPopup& popup);
-    void cancel(const SessionRecord& popup);
+    /// Notes the requests Zorvik answers for the popups it cancels.
+    void noteAnswer(const nlohmann::json& command);
     /// Finishes the cancels a Zorvik that went away had begun.
     void takeOverCancels();
     bool refuseClientCommand(std::int64_t id, const std::string& method);
@@ -71,8 +84,10 @@ private:
     Client m_client = Client::None;
     /// Ids of the connected Zorvik's commands still waiting for their replies.
     std::set<std::int64_t> m_pending;
-    /// Popups (by session) the launcher itself is cancelling: it answers their requests.
-    std::set<std::string> m_ownCancels;
+    /// The popups the launcher itself is cancelling: it answers their requests.
+    PopupCancels m_cancels;
+    /// Per popup Zorvik is cancelling, the paused requests it has not answered yet.
+    std::map<std::string, std::vector<std::string>> m_unanswered;
     std::int64_t m_nextId = -1;
     std::int64_t m_versionId = 0;
     std::optional<std::string> m_product;

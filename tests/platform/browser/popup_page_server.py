@@ -8,6 +8,8 @@ its standard input closes. Every request's path goes to the log file, one line e
 arrives. Pages:
   /onload/ID    opens /pop/ID while it loads, with no user gesture, then fetches /done/ID
                 (which it reaches only once its window.open has returned)
+  /onload3/ID   opens /pop/ID-1, /pop/ID-2 and /pop/ID-3 the same way, then fetches
+                /done/ID-N, N the number of them window.open returned a window for
   /click/ID     a button over the whole page whose click opens /pop/ID, then fetches /done/ID
   anything else a short text page
 """
@@ -20,6 +22,9 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PAGES = {
     "onload": "<script>window.open('/pop/{id}'); fetch('/done/{id}');</script>opener",
+    "onload3": ("<script>let n = 0; for (const i of [1, 2, 3]) {{ "
+                "if (window.open('/pop/{id}-' + i)) ++n; }} fetch('/done/{id}-' + n);</script>"
+                "opener"),
     "click": ("<button id=b style='position:fixed;left:0;top:0;width:100%;height:100%' "
               "onclick=\"window.open('/pop/{id}'); fetch('/done/{id}')\">open</button>"),
 }
