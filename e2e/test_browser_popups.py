@@ -12,7 +12,7 @@ import time
 from browser_pages import (CHROMIUM, QUIET_PERIOD, REQUEST_TIMEOUT, START_TIMEOUT, PageServer,
                            click, launch, launcher_said, window_named, zorvik_connected)
 from harness import TestSkip, check, log, read_ini, start_and_settle, wait_until
-from registry import pending, test
+from registry import test
 
 CONNECT_TIMEOUT = 30.0  # Zorvik tries the launcher's socket every 2 s
 # After a popup that opened has closed itself, new windows are blocked for 1.5 s (a closing
@@ -240,8 +240,6 @@ def browser_popups_zorvik_killed(sandbox):
 
 
 @test("browser_popups_zorvik_gone")
-@pending("the launcher resumes a popup it cancels before Chromium confirms Fetch.enable and "
-         "closes it at once, so now and then the popup's first request gets out")
 def browser_popups_zorvik_gone(sandbox):
     """Once Zorvik is killed the launcher alone keeps the browser safe: the popup Zorvik held
     and the popups of five pages opened while they load never make a request."""

@@ -71,6 +71,13 @@ def settings_tab_goes_round(sandbox):
                      15, 0.5),
           "the settings window's controls did not show on the accessibility bus"
           + accessibility.dump(sandbox, app, CAPTION)[:3000])
+    # Block-all is offered only while browser popups are blocked: with that switched off it is
+    # the page's disabled box, which Tab must pass over.
+    check(accessibility.toggle(sandbox, app, CAPTION, AD_TYPES[0][1]),
+          "could not switch browser popup blocking off")
+    check(wait_until(lambda: accessibility.check_box(sandbox, app, CAPTION, DISABLED)
+                     == (False, False), 10, 0.3),
+          f"'{DISABLED}' was not disabled with browser popup blocking off")
     xwindows.press_key(window, "shift")  # gives the window the keyboard focus, types nothing
 
     forward = one_round(focus_walk(sandbox, app, "Tab", 20), "Tab")

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -169,25 +170,25 @@ TEST(SettingsWindowPopupOptions, TheirControlsFollowTheLockAndTheLogin) {
     MainForm& form = program.form();
     MainWindow window{form, QIcon()};
     // The hot-key lists and the block-all option work in this build: nothing says otherwise.
-    const forms::Control* offered[] = {
-        &form.cmbOnOff,        &form.cmbIEWhiteList, &form.cmbBlockByTitle,
-        &form.cmbCloseBrowser, &form.chkJavaPops,
-    };
-    const auto widgetOf = [&window](const forms::Control& control) -> QWidget* {
-        for (QWidget* widget : window.findChildren<QWidget*>()) {
-            if (widget->toolTip().toStdString() == control.toolTip()) {
-                return widget;
-            }
+    // The lists have no tool tip of their own: they are the combo boxes that offer "none".
+    std::vector<QWidget*> offered;
+    for (QComboBox* list : window.findChildren<QComboBox*>()) {
+        if (list->count() == 13 && list->itemText(0) == "none") {
+            offered.push_back(list);
         }
-        return nullptr;
-    };
+    }
+    ASSERT_EQ(offered.size(), 4U) << "the four hot-key lists";
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        if (widget->toolTip().toStdString() == form.chkJavaPops.toolTip()) {
+            offered.push_back(widget);
+        }
+    }
+    ASSERT_EQ(offered.size(), 5U) << "the block-all box";
     window.show();
     QTest::qWait(Bindings::kRepaintInterval + 50);
-    for (const forms::Control* control : offered) {
-        QWidget* widget = widgetOf(*control);
-        ASSERT_NE(widget, nullptr) << control->name();
-        EXPECT_FALSE(widget->isEnabled()) << control->name() << " while locked";
-        EXPECT_FALSE(widget->toolTip().contains("Not available yet")) << control->name();
+    for (QWidget* widget : offered) {
+        EXPECT_FALSE(widget->isEnabled()) << widget->metaObject()->className() << " while locked";
+        EXPECT_FALSE(widget->toolTip().contains("Not available yet"));
     }
     form.txtPass.setText("secret");
     form.cmdPass.click();
@@ -195,8 +196,9 @@ TEST(SettingsWindowPopupOptions, TheirControlsFollowTheLockAndTheLogin) {
     for (int tab = 0; tab < window.tabs().count(); ++tab) {
         form.A.setTab(tab);
         QTest::qWait(10);
-        for (const forms::Control* control : offered) {
-            EXPECT_TRUE(widgetOf(*control)->isEnabled()) << control->name() << " on page " << tab;
+        for (QWidget* widget : offered) {
+            EXPECT_TRUE(widget->isEnabled())
+                << widget->metaObject()->className() << " on page " << tab;
         }
     }
     window.hide();
@@ -260,6 +262,10 @@ TEST_F(SettingsWindowTest, CtrlTabAndCtrlPageDownTurnThePagesFromAnyControl) {
 }
 
 TEST_F(SettingsWindowTest, TabGoesRoundTheRowsAndTheShownPageAndAPageTurnKeepsTheFocusShown) {
+    // Block-all is offered only while browser popups are blocked: switched off, it is a disabled
+    // box on the shown page.
+    form.chkIEPops.setChecked(false);
+    ASSERT_FALSE(form.chkJavaPops.enabled());
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));

@@ -35,6 +35,14 @@ private:
     std::size_t m_skipped = 0;
 };
 
+/// The protocol's messages nest a dozen levels; a reader refuses deeper ones before parsing, so
+/// that no message can exhaust the parser's stack.
+inline constexpr int kDevToolsMaxDepth = 128;
+
+/// Whether the JSON text nests its arrays and objects no deeper than `limit` (text inside
+/// strings skipped).
+bool devToolsNestedWithin(std::string_view message, int limit = kDevToolsMaxDepth);
+
 /// One message as it goes on the pipe: the JSON text and its NUL.
 inline std::string devToolsFrame(std::string_view json) {
     std::string frame;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/browser/DevToolsFraming.h"
+
 namespace halvern::platform {
 
 using nlohmann::json;
@@ -14,9 +16,6 @@ namespace {
 /// Commands that belong to the launcher alone: the set-up would be undone or doubled.
 constexpr std::array<std::string_view, 2> kSetUpCommands = {"Target.setAutoAttach",
                                                             "Target.setDiscoverTargets"};
-
-/// The protocol's messages nest a dozen levels; deeper ones are refused before they are read.
-constexpr int kMaxDepth = 128;
 
 std::string text(const json& object, const char* key) {
     const auto it = object.find(key);
@@ -28,33 +27,9 @@ std::string shortened(std::string_view message) {
     return std::string(message.substr(0, kShown)) + (message.size() > kShown ? "..." : "");
 }
 
-bool nestedWithin(std::string_view message, int limit) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : message) {
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if ((c == '[' || c == '{') && ++depth > limit) {
-            return false;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return true;
-}
-
 /// The message as a JSON object, or nothing (too deep, malformed or not an object).
 std::optional<json> parseObject(std::string_view message) {
-    if (!nestedWithin(message, kMaxDepth)) {
+    if (!devToolsNestedWithin(message)) {
         return std::nullopt;
     }
     json parsed = json::parse(message, nullptr, false);

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "platform/browser/DevToolsFraming.h"
+
 namespace halvern::platform {
 
 using nlohmann::json;
@@ -53,42 +55,11 @@ TargetKind kindOf(const std::string& type) {
     return TargetKind::Other;
 }
 
-/// Deeper messages are refused unread: the protocol's own are a dozen levels deep, and a
-/// hostile one must not run the reader's recursion out of stack.
-constexpr int kMaxDepth = 128;
-
 /// A message shortened for a log line.
 std::string excerpt(std::string_view message) {
     constexpr std::size_t kMax = 200;
     return message.size() <= kMax ? std::string(message)
                                   : std::string(message.substr(0, kMax)) + "...";
-}
-
-/// Whether the JSON text nests arrays and objects no deeper than the limit (strings skipped).
-bool shallowEnough(std::string_view message, int limit) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : message) {
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > limit) {
-                return false;
-            }
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return true;
 }
 
 /// A short description of a parsed message for a log line, without writing out its content.
@@ -129,7 +100,7 @@ TargetBook::TargetBook() = default;
 TargetBook::~TargetBook() = default;
 
 void TargetBook::handleText(std::string_view message) {
-    if (!shallowEnough(message, kMaxDepth)) {
+    if (!devToolsNestedWithin(message)) {
         problem("message nested too deeply dropped: " + excerpt(message));
         return;
     }

@@ -14,14 +14,19 @@ void FakeBrowser::follow(bool on) {
     }
     const bool was = live();
     m_following = on;
-    if (!was && live()) {
-        if (onConnected) {
-            onConnected();
-        }
-        for (const BrowserPage& page : std::vector<BrowserPage>(m_pages)) {
-            if (onPageOpened) {
-                onPageOpened(page);
-            }
+    announceIfNew(was);
+}
+
+void FakeBrowser::announceIfNew(bool wasLive) {
+    if (wasLive || !live()) {
+        return;
+    }
+    if (onConnected) {
+        onConnected();
+    }
+    for (const BrowserPage& page : std::vector<BrowserPage>(m_pages)) {
+        if (onPageOpened) {
+            onPageOpened(page);
         }
     }
 }
@@ -64,16 +69,7 @@ void FakeBrowser::cancel(const TargetId& popup) {
 void FakeBrowser::connect() {
     const bool was = live();
     m_connected = true;
-    if (!was && live()) {
-        if (onConnected) {
-            onConnected();
-        }
-        for (const BrowserPage& page : std::vector<BrowserPage>(m_pages)) {
-            if (onPageOpened) {
-                onPageOpened(page);
-            }
-        }
-    }
+    announceIfNew(was);
 }
 
 void FakeBrowser::disconnect() {
@@ -106,7 +102,7 @@ void FakeBrowser::closePage(const TargetId& page) {
 
 TargetId FakeBrowser::openPopup(const TargetId& opener, std::optional<bool> userGesture,
                                 const std::string& url) {
-    const TargetId id = "P" + std::to_string(m_next++);
+    TargetId id = "P" + std::to_string(m_next++);
     held.push_back(id);
     if (live() && onPopupHeld) {
         onPopupHeld(HeldPopup{id, opener, url, userGesture});

@@ -48,6 +48,8 @@ public:
 
 private:
     bool live() const { return m_connected && m_following; }
+    /// Announces the connection and the open pages when the browser has just become live.
+    void announceIfNew(bool wasLive);
     void settle(const TargetId& popup);
     bool m_connected = false;
     bool m_following = false;
